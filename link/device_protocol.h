@@ -1,0 +1,79 @@
+#pragma once
+
+#include "link/com_port.h"
+#include "link/frame_codec.h"
+#include "link/frame_fifo.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QThread;
+
+namespace verimant {
+
+// One conversation partner inside the tool: requests go out with the channel's key as source
+// node, answers come back addressed to it and wait in its queue.
+class ProtocolChannel {
+public:
+    static constexpr int kQueueCapacity = 10;
+
+    int key() const { return key_; }
+    int queuedCount() const { return queue_.count(); }
+
+private:
+    friend class DeviceProtocol;
+    explicit ProtocolChannel(int key) : key_(key), queue_(kQueueCapacity) {}
+
+    int key_;
+    FrameFifo queue_;
+    QByteArray deviceAddress_ = nodeAddress(1);
+};
+
+// The packet protocol over the one serial port: framing, routing of answers to channels on the
+// reader thread, and request/answer transactions on the GUI thread.
+class DeviceProtocol : public ComPort {
+public:
+    // The tool's channels, created at construction in this order.
+    static constexpr int kGeneralChannel = 1;
+    static constexpr int kExternalFlashChannel = 2;
+    static constexpr int kCpuFlashChannel = 3;
+
+    DeviceProtocol();
+    ~DeviceProtocol() override;
+
+    // Keys outside 1..31 or already taken give a channel with key -1, which receives nothing.
+    ProtocolChannel* createChannel(int key);
+    ProtocolChannel* channel(int key) const;
+
+    // Frames and writes one request, in writes of at most 64 bytes. Nothing for length < 2.
+    void sendFrame(ProtocolChannel* channel, const QByteArray& payload);
+
+    // Sends the request and waits up to 700 ms for its answer, three sends in all. On failure the
+    // message is shown in an error box: "*" for "No answer from device", empty for no box.
+    bool transact(ProtocolChannel* channel, const QByteArray& payload, const QString& message);
+
+    // The answer's data bytes (after the two command bytes), valid until the next transaction on
+    // the channel.
+    QByteArray answerData(ProtocolChannel* channel) const;
+    int answerDataLength(ProtocolChannel* channel) const;
+
+    // Echo test: 1 answered correctly, 0 no or wrong answer, -1 no channel or data, -2 port closed.
+    int testConnection(const QByteArray& data, bool report);
+
+protected:
+    void onReceive(int count) override;
+
+private:
+    void route(const QByteArray& frame);
+
+    mutable std::recursive_mutex lock_;
+    std::vector<std::unique_ptr<ProtocolChannel>> channels_;
+    FrameDecoder decoder_;
+    QThread* waitingThread_ = nullptr;
+};
+
+}  // namespace verimant

@@ -1,0 +1,40 @@
+#include "tests/support/test_environment.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <memory>
+
+namespace verimant::test {
+
+namespace {
+std::unique_ptr<QTemporaryDir>& rootHolder() {
+    static std::unique_ptr<QTemporaryDir> root;
+    return root;
+}
+}  // namespace
+
+void prepareTestEnvironment() {
+    auto& root = rootHolder();
+    root = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/verimant-test-XXXXXX");
+    const QString base = root->path();
+    for (const char* sub : {"tmp", "config", "runtime", "ports"}) {
+        QDir(base).mkpath(sub);
+    }
+    QFile::setPermissions(base + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ExeOwner);
+    setenv("TMPDIR", qPrintable(base + "/tmp"), 1);
+    setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
+    setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
+    setenv("VERIMANT_PORTS_DIR", qPrintable(base + "/ports"), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+QString testRootDir() { return rootHolder() ? rootHolder()->path() : QString(); }
+
+QString builtProgram(const QString& name) { return QStringLiteral(VERIMANT_BIN_DIR "/") + name; }
+
+}  // namespace verimant::test
