@@ -1,0 +1,59 @@
+#include "platform/instance_lock.h"
+
+#include "platform/temp_folder.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <cerrno>
+
+namespace verimant {
+
+SingleInstanceLock::~SingleInstanceLock() {
+    release();
+}
+
+QString SingleInstanceLock::lockPath(const QString& name) {
+    return systemTempPath() + QLatin1Char('/') + name + QStringLiteral(".lock");
+}
+
+bool SingleInstanceLock::acquire(const QString& name) {
+    if (held()) {
+        return true;
+    }
+    const QByteArray path = QFile::encodeName(lockPath(name));
+    // Read-only is enough for flock and works on a file another user left behind. Close-on-exec,
+    // so that a browser started from the tool does not keep the lock after the tool ends.
+    int fd;
+    do {
+        fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void SingleInstanceLock::release() {
+    if (fd_ < 0) {
+        return;
+    }
+    // The file stays: removing it would let a newcomer lock a fresh file while an older
+    // waiter still holds the unlinked one.
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace verimant
