@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -31,6 +32,9 @@ public:
     // False when not open; otherwise stops the reader thread and logs "Close COM n : OK".
     bool close();
     bool isOpen() const;
+    // True once the open line has hung up (adapter unplugged, other side gone): it stays open,
+    // but reads and writes fail until it is closed and opened again.
+    bool lineHungUp() const;
 
     // Both return the bytes transferred, 0 when the port is closed.
     int read(std::uint8_t* buffer, int count);
@@ -46,6 +50,7 @@ protected:
 
 private:
     void log(const QString& line) const;
+    void receiveLoop();
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -49,8 +49,10 @@ public:
     ProtocolChannel* createChannel(int key);
     ProtocolChannel* channel(int key) const;
 
-    // Frames and writes one request, in writes of at most 64 bytes. Nothing for length < 2.
-    void sendFrame(ProtocolChannel* channel, const QByteArray& payload);
+    // Frames and writes one request, in writes of at most 64 bytes. Nothing for a payload shorter
+    // than 2 or longer than 252 bytes, or one whose frame would be too long. True when the whole
+    // frame was written.
+    bool sendFrame(ProtocolChannel* channel, const QByteArray& payload);
 
     // Sends the request and waits up to 700 ms for its answer, three sends in all. On failure the
     // message is shown in an error box: "*" for "No answer from device", empty for no box.
@@ -68,7 +70,10 @@ protected:
     void onReceive(int count) override;
 
 private:
-    void route(const QByteArray& frame);
+    // Queues a completed frame (address fields and payload) on the channel it is addressed to.
+    void route(const std::uint8_t* frame, int length);
+    // Drops queued frames that do not answer `request`; true when the head answers it.
+    bool takeAnswer(ProtocolChannel* channel, const QByteArray& request);
 
     mutable std::recursive_mutex lock_;
     std::vector<std::unique_ptr<ProtocolChannel>> channels_;
