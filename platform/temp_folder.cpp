@@ -9,7 +9,9 @@ QString systemTempPath() {
 }
 
 QString toolTempFolder() {
-    return systemTempPath() + QStringLiteral("/pelma");
+    // Without a system folder there is no tool folder either: "/pelma" would be the root's.
+    const QString system = systemTempPath();
+    return system.isEmpty() ? QString() : system + QStringLiteral("/pelma");
 }
 
 }  // namespace verimant
