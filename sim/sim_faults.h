@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <random>
+
+namespace verimant::sim {
+
+// Misbehaviour to inject, changeable while the instrument runs. Counts start when the faults are
+// set.
+struct SimFaults {
+    double dropShare = 0.0;     // share of answers never sent
+    double corruptShare = 0.0;  // share of answers sent with one damaged byte
+    int lateMs = 0;             // every answer leaves this much later
+    int silentAfter = -1;       // after this many requests, nothing more is answered (-1: never)
+    // After this many bytes landed in either flash, the cable is pulled before the answer to the
+    // write that reached the count (-1: never); the instrument comes back after unplugReturnMs
+    // (-1: only when asked).
+    long long unplugAfterBytes = -1;
+    int unplugReturnMs = -1;
+};
+
+// Draws the random decisions of the faults from one seeded generator, so a run repeats.
+class FaultDice {
+public:
+    explicit FaultDice(std::uint32_t seed = 1) : engine_(seed) {}
+    bool roll(double share);
+    // 0 .. count-1
+    std::size_t pick(std::size_t count);
+
+private:
+    std::mt19937 engine_;
+};
+
+// Changes one body byte of an encoded frame so that its checksum no longer matches, leaving the
+// delimiters and escape pairs intact. Unchanged when there is no such byte.
+QByteArray corruptEncodedFrame(const QByteArray& frame, FaultDice& dice);
+
+}  // namespace verimant::sim
