@@ -16,14 +16,21 @@ SingleInstanceLock::~SingleInstanceLock() {
 }
 
 QString SingleInstanceLock::lockPath(const QString& name) {
-    return systemTempPath() + QLatin1Char('/') + name + QStringLiteral(".lock");
+    // No temporary folder means no lock file, rather than one at the root.
+    const QString folder = systemTempPath();
+    return folder.isEmpty() ? QString()
+                            : folder + QLatin1Char('/') + name + QStringLiteral(".lock");
 }
 
 bool SingleInstanceLock::acquire(const QString& name) {
     if (held()) {
         return true;
     }
-    const QByteArray path = QFile::encodeName(lockPath(name));
+    const QString file = lockPath(name);
+    if (file.isEmpty()) {
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(file);
     // Read-only is enough for flock and works on a file another user left behind. Close-on-exec,
     // so that a browser started from the tool does not keep the lock after the tool ends.
     int fd;

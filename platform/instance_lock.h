@@ -20,7 +20,7 @@ public:
     void release();
     bool held() const { return fd_ >= 0; }
 
-    // Where the lock `name` lives.
+    // Where the lock `name` lives; empty when there is no temporary folder.
     static QString lockPath(const QString& name);
 
 private:

@@ -6,7 +6,10 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QFile>
+
 #include <csignal>
+#include <cstdlib>
 
 namespace verimant {
 namespace {
@@ -83,6 +86,15 @@ TEST(SingleInstanceLock, UnusableLockPlaceIsNoLock) {
     SingleInstanceLock lock;
     EXPECT_FALSE(lock.acquire(QStringLiteral("missing-folder/lock")));
     EXPECT_FALSE(lock.held());
+
+    // Without a temporary folder the lock is not taken at the root instead.
+    const QString tmp = systemTempPath();
+    setenv("TMPDIR", qPrintable(tmp + "/missing"), 1);
+    EXPECT_TRUE(SingleInstanceLock::lockPath(kName).isEmpty());
+    EXPECT_FALSE(lock.acquire(kName));
+    setenv("TMPDIR", qPrintable(tmp), 1);
+    EXPECT_FALSE(QFile::exists("/" + kName + ".lock"));
+    EXPECT_TRUE(lock.acquire(kName));
 }
 
 }  // namespace
