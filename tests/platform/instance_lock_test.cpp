@@ -6,10 +6,10 @@
 
 #include <QFile>
 
-#include <csignal>
-#include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdlib>
 
 namespace verimant {
 namespace {
