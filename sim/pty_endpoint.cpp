@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,6 +71,14 @@ bool PtyEndpoint::open(const QString& portsDir, int portNumber, QString* error) 
     }
     linkPath_ = link;
     return true;
+}
+
+int PtyEndpoint::unreadByTool() const {
+    int count = 0;
+    if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &count) != 0) {
+        return -1;
+    }
+    return count;
 }
 
 void PtyEndpoint::close() {

@@ -24,6 +24,8 @@ public:
     int masterFd() const { return master_; }
     QString slavePath() const { return slavePath_; }
     QString linkPath() const { return linkPath_; }
+    // Bytes written to the line that the tool has not read yet (-1 when closed).
+    int unreadByTool() const;
 
 private:
     int master_ = -1;

@@ -18,6 +18,13 @@ namespace {
 constexpr auto kLineWriteTimeout = std::chrono::seconds(1);
 constexpr auto kReplugRetry = std::chrono::milliseconds(100);
 constexpr auto kHangupPause = std::chrono::milliseconds(20);
+// A hang-up discards what the tool has not read yet, so a RESET answer waits for the tool this
+// long at most before the instrument goes away.
+constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(250);
+constexpr auto kAnswerPickupPoll = std::chrono::milliseconds(2);
+// The pty moves written bytes to the reading side asynchronously; an empty queue counts only
+// after this long.
+constexpr auto kAnswerTransit = std::chrono::milliseconds(5);
 
 timespec toTimespec(std::chrono::nanoseconds duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
@@ -186,6 +193,9 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
         sendAnswer(*answer, faults);
     }
     if (restart) {
+        if (answer) {
+            awaitAnswerTaken();
+        }
         returnMode_ = restart;
         pullOut(Clock::now() + std::chrono::milliseconds(options_.resetDelayMs));
     }
@@ -232,6 +242,18 @@ bool PtyInstrument::writeToLine(const QByteArray& bytes) {
         ::poll(&fd, 1, 20);
     }
     return true;
+}
+
+void PtyInstrument::awaitAnswerTaken() {
+    const Clock::time_point start = Clock::now();
+    while (Clock::now() - start < kAnswerPickupLimit) {
+        if (!sleepUntil(Clock::now() + kAnswerPickupPoll)) {
+            return;
+        }
+        if (Clock::now() - start >= kAnswerTransit && endpoint_.unreadByTool() <= 0) {
+            return;
+        }
+    }
 }
 
 bool PtyInstrument::plugIn(QString* error) {

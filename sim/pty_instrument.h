@@ -96,6 +96,7 @@ private:
     void serveFrame(const QByteArray& body);
     void sendAnswer(const QByteArray& body, const SimFaults& faults);
     bool writeToLine(const QByteArray& bytes);
+    void awaitAnswerTaken();
     bool plugIn(QString* error);
     void pullOut(std::optional<Clock::time_point> returnAt);
     void waitWhileAway();
