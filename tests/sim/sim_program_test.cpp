@@ -1,0 +1,133 @@
+#include "sim/instrument_files.h"
+#include "sim/sim_command_line.h"
+
+#include "tests/sim/raw_line.h"
+#include "tests/sim/request_bytes.h"
+#include "tests/support/test_environment.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace verimant::sim {
+namespace {
+
+using namespace verimant::sim::test;
+
+std::optional<SimCommandLine> parse(const QStringList& arguments, QString* error) {
+    QCommandLineParser parser;
+    addSimOptions(parser);
+    if (!parser.parse(QStringList{"verimant-sim"} + arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    return readSimOptions(parser, error);
+}
+
+TEST(SimCommandLine, IdentityFaultsAndHostOptionsReachTheirFields) {
+    QString error;
+    const auto line = parse({"--port",
+                             "12",
+                             "--serial",
+                             "9-87-65432",
+                             "--boot-version",
+                             "1.6",
+                             "--main-version",
+                             "0x0305",
+                             "--processor-type",
+                             "257",
+                             "--uid",
+                             "00112233445566778899AABB",
+                             "--assembling",
+                             "2:3",
+                             "--mode",
+                             "boot",
+                             "--paced",
+                             "--drop-share",
+                             "0.25",
+                             "--unplug-after-bytes",
+                             "4096",
+                             "--parameter",
+                             "9=-3",
+                             "--settings",
+                             "copy0-bad",
+                             "--efl-version",
+                             "",
+                             "--save-dir",
+                             "/tmp/x"},
+                            &error);
+    ASSERT_TRUE(line) << error.toStdString();
+    EXPECT_EQ(line->options.portNumber, 12);
+    EXPECT_EQ(line->config.serial, "9-87-65432");
+    EXPECT_EQ(line->config.bootVersion, 0x0106);
+    EXPECT_EQ(line->config.mainVersion, 0x0305);
+    EXPECT_EQ(line->config.processorType, 257);
+    EXPECT_EQ(line->config.uid.toHex(), "00112233445566778899aabb");
+    EXPECT_EQ(line->config.assembling1, 2);
+    EXPECT_EQ(line->config.assembling2, 3);
+    EXPECT_EQ(line->config.startMode, InstrumentMode::BootLoader);
+    EXPECT_TRUE(line->options.paced);
+    EXPECT_DOUBLE_EQ(line->options.faults.dropShare, 0.25);
+    EXPECT_EQ(line->options.faults.unplugAfterBytes, 4096);
+    EXPECT_EQ(line->config.parameters.at(9), -3);
+    EXPECT_EQ(line->config.settingsStart, SettingsStart::Copy0Bad);
+    EXPECT_TRUE(line->config.eflVersionText.isEmpty());
+    EXPECT_EQ(line->saveDir, "/tmp/x");
+}
+
+TEST(SimCommandLine, MalformedValuesAreRefusedWithTheOptionNamed) {
+    for (const QStringList& arguments :
+         {QStringList{"--serial", "1234567"}, QStringList{"--boot-version", "1.256"},
+          QStringList{"--drop-share", "1.5"}, QStringList{"--mode", "sleep"},
+          QStringList{"--uid", "0011"}, QStringList{"--port", "0"},
+          QStringList{"--parameter", "6"}}) {
+        QString error;
+        EXPECT_FALSE(parse(arguments, &error)) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_EQ(parseVersionCode("4.16"), 0x0410);
+    EXPECT_EQ(parseVersionCode("0x0510"), 0x0510);
+    EXPECT_EQ(parseVersionCode("262"), 0x0106);
+    EXPECT_FALSE(parseVersionCode("0x10000"));
+}
+
+TEST(SimProgram, ServesUntilTerminatedThenSavesAndRemovesItsLink) {
+    const QString program = verimant::test::builtProgram("verimant-sim");
+    if (!QFileInfo(program).isExecutable()) {
+        GTEST_SKIP() << "verimant-sim is not built";
+    }
+    const QString saveDir = verimant::test::testRootDir() + "/sim-save";
+    QProcess process;
+    process.start(program, {"--port", "6", "--mode", "boot", "--save-dir", saveDir});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    ASSERT_TRUE(process.waitForReadyRead(5000));
+    const QString ready = QString::fromLocal8Bit(process.readLine()).trimmed();
+    EXPECT_TRUE(QRegularExpression(R"(^verimant-sim: COM6 -> /dev/pts/\d+ \(boot loader\)$)")
+                    .match(ready)
+                    .hasMatch())
+        << ready.toStdString();
+
+    const QString link = qEnvironmentVariable("VERIMANT_PORTS_DIR") + "/COM6";
+    {
+        RawLine line(link);
+        ASSERT_TRUE(line.send(requestBody(command(1, 7) + QByteArray("boot text") + '\0')));
+        const auto answer = line.receive(2000);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->mid(4), QByteArray("\x41\x07", 2));
+    }
+
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    QFile screen(saveDir + "/" + kScreenTextsFile);
+    ASSERT_TRUE(screen.open(QIODevice::ReadOnly));
+    EXPECT_EQ(screen.readAll(), QByteArray("boot text\n"));
+    EXPECT_EQ(QFileInfo(saveDir + "/" + kExternalFlashFile).size(), 8 * 1024 * 1024);
+}
+
+}  // namespace
+}  // namespace verimant::sim
