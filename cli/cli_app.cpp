@@ -1,0 +1,88 @@
+#include "cli/cli_app.h"
+
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+
+namespace verimant::cli {
+
+namespace {
+
+void printHelp(std::FILE* out) {
+    std::fprintf(out,
+                 "verimant-cli: service command line for the Verimant instrument.\n\n"
+                 "Usage: verimant-cli COMMAND [ARGUMENTS] [--port N] [--yes]\n\n"
+                 "Commands:\n");
+    for (const CliCommand& command : cliCommands()) {
+        const QString synopsis =
+            command.name + QLatin1Char(' ') + command.usage +
+            (command.needsInstrument ? QStringLiteral(" --port N") : QString());
+        std::fprintf(out, "  %-40s %s\n", synopsis.simplified().toUtf8().constData(),
+                     command.summary.toUtf8().constData());
+    }
+    std::fprintf(out,
+                 "\nOptions:\n"
+                 "  --port N   the instrument's COM port number (1 to 250); 'ports' lists them\n"
+                 "  --yes      answer Yes to every question instead of asking on the terminal\n"
+                 "  --help     this text\n\n"
+                 "The activity log goes to standard output as it is written; messages go to\n"
+                 "standard error as one line starting with 'Error: ', 'Warning: ' or\n"
+                 "'Information: '. Exit code 0 on success, 1 on a failure the tool reports,\n"
+                 "2 on bad usage. VERIMANT_PORTS_DIR replaces the system's serial ports with\n"
+                 "the COM<n> links of that folder.\n");
+}
+
+int usageError(std::FILE* err, const QString& problem) {
+    std::fprintf(err, "verimant-cli: %s\nTry 'verimant-cli --help'.\n",
+                 problem.toUtf8().constData());
+    return kExitUsage;
+}
+
+const CliCommand* findCommand(const QString& name) {
+    for (const CliCommand& command : cliCommands()) {
+        if (command.name == name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+QString checkArguments(const CliCommand& command, const CliOptions& options) {
+    const int count = int(options.arguments.size());
+    if (count < command.minArguments || count > command.maxArguments) {
+        return QStringLiteral("usage: verimant-cli %1 %2").arg(command.name, command.usage);
+    }
+    if (command.needsInstrument && options.port < 0) {
+        return QStringLiteral("'%1' needs --port N").arg(command.name);
+    }
+    return {};
+}
+
+}  // namespace
+
+int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    QString problem;
+    const std::optional<CliOptions> options = parseCliOptions(arguments, problem);
+    if (!options) {
+        return usageError(err, problem);
+    }
+    if (options->help || options->command.isEmpty()) {
+        printHelp(options->help ? out : err);
+        return options->help ? kExitSuccess : kExitUsage;
+    }
+    const CliCommand* command = findCommand(options->command);
+    if (command == nullptr) {
+        return usageError(err, QStringLiteral("unknown command '%1'").arg(options->command));
+    }
+    problem = checkArguments(*command, *options);
+    if (!problem.isEmpty()) {
+        return usageError(err, problem);
+    }
+    CliRun run(options->assumeYes, out, err);
+    if (command->needsInstrument && !run.connect(options->port)) {
+        return kExitFailure;
+    }
+    return command->run(run, options->arguments);
+}
+
+}  // namespace verimant::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace verimant::cli {
+
+class CliRun;
+
+enum ExitCode { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// One subcommand of verimant-cli. Commands that need the instrument get a run already connected
+// to it; they return an ExitCode.
+struct CliCommand {
+    QString name;
+    QString usage;  // arguments after the name, for --help
+    QString summary;
+    int minArguments = 0;
+    int maxArguments = 0;
+    bool needsInstrument = true;
+    int (*run)(CliRun& run, const QStringList& arguments) = nullptr;
+};
+
+// Every command, in the order --help lists them.
+const QList<CliCommand>& cliCommands();
+
+}  // namespace verimant::cli
