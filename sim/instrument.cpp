@@ -195,7 +195,7 @@ std::optional<QByteArray> Instrument::handleProcessorFlash(std::uint8_t command,
                                                            const QByteArray& data) {
     // Only the boot loader rewrites the processor flash, and only with the command variant that
     // the tool picks for the versions this program reports.
-    if (mode_ != InstrumentMode::BootLoader) {
+    if (mode_ != InstrumentMode::BootLoader && !config_.processorFlashInMainFirmware) {
         return std::nullopt;
     }
     const bool newVariant = expectsNewCpuFlashVariant();

@@ -45,6 +45,9 @@ struct InstrumentConfig {
 
     InstrumentMode startMode = InstrumentMode::MainFirmware;
     SettingsStart settingsStart = SettingsStart::Valid;
+    // For command-level tests of the tool: the main firmware takes the processor-flash commands as
+    // well (with the variant its versions call for). The real main firmware ignores them.
+    bool processorFlashInMainFirmware = false;
     // Parameter records answered with 22 bytes instead of 6.
     bool longParameterRecords = false;
     // Parameters the main firmware knows besides LANGUAGE (id 6, from `language`).

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated Verimant instrument on a pseudo-terminal. Runs until SIGINT or SIGTERM; "
-        "SIGUSR1 saves the state to --save-dir."));
+        "SIGUSR1 saves the state to --save-dir; SIGUSR2 plugs an unplugged instrument back in."));
     parser.addHelpOption();
     addSimOptions(parser);
     parser.process(app);
@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
     sigaddset(&handled, SIGINT);
     sigaddset(&handled, SIGTERM);
     sigaddset(&handled, SIGUSR1);
+    sigaddset(&handled, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &handled, nullptr);
 
     PtyInstrument instrument(line->config, line->options);
@@ -71,10 +72,12 @@ int main(int argc, char** argv) {
 
     for (;;) {
         int signal = 0;
-        if (sigwait(&handled, &signal) != 0 || signal != SIGUSR1) {
+        if (sigwait(&handled, &signal) != 0 || (signal != SIGUSR1 && signal != SIGUSR2)) {
             break;
         }
-        if (!line->saveDir.isEmpty()) {
+        if (signal == SIGUSR2) {
+            instrument.replug();
+        } else if (!line->saveDir.isEmpty()) {
             saveState(instrument, line->saveDir);
         }
     }

@@ -32,6 +32,8 @@ const OptionSpec kOptions[] = {
     {"main-start", "addr", "Main-firmware start address (default: after the boot loader)."},
     {"checksum-word", "addr", "Main-firmware checksum-word address."},
     {"settings", "state", "Settings sectors at start: valid, copy0-bad or erased (default valid)."},
+    {"cpu-flash-in-main", nullptr,
+     "Let the main firmware take processor-flash commands too (command-level tests)."},
     {"long-parameters", nullptr, "Answer parameter reads with 22-byte records."},
     {"parameter", "id=value", "A further parameter the firmware knows (repeatable)."},
     {"mode", "boot|main", "Mode at start (default main)."},
@@ -154,6 +156,7 @@ void readState(OptionReader& reader, const QCommandLineParser& parser, Instrumen
         return true;
     });
     config.longParameterRecords = parser.isSet(QStringLiteral("long-parameters"));
+    config.processorFlashInMainFirmware = parser.isSet(QStringLiteral("cpu-flash-in-main"));
     for (const QString& item : parser.values(QStringLiteral("parameter"))) {
         const QStringList parts = item.split(QLatin1Char('='));
         bool idOk = false;

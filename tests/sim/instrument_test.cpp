@@ -268,6 +268,20 @@ TEST(InstrumentProcessorFlash, MainFirmwareIgnoresProcessorFlashCommands) {
     EXPECT_EQ(instrument.processorFlash().writtenBytes(), 0);
 }
 
+TEST(InstrumentProcessorFlash, CommandLevelHookLetsTheMainFirmwareTakeTheNewVariant) {
+    InstrumentConfig config;
+    config.bootVersion = 0x0210;
+    config.mainVersion = 1;
+    config.processorFlashInMainFirmware = true;
+    Instrument instrument(config);
+    const std::uint32_t start = instrument.layout().mainFirmwareStart;
+    EXPECT_FALSE(ask(instrument, command(3, 5) + le32(start)));
+    EXPECT_TRUE(ask(instrument, command(3, 7) + le32(start)));
+    EXPECT_FALSE(ask(instrument, writeRequest(3, 3, start, QByteArray(8, 'o'))));
+    EXPECT_EQ(ask(instrument, writeRequest(3, 6, start, QByteArray(8, 'n'))),
+              le32(start) + char(8));
+}
+
 TEST(InstrumentProcessorFlash, PagesEraseWholeAndTheBootLoaderProtectsItself) {
     InstrumentConfig config = bootConfig();
     config.processorType = 5;  // 256-byte pages
