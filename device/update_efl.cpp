@@ -1,0 +1,203 @@
+#include "device/update_efl.h"
+
+#include "base/activity_log.h"
+#include "base/file_helpers.h"
+#include "base/ui_language.h"
+#include "base/user_dialogs.h"
+#include "device/chunk_readback.h"
+#include "device/device_session.h"
+#include "device/efl_screen_texts.h"
+#include "device/link_check_pause.h"
+#include "device/mode_switching.h"
+#include "device/write_cancel.h"
+#include "device/write_plan.h"
+#include "link/device_commands.h"
+#include "link/device_protocol.h"
+#include "platform/monotonic_clock.h"
+
+#include <QFileInfo>
+
+namespace verimant {
+
+namespace {
+
+constexpr int kMainFirmwareRunning = 1;
+constexpr int kProgressIntervalMs = 500;
+constexpr int kConnectionTries = 3;
+const QString kBanner = QStringLiteral("#######################################");
+
+enum class WriteOutcome { Written, Failed, Cancelled };
+
+// One write of the data file: where it stands, and how many requests had to be repeated.
+struct EflWrite {
+    DeviceSession& session;
+    const QByteArray& data;
+    SectorEraseMap& sectors;
+    ChunkCursor cursor;
+    ProgressThrottle throttle;
+    int retries = 0;
+};
+
+QString address6(std::uint32_t address) {
+    return QStringLiteral("A=0x") + QString::number(address, 16).toUpper().rightJustified(6, u'0');
+}
+
+void printOnScreen(DeviceSession& session, const QString& text) {
+    session.commands.pcPrint(text, false);
+}
+
+// Once, and a second time when the first failed; the second try counts as a repeat.
+template <typename Request>
+bool twoTries(EflWrite& write, Request request) {
+    if (request()) {
+        return true;
+    }
+    ++write.retries;
+    return request();
+}
+
+bool eraseAhead(EflWrite& write, const Chunk& chunk) {
+    for (std::uint32_t address : write.sectors.erasesBefore(chunk)) {
+        const bool erased = twoTries(
+            write, [&] { return write.session.commands.eraseEflashSector4K(address, false); });
+        if (!erased) {
+            return false;
+        }
+        write.sectors.markErased(address);
+    }
+    return true;
+}
+
+bool writeChunk(EflWrite& write, const Chunk& chunk) {
+    DeviceSession& session = write.session;
+    const auto* bytes =
+        reinterpret_cast<const std::uint8_t*>(write.data.constData()) + chunk.offset;
+    return twoTries(write, [&] {
+        return session.commands.writeEflash(chunk.address, bytes, chunk.length, true) ||
+               (!session.protocol.lineHungUp() &&
+                eflashHolds(session.commands, chunk.address, bytes, chunk.length));
+    });
+}
+
+void showProgress(EflWrite& write) {
+    const int percent = progressPercent(write.cursor.done(), write.cursor.total());
+    write.session.log.ReplaceLastLine(eflProgressText(write.cursor.done(), write.cursor.total()));
+    progressView().setProgress(percent);
+    if (percent != 0) {
+        printOnScreen(write.session, eflBarFillText(percent));
+        printOnScreen(write.session, eflSpinnerText());
+    }
+}
+
+// Sends the file chunk by chunk; `failed` is the chunk the write stopped at.
+WriteOutcome writeAll(EflWrite& write, Chunk& failed) {
+    const LinkCheckPause pause(write.session.flags);
+    while (!write.cursor.atEnd()) {
+        const Chunk chunk = write.cursor.current();
+        if (!eraseAhead(write, chunk) || !writeChunk(write, chunk)) {
+            failed = chunk;
+            return WriteOutcome::Failed;
+        }
+        write.cursor.advance();
+        if (write.throttle.due(tickCountMs(), write.cursor.atEnd())) {
+            showProgress(write);
+        }
+        if (writeCancelRequested() && !write.cursor.atEnd()) {
+            failed = chunk;
+            return WriteOutcome::Cancelled;
+        }
+    }
+    return WriteOutcome::Written;
+}
+
+void announceOnInstrument(DeviceSession& session, const QString& fileName) {
+    const int port = session.protocol.portNumber();
+    for (int attempt = 0; attempt < kConnectionTries; ++attempt) {
+        if (session.commands.pcConnection(eflConnectionText(port), false)) {
+            break;
+        }
+    }
+    for (const QString& text : eflOpeningScreen(port, fileName)) {
+        printOnScreen(session, text);
+    }
+}
+
+void logOutcome(DeviceSession& session, WriteOutcome outcome, const Chunk& chunk) {
+    const QString where =
+        address6(chunk.address) + QStringLiteral(" L=") + QString::number(chunk.length);
+    if (outcome == WriteOutcome::Failed) {
+        session.log.AddLine(QStringLiteral("# ОШИБКА ЗАПИСИ: ") + where);
+        session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - ошибка записи"), 0);
+    } else if (outcome == WriteOutcome::Cancelled) {
+        session.log.AddLine(QStringLiteral("# ОТМЕНЕНО. Записано до: ") + where);
+    }
+}
+
+bool refuseOversizedFile(DeviceSession& session, qint64 size) {
+    if (size <= kMaxEflFileSize) {
+        return false;
+    }
+    session.log.AddErrorLine(
+        QStringLiteral("Обновление EFL не выполнено - файл больше 8 МБ: ") + QString::number(size),
+        0);
+    userDialogs().showError(
+        PickText(QStringLiteral("Файл данных EFL больше внешней флэш-памяти (8 МБ)"),
+                 QStringLiteral("The EFL data file is larger than the external flash (8 MB)")));
+    return true;
+}
+
+bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString& fileName,
+                   SectorEraseMap& sectors) {
+    session.log.AddLine(kBanner);
+    session.log.AddLine(QStringLiteral("# Обновление EFL"));
+    session.log.AddLine(QStringLiteral("# Запись файла в EXT FLASH"));
+    session.log.AddLine(QStringLiteral("# FileName: [") + fileName + QStringLiteral("]"));
+    const int port = session.protocol.portNumber();
+    session.commands.pcConnection(eflConnectionText(port), false);
+
+    const ProgressThrottle throttle(kProgressIntervalMs, tickCountMs());
+    session.log.AddLine(QStringLiteral("# ЗАПИСЬ: 0% 0байт"));
+    progressView().setProgress(0);
+    progressView().setStatusText(PickText(QStringLiteral("Прошивка"), QStringLiteral("Firmware")) +
+                                 QStringLiteral(" EFL [") + fileName + QStringLiteral("]"));
+    announceOnInstrument(session, fileName);
+
+    EflWrite write{session, data, sectors,
+                   ChunkCursor(0, data.size(), transferChunkSize(session.commands)), throttle};
+    Chunk failed;
+    const WriteOutcome outcome = writeAll(write, failed);
+    if (outcome == WriteOutcome::Written) {
+        for (const QString& text : eflEndScreen()) {
+            printOnScreen(session, text);
+        }
+    }
+    logOutcome(session, outcome, failed);
+    session.log.AddLine(QStringLiteral("# Повторов:") + QString::number(write.retries));
+    session.log.AddLine(kBanner);
+    progressView().setStatusText(QString());
+    return outcome == WriteOutcome::Written;
+}
+
+}  // namespace
+
+bool Update_EFL(DeviceSession& session, const QString& path) {
+    session.log.AddLine(QStringLiteral("==>Update_EFL"));
+    if (path.isEmpty()) {
+        session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - нет файла"), 0);
+        return false;
+    }
+    if (Device_Is_Booter_Or_KMT2(session) != kMainFirmwareRunning) {
+        session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - режим загрузчика"),
+                                 0);
+        return false;
+    }
+    clearWriteCancel();
+    SectorEraseMap sectors;
+    const WholeFile file = readWholeFile(path, true);
+    if (!file.ok || !file.data || refuseOversizedFile(session, file.data->size())) {
+        return false;
+    }
+    return writeDataFile(session, *file.data, QFileInfo(path).fileName(), sectors);
+}
+
+}  // namespace verimant

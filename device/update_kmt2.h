@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace verimant {
+
+struct DeviceSession;
+
+// Writes the main firmware of the record file at `path` into the processor flash of an instrument
+// that runs its boot loader: builds the whole-flash image, seals it with the checksum word, erases
+// each page as the write reaches it and sends the region from the main-firmware start up to and
+// including the checksum word in aligned chunks. Progress goes to the log's last line and the
+// status bar. True when the whole region was written; the link test is off during the write and on
+// again afterwards, whatever happened.
+bool Update_KMT2(DeviceSession& session, const QString& path);
+
+}  // namespace verimant
