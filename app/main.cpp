@@ -1,9 +1,52 @@
+// The GUI program: one main window for the whole run.
+//
+// VERIMANT_WINDOW_VIEW (for screenshots and demonstrations only): a comma-separated list of
+// "ru" or "en" (interface language for this run, not stored) and "log" (show the log pane).
+
+#include "base/user_dialogs.h"
+#include "ui/main_window.h"
+#include "ui/window_dialogs.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QProcessEnvironment>
+
+namespace {
+
+void applyRequestedView(verimant::MainWindow& window) {
+    const QStringList view = QProcessEnvironment::systemEnvironment()
+                                 .value(QStringLiteral("VERIMANT_WINDOW_VIEW"))
+                                 .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (view.contains(QStringLiteral("ru"))) {
+        window.ApplyLanguage(verimant::UiLanguage::Russian);
+    } else if (view.contains(QStringLiteral("en"))) {
+        window.ApplyLanguage(verimant::UiLanguage::English);
+    }
+    if (view.contains(QStringLiteral("log"))) {
+        window.SetLogVisible(true);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel placeholder("Verimant");
-    placeholder.show();
-    return app.exec();
+    // The name the task bar and the window manager show for the program.
+    QApplication::setApplicationName(QStringLiteral("Pelma DM"));
+
+    int result = 0;
+    {
+        verimant::MainWindow window;
+        verimant::installUserDialogs(&window.dialogs());
+        verimant::installProgressView(&window.dialogs());
+        window.FormCreate();
+        // The language-packet, device-language and busy-indicator windows are created here,
+        // after the main window, when they join.
+        applyRequestedView(window);
+        window.show();
+        result = app.exec();
+        // Leaving the block destroys the window: FormDestroy still reaches the user through it.
+    }
+    verimant::installUserDialogs(nullptr);
+    verimant::installProgressView(nullptr);
+    return result;
 }

@@ -1,0 +1,194 @@
+#include "tests/ui/window_fixture.h"
+
+#include "ui/action_item.h"
+#include "ui/bottom_panel.h"
+#include "ui/image_list.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace verimant::test {
+namespace {
+
+class ActionsTest : public WindowTest {
+protected:
+    QPushButton* upgradeButton() const { return widget<QPushButton>("BitBtn_ReNewDeviceInfo"); }
+};
+
+TEST_F(ActionsTest, CtrlXEndsTheRunFromAnywhereInTheWindow) {
+    for (const char* focus : {"Memo_Log", "BitBtn_ReNewDeviceInfo", "Panel_Main"}) {
+        SCOPED_TRACE(focus);
+        window->SetLogVisible(true);
+        showWindow();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QSignalSpy exits(action("Action_Exit"), &QAction::triggered);
+        QTest::keyClick(widget(focus), Qt::Key_X, Qt::ControlModifier);
+        EXPECT_EQ(exits.count(), 1);
+        EXPECT_FALSE(window->isVisible());
+    }
+}
+
+TEST_F(ActionsTest, LogPopupOffersClearingAndSavingOnlyDisabled) {
+    auto* popup = widget<QMenu>("PopupMenu_Log");
+    const QList<QAction*> items = popup->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_TRUE(items.at(0)->isEnabled());
+    EXPECT_EQ(items.at(0)->text(), action("Action_Log_Visible")->text());
+    EXPECT_EQ(items.at(1)->text(), "Очистить лог");
+    EXPECT_FALSE(items.at(1)->isEnabled());
+    EXPECT_EQ(items.at(2)->text(), "Сохранить");
+    EXPECT_FALSE(items.at(2)->isEnabled());
+    // Only the item is disabled; the command itself stays available.
+    EXPECT_TRUE(action("Action_LOG_Clear")->isEnabled());
+    window->activityLog().AddLine(QStringLiteral("x"));
+    items.at(1)->trigger();
+    EXPECT_EQ(window->activityLog().lines().size(), 1);
+}
+
+TEST_F(ActionsTest, HiddenAndDisabledEntries) {
+    EXPECT_FALSE(widget<QMenu>("MainMenu_Help")->menuAction()->isVisible());
+    EXPECT_TRUE(action("Action_Menu_Help")->isVisible());
+    EXPECT_FALSE(widget<QMenu>("MainMenu_Data_Source")->menuAction()->isVisible());
+    EXPECT_FALSE(action("Action_Connection_Manual_List")->isEnabled());
+    EXPECT_FALSE(widget<QMenu>("Menu_PP_Manual_List")->menuAction()->isEnabled());
+    EXPECT_FALSE(widget<QAction>("MainMenu_Connection_Manual_List")->isEnabled());
+    EXPECT_TRUE(action("Action_Connection_Auto")->isChecked());
+    EXPECT_FALSE(action("Action_Connection_Manual")->isChecked());
+    EXPECT_TRUE(action("Action_Data_Source_Internet")->isChecked());
+    EXPECT_FALSE(window->connectionTimer().isActive());
+    EXPECT_EQ(window->connectionTimer().interval(), 500);
+}
+
+TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
+    QAction* manual = action("Action_Connection_Manual");
+    QAction* autoMode = action("Action_Connection_Auto");
+    auto* popupManual = widget<QMenu>("PopupMenu1_Connection_Manual");
+    auto* autoItem = widget<QAction>("PopupMenu1_Connection_Auto");
+
+    // Opening the manual submenu runs the manual action but does not check it.
+    QSignalSpy manualRuns(manual, &QAction::triggered);
+    popupManual->popup(QPoint(10, 10));
+    popupManual->hide();
+    EXPECT_EQ(manualRuns.count(), 1);
+    EXPECT_FALSE(manual->isChecked());
+    EXPECT_TRUE(autoMode->isChecked());
+
+    // When the connection manager checks the manual entry, every item follows.
+    manual->setText(QStringLiteral("Вручную COM5"));
+    manual->setChecked(true);
+    EXPECT_FALSE(autoMode->isChecked());
+    EXPECT_EQ(popupManual->title(), "Вручную COM5");
+    EXPECT_TRUE(popupManual->menuAction()->isChecked());
+    EXPECT_FALSE(autoItem->isChecked());
+
+    // Clicking the automatic item runs its action; the mark moves only if a handler moves it.
+    QSignalSpy autoRuns(autoMode, &QAction::triggered);
+    autoItem->trigger();
+    EXPECT_EQ(autoRuns.count(), 1);
+    EXPECT_FALSE(autoItem->isChecked());
+    EXPECT_TRUE(popupManual->menuAction()->isChecked());
+    QObject::connect(autoMode, &QAction::triggered, [autoMode] { autoMode->setChecked(true); });
+    autoItem->trigger();
+    EXPECT_TRUE(autoItem->isChecked());
+    EXPECT_FALSE(popupManual->menuAction()->isChecked());
+    EXPECT_TRUE(widget<QAction>("MainMenu_Connection_Auto")->isChecked());
+}
+
+TEST_F(ActionsTest, ExitItemShowsTheShortcutWithoutOwningIt) {
+    auto* item = widget<QAction>("MainMenu_File_Exit");
+    EXPECT_EQ(item->text(), "Выход\tCtrl+X");
+    EXPECT_TRUE(item->shortcut().isEmpty());
+    EXPECT_EQ(action("Action_Exit")->shortcut(), QKeySequence("Ctrl+X"));
+}
+
+TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIcon) {
+    QAction* source = action("Action_Data_Source");
+    widget<QAction>("MainMenu_Data_Source_Local")->trigger();
+    EXPECT_TRUE(action("Action_Data_Source_Local")->isChecked());
+    EXPECT_FALSE(action("Action_Data_Source_Internet")->isChecked());
+    EXPECT_EQ(source->icon().cacheKey(),
+              window->imageList().icon(ImageList::FloppyDisk).cacheKey());
+    action("Action_Data_Source_Internet")->trigger();
+    EXPECT_TRUE(action("Action_Data_Source_Internet")->isChecked());
+    EXPECT_FALSE(action("Action_Data_Source_Local")->isChecked());
+    EXPECT_EQ(source->icon().cacheKey(), window->imageList().icon(ImageList::Globe).cacheKey());
+}
+
+TEST_F(ActionsTest, UpgradeButtonDoesNothingWithoutAnInstrument) {
+    showWindow();
+    int runs = 0;
+    window->setUpgradeWorkflow([&] { ++runs; });
+    QSignalSpy exits(action("Action_Exit"), &QAction::triggered);
+
+    upgradeButton()->click();  // nobody reports a connection yet
+    window->setDeviceConnectedQuery([] { return false; });
+    QTest::mouseClick(upgradeButton(), Qt::LeftButton);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(exits.count(), 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(upgradeButton()->isEnabled());
+}
+
+TEST_F(ActionsTest, UpgradeRunsDisabledThenEndsTheRun) {
+    showWindow();
+    window->setDeviceConnectedQuery([] { return true; });
+    QSignalSpy exits(action("Action_Exit"), &QAction::triggered);
+    int runs = 0;
+    bool enabledDuring = true;
+    bool exitedDuring = true;
+    window->setUpgradeWorkflow([&] {
+        ++runs;
+        enabledDuring = upgradeButton()->isEnabled();
+        exitedDuring = exits.count() > 0;
+        upgradeButton()->click();  // a second press while it runs is ignored
+    });
+
+    QTest::mouseClick(upgradeButton(), Qt::LeftButton);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_FALSE(exitedDuring);
+    EXPECT_TRUE(upgradeButton()->isEnabled());
+    EXPECT_EQ(exits.count(), 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ActionsTest, StatusBarAndInformationFieldsShowWhatTheyAreGiven) {
+    window->setPanelComText(QStringLiteral("COM 5"));
+    window->setPanelConnection(QStringLiteral("= OK ="), colourFromBgr(0x00FF00));
+    window->setBottomInfoText(QStringLiteral("Запись..."));
+    window->setBottomProgress(140);
+    EXPECT_EQ(widget<QLabel>("Panel_COM")->text(), "COM 5");
+    EXPECT_EQ(widget<QLabel>("Panel_Connection")->text(), "= OK =");
+    EXPECT_EQ(window->bottomPanel().connectionColour(), QColor(0, 255, 0));
+    EXPECT_EQ(widget<QLabel>("Panel_Bottom_Info_Text")->text(), "Запись...");
+    EXPECT_EQ(widget<QProgressBar>("ProgressBar_Bottom_Info")->value(), 100);
+    window->setBottomProgress(-3);
+    EXPECT_EQ(widget<QProgressBar>("ProgressBar_Bottom_Info")->value(), 0);
+
+    window->setPanelConnection(QStringLiteral("ERR"), colourFromBgr(0x0000FF));
+    EXPECT_EQ(window->bottomPanel().connectionColour(), QColor(255, 0, 0));
+
+    window->setInfoField(InfoField::Uid, QStringLiteral("0123456789ABCDEF01234567"));
+    window->setInfoField(InfoField::SwKmt2, QStringLiteral("3.14"));
+    EXPECT_EQ(widget<QLabel>("ST_DI_UID")->text(), "0123456789ABCDEF01234567");
+    EXPECT_EQ(widget<QLabel>("ST_DI_SW_KMT2")->text(), "3.14");
+    EXPECT_EQ(widget<QLabel>("ST_DI_UID")->width(), 185);
+    EXPECT_EQ(widget<QLabel>("ST_DI_Serial_Number")->width(), 121);
+}
+
+TEST_F(ActionsTest, ValueFieldsUseAFixedPitchFaceWithCyrillic) {
+    showWindow();
+    const QFont font = widget<QLabel>("ST_DI_Serial_Number")->font();
+    const QFontInfo info(font);
+    EXPECT_TRUE(info.fixedPitch()) << info.family().toStdString();
+    EXPECT_TRUE(font.bold());
+    EXPECT_TRUE(QFontMetrics(font).inFont(QChar(0x0416)));  // Ж
+    EXPECT_TRUE(QFontInfo(widget("Memo_Log")->font()).fixedPitch());
+}
+
+}  // namespace
+}  // namespace verimant::test

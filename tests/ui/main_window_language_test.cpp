@@ -1,0 +1,150 @@
+#include "tests/ui/window_fixture.h"
+
+#include "ui/image_list.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace verimant::test {
+namespace {
+
+struct Row {
+    const char* control;
+    const char* russian;
+    const char* english;
+};
+
+// What the user reads in each language, written down independently of the window's own table.
+const Row kRows[] = {
+    {"Action_Menu_File", "Файл", "File"},
+    {"Action_Menu_Connection", "Соединение", "Connection"},
+    {"Action_Menu_Help", "Помощь", "Help"},
+    {"Action_Exit", "Выход", "Exit"},
+    {"Action_LOG_Clear", "Очистить лог", "Clear Report"},
+    {"Action_Connection_Auto", "Автоматическое", "Auto"},
+    {"Action_Connection_Manual", "Вручную", "Manual"},
+    {"Action_Connection_Manual_Number", "Номер порта :", "Port Number :"},
+    {"Action_Connection_Manual_List", "Выбрать из списка :", "Choose from the List :"},
+    {"GroupBox_DeviceInfo", "Информация об устройстве", "Device Information"},
+    {"Label_SerialNumber", "Серийный номер :", "Serial Number :"},
+    {"Label_BoardVersion", "Версия платы :", "Board Version :"},
+    {"Label_Board_SubCode", "Код сборки :", "Assebling Code :"},
+    {"GroupBox_SoftInfo", "Информация о ПО", "Software Information"},
+    {"GroupBox_Log", "Лог", "Report"},
+    {"BitBtn_ReNewDeviceInfo", "Обновление", "Upgrade"},
+    {"N_Nastroiki", "Настройки", "Settings"},
+};
+
+QString shownText(QObject* control) {
+    if (auto* a = qobject_cast<QAction*>(control)) {
+        return a->text();
+    }
+    if (auto* m = qobject_cast<QMenu*>(control)) {
+        return m->title();
+    }
+    if (auto* g = qobject_cast<QGroupBox*>(control)) {
+        return g->title();
+    }
+    if (auto* l = qobject_cast<QLabel*>(control)) {
+        return l->text();
+    }
+    if (auto* b = qobject_cast<QPushButton*>(control)) {
+        return b->text();
+    }
+    return QStringLiteral("<no text>");
+}
+
+void expectLanguage(const MainWindow& window, bool english) {
+    for (const Row& row : kRows) {
+        QObject* control = window.findChild<QObject*>(QString::fromLatin1(row.control));
+        ASSERT_NE(control, nullptr) << row.control;
+        EXPECT_EQ(shownText(control), QString::fromUtf8(english ? row.english : row.russian))
+            << row.control;
+    }
+}
+
+QString storedLanguage() {
+    const auto value = readUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("LANGUAGE"));
+    return value ? QString::number(*value) : QStringLiteral("none");
+}
+
+class LanguageTest : public WindowTest {};
+
+TEST_F(LanguageTest, ControlTextsFollowEachLanguage) {
+    expectLanguage(*window, false);
+    window->ApplyLanguage(UiLanguage::English);
+    expectLanguage(*window, true);
+    window->ApplyLanguage(UiLanguage::Russian);
+    expectLanguage(*window, false);
+}
+
+TEST_F(LanguageTest, LanguageNeutralTextsStayInBothLanguages) {
+    window->ApplyLanguage(UiLanguage::English);
+    EXPECT_EQ(widget<QLabel>("Label7")->text(), "UID :");
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), "BOOT :");
+    EXPECT_EQ(widget<QLabel>("Label5")->text(), "KMT2 :");
+    EXPECT_EQ(widget<QLabel>("Label6")->text(), "Ext Data :");
+    EXPECT_EQ(action("Action_Data_Source")->text(), "Источник данных");
+    EXPECT_EQ(action("Action_Data_Source_Internet")->text(), "Интернет");
+    EXPECT_EQ(widget<QAction>("PopupMenu_Log_Save")->text(), "Сохранить");
+    EXPECT_EQ(window->windowTitle(), "Pelma Verimant Manager v1.0");
+}
+
+TEST_F(LanguageTest, ToggleSwitchesCaptionIconAndStoredSetting) {
+    QAction* toggle = action("Action_Language");
+    EXPECT_EQ(toggle->text(), "RUS");
+    EXPECT_EQ(toggle->icon().cacheKey(),
+              window->imageList().icon(ImageList::RussianFlag).cacheKey());
+
+    toggle->trigger();
+    EXPECT_EQ(uiLanguage(), UiLanguage::English);
+    EXPECT_EQ(toggle->text(), "ENG");
+    EXPECT_EQ(toggle->icon().cacheKey(),
+              window->imageList().icon(ImageList::BritishFlag).cacheKey());
+    EXPECT_EQ(storedLanguage(), "2");
+    expectLanguage(*window, true);
+    EXPECT_EQ(action("Action_Log_Visible")->text(), "Show Report");
+
+    toggle->trigger();
+    EXPECT_EQ(toggle->text(), "RUS");
+    EXPECT_EQ(storedLanguage(), "1");
+    EXPECT_EQ(action("Action_Log_Visible")->text(), "Показать лог");
+}
+
+TEST_F(LanguageTest, NewRunStartsInTheStoredLanguage) {
+    action("Action_Language")->trigger();
+    window.reset();
+
+    setUiLanguage(UiLanguage::Russian);  // as a new process starts
+    MainWindow next;
+    next.FormCreate();
+    EXPECT_EQ(uiLanguage(), UiLanguage::English);
+    EXPECT_EQ(next.findChild<QAction*>("Action_Language")->text(), "ENG");
+    expectLanguage(next, true);
+}
+
+TEST_F(LanguageTest, SwitchRewritesCaptionsThatOwnersChanged) {
+    window->setDeviceInfoCaption(QStringLiteral("Verimant-2"));
+    action("Action_Connection_Manual")->setText(QStringLiteral("Вручную COM5"));
+    action("Action_Language")->trigger();
+    EXPECT_EQ(widget<QGroupBox>("GroupBox_DeviceInfo")->title(), "Device Information");
+    EXPECT_EQ(action("Action_Connection_Manual")->text(), "Manual");
+}
+
+TEST_F(LanguageTest, MenuBarShowsToggleRightmostAfterTwoSpacers) {
+    const QList<QAction*> items = window->menuBar()->actions();
+    ASSERT_GE(items.size(), 3);
+    EXPECT_EQ(items.at(items.size() - 3)->text(), QString(24, ' '));
+    EXPECT_EQ(items.at(items.size() - 2)->text(), QString(20, ' '));
+    EXPECT_EQ(items.last()->text(), "RUS");
+    action("Action_Language")->trigger();
+    EXPECT_EQ(items.last()->text(), "ENG");
+    // Clicking the menu-bar item is the same as the toggle.
+    items.last()->trigger();
+    EXPECT_EQ(uiLanguage(), UiLanguage::Russian);
+    EXPECT_EQ(items.last()->text(), "RUS");
+}
+
+}  // namespace
+}  // namespace verimant::test

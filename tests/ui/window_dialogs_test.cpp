@@ -1,0 +1,101 @@
+#include "ui/window_dialogs.h"
+#include "ui/bottom_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <functional>
+
+namespace verimant::test {
+namespace {
+
+// Runs `answer` on the modal dialog that the next call opens.
+void whenModalOpens(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, [answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        answer(modal);
+    });
+}
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+void pressOnBox(SeenBox& seen, QMessageBox::StandardButton button) {
+    whenModalOpens([&seen, button](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        seen = {box->windowTitle(), box->text(), box->standardButtons()};
+        box->button(button)->click();
+    });
+}
+
+class WindowDialogsTest : public ::testing::Test {
+protected:
+    QWidget owner;
+    BottomPanel status;
+    WindowDialogs dialogs{&owner, &status};
+};
+
+TEST_F(WindowDialogsTest, BoxesUseTheStandardTitlesAndButtons) {
+    SeenBox seen;
+    pressOnBox(seen, QMessageBox::Ok);
+    dialogs.showError(QStringLiteral("Нет ответа"));
+    EXPECT_EQ(seen.title, "Error");
+    EXPECT_EQ(seen.text, QStringLiteral("Нет ответа"));
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+
+    pressOnBox(seen, QMessageBox::Ok);
+    dialogs.showWarning(QStringLiteral("w"));
+    EXPECT_EQ(seen.title, "Warning");
+
+    pressOnBox(seen, QMessageBox::Ok);
+    dialogs.showInformation(QStringLiteral("i"));
+    EXPECT_EQ(seen.title, "Information");
+}
+
+TEST_F(WindowDialogsTest, YesNoQuestionAnswersWhatWasPressed) {
+    SeenBox seen;
+    pressOnBox(seen, QMessageBox::Yes);
+    EXPECT_TRUE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
+    EXPECT_EQ(seen.title, "Confirm");
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    pressOnBox(seen, QMessageBox::No);
+    EXPECT_FALSE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
+}
+
+TEST_F(WindowDialogsTest, TextInputKeepsTheValueOnCancel) {
+    QString value = QStringLiteral("1");
+    whenModalOpens([](QWidget* modal) {
+        auto* input = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(input->windowTitle(), "Connecting");
+        EXPECT_EQ(input->textValue(), "1");
+        input->setTextValue(QStringLiteral("7"));
+        input->accept();
+    });
+    EXPECT_TRUE(dialogs.askText(QStringLiteral("Connecting"), QStringLiteral("Port"), value));
+    EXPECT_EQ(value, "7");
+
+    whenModalOpens([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    EXPECT_FALSE(dialogs.askText(QStringLiteral("Connecting"), QStringLiteral("Port"), value));
+    EXPECT_EQ(value, "7");
+}
+
+TEST_F(WindowDialogsTest, ProgressGoesToTheStatusBar) {
+    dialogs.setStatusText(QStringLiteral("Загрузка"));
+    dialogs.setProgress(42);
+    EXPECT_EQ(status.infoText(), QStringLiteral("Загрузка"));
+    EXPECT_EQ(status.progress(), 42);
+}
+
+}  // namespace
+}  // namespace verimant::test

@@ -1,0 +1,73 @@
+#include "ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+
+namespace verimant {
+
+namespace {
+
+struct TranslatedText {
+    const char* control;
+    const char* russian;
+    const char* english;
+};
+
+// The controls whose texts follow the interface language, in the order they are written. The
+// log toggle's entry is a fallback that its update rule replaces at once.
+const TranslatedText kTranslatedTexts[] = {
+    {"Action_Menu_File", "Файл", "File"},
+    {"Action_Menu_Connection", "Соединение", "Connection"},
+    {"Action_Menu_Help", "Помощь", "Help"},
+    {"Action_Exit", "Выход", "Exit"},
+    {"Action_Log_Visible", "Скрыть//Показать ЛОГ", "Hide//Show Report"},
+    {"Action_LOG_Clear", "Очистить лог", "Clear Report"},
+    {"Action_Connection_Auto", "Автоматическое", "Auto"},
+    {"Action_Connection_Manual", "Вручную", "Manual"},
+    {"Action_Connection_Manual_Number", "Номер порта :", "Port Number :"},
+    {"Action_Connection_Manual_List", "Выбрать из списка :", "Choose from the List :"},
+    {"GroupBox_DeviceInfo", "Информация об устройстве", "Device Information"},
+    {"Label_SerialNumber", "Серийный номер :", "Serial Number :"},
+    {"Label_BoardVersion", "Версия платы :", "Board Version :"},
+    {"Label_Board_SubCode", "Код сборки :", "Assebling Code :"},
+    {"GroupBox_SoftInfo", "Информация о ПО", "Software Information"},
+    {"GroupBox_Log", "Лог", "Report"},
+    {"BitBtn_ReNewDeviceInfo", "Обновление", "Upgrade"},
+    {"N_Nastroiki", "Настройки", "Settings"},
+};
+
+void writeText(QObject* control, const QString& text) {
+    if (auto* action = qobject_cast<QAction*>(control)) {
+        action->setText(text);
+    } else if (auto* menu = qobject_cast<QMenu*>(control)) {
+        menu->setTitle(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        group->setTitle(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
+    }
+}
+
+}  // namespace
+
+void MainWindow::ApplyLanguage(UiLanguage language) {
+    // The pairs are resolved in the language in force; make that the one being applied, so the
+    // toggle and the texts can never disagree.
+    setUiLanguage(language);
+    const bool english = language == UiLanguage::English;
+    actions_.Action_Language->setText(english ? QStringLiteral("ENG") : QStringLiteral("RUS"));
+    actions_.Action_Language->setIcon(
+        images_.icon(english ? ImageList::BritishFlag : ImageList::RussianFlag));
+    for (const TranslatedText& row : kTranslatedTexts) {
+        QObject* control = findChild<QObject*>(QString::fromLatin1(row.control));
+        writeText(control,
+                  PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
+    }
+    Action_Log_VisibleUpdate();
+}
+
+}  // namespace verimant

@@ -1,0 +1,82 @@
+#include "ui/window_dialogs.h"
+
+#include "ui/bottom_panel.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace verimant {
+
+namespace {
+
+int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
+            QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, text, buttons, owner);
+    return box.exec();
+}
+
+}  // namespace
+
+WindowDialogs::WindowDialogs(QWidget* owner, BottomPanel* statusBar)
+    : owner_(owner), statusBar_(statusBar) {}
+
+void WindowDialogs::showError(const QString& text) {
+    showBox(owner_, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+}
+
+void WindowDialogs::showWarning(const QString& text) {
+    showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok);
+}
+
+void WindowDialogs::showInformation(const QString& text) {
+    showBox(owner_, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
+}
+
+bool WindowDialogs::askYesNo(const QString& text, const QString& caption) {
+    const QString title = caption.isEmpty() ? QStringLiteral("Confirm") : caption;
+    return showBox(owner_, QMessageBox::Question, title, text,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool WindowDialogs::askText(const QString& caption, const QString& prompt, QString& value) {
+    bool accepted = false;
+    const QString answer =
+        QInputDialog::getText(owner_, caption, prompt, QLineEdit::Normal, value, &accepted);
+    if (accepted) {
+        value = answer;
+    }
+    return accepted;
+}
+
+bool WindowDialogs::chooseFileToOpen(QString& path) {
+    const QString chosen = QFileDialog::getOpenFileName(owner_, QString(), path);
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    path = chosen;
+    return true;
+}
+
+bool WindowDialogs::chooseFileToSave(QString& path) {
+    const QString chosen = QFileDialog::getSaveFileName(owner_, QString(), path);
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    path = chosen;
+    return true;
+}
+
+void WindowDialogs::setStatusText(const QString& text) {
+    if (statusBar_) {
+        statusBar_->setInfoText(text);
+    }
+}
+
+void WindowDialogs::setProgress(int percent) {
+    if (statusBar_) {
+        statusBar_->setProgress(percent);
+    }
+}
+
+}  // namespace verimant
