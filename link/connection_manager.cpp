@@ -1,0 +1,273 @@
+#include "link/connection_manager.h"
+
+#include "base/activity_log.h"
+#include "base/ui_language.h"
+#include "base/user_dialogs.h"
+#include "link/device_protocol.h"
+#include "platform/event_wait.h"
+
+#include <QTimer>
+
+namespace verimant {
+
+namespace {
+
+// The eight letters the instrument echoes in the link test.
+const QByteArray kLinkTestLetters = QByteArrayLiteral("Tarvelon");
+
+// Clears the busy flag on every way out of a tick.
+class BusyGuard {
+public:
+    explicit BusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyGuard() { busy_ = false; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    bool& busy_;
+};
+
+}  // namespace
+
+ConnectionManager::ConnectionManager(DeviceProtocol& protocol, LinkFlags& flags, ActivityLog& log,
+                                     QObject* parent)
+    : QObject(parent), protocol_(protocol), flags_(flags), log_(log) {
+    scanList_.setLogSink([this](const QString& line) { log_.AddLine(line); });
+}
+
+void ConnectionManager::attachTimer(QTimer& timer) {
+    timer.setInterval(kTickIntervalMs);
+    connect(&timer, &QTimer::timeout, this, &ConnectionManager::tick);
+}
+
+bool ConnectionManager::waitForDevice(int timeoutMs) {
+    return pumpEventsUntil([this] { return flags_.deviceConnected; }, timeoutMs);
+}
+
+void ConnectionManager::tick() {
+    if (busy_) {
+        return;
+    }
+    BusyGuard guard(busy_);
+    blink_ = !blink_;
+    switch (connectionMode_) {
+        case kManualMode:
+            tickManual();
+            break;
+        case kAutoWatching:
+            tickWatching();
+            break;
+        case kAutoScanning:
+            tickScanning();
+            break;
+        default:
+            break;
+    }
+}
+
+void ConnectionManager::tickManual() {
+    if (candidatePort_ >= 0 && candidatePort_ != connectedPort_ && flags_.deviceConnected) {
+        // Another number was chosen: let go of the old port first, the new one opens next tick.
+        dropLink();
+        return;
+    }
+    if (flags_.deviceConnected) {
+        const int result = linkTest();
+        if (result < 0) {
+            markLost();
+        } else if (result == 0) {
+            dropLink();
+        } else {
+            show(LinkState::Ok);
+        }
+        return;
+    }
+    connectedPort_ = -1;
+    protocol_.close();
+    if (candidatePort_ < 0) {
+        return;
+    }
+    if (!openCandidate()) {
+        show(LinkState::Nok);
+        return;
+    }
+    const int result = linkTest();
+    if (result < 0) {
+        markLost();
+    } else if (result == 0) {
+        dropLink();
+    } else {
+        markConnected();
+    }
+}
+
+void ConnectionManager::tickWatching() {
+    if (!flags_.deviceConnected) {
+        show(LinkState::Nok);
+        connectionMode_ = kAutoScanning;
+        return;
+    }
+    const int result = linkTest();
+    if (result >= 1) {
+        show(LinkState::Ok);
+    } else if (result < 0) {
+        markLost();
+        connectionMode_ = kAutoScanning;
+    } else {
+        dropLink();
+        connectionMode_ = kAutoScanning;
+    }
+}
+
+void ConnectionManager::tickScanning() {
+    scanList_.rebuild();
+    const int count = scanList_.count();
+    if (count == 0) {
+        connectedPort_ = -1;
+        candidatePort_ = -1;
+        flags_.deviceConnected = false;
+        protocol_.close();
+        show(LinkState::Nok);
+        return;
+    }
+    if (scanList_.changed()) {
+        scanPosition_ = 0;
+    }
+    if (scanPosition_ >= count) {
+        // The list shrank behind the position without anything new appearing. Start over next
+        // tick, or the ports still in the rotation would never be tried again.
+        scanPosition_ = 0;
+        return;
+    }
+    if (tryScanCandidate()) {
+        return;
+    }
+    ++scanPosition_;
+    if (scanPosition_ >= count) {
+        scanPosition_ = 0;
+    }
+}
+
+bool ConnectionManager::tryScanCandidate() {
+    candidatePort_ = scanList_.portAt(scanPosition_);
+    if (candidatePort_ < 0) {
+        return false;
+    }
+    protocol_.setPortNumber(candidatePort_);
+    protocol_.close();
+    if (!protocol_.open(kBaudRate)) {
+        // A port that cannot be opened is simply passed over until its turn comes again.
+        return false;
+    }
+    const int result = linkTest();
+    if (result >= 1) {
+        markConnected();
+        connectionMode_ = kAutoWatching;
+        return true;
+    }
+    if (result < 0) {
+        markLost();
+    } else {
+        dropLink();
+    }
+    return false;
+}
+
+int ConnectionManager::linkTest() {
+    if (!flags_.linkCheckEnabled) {
+        return 1;
+    }
+    return protocol_.testConnection(kLinkTestLetters, false);
+}
+
+bool ConnectionManager::openCandidate() {
+    protocol_.setPortNumber(candidatePort_);
+    return protocol_.open(kBaudRate);
+}
+
+void ConnectionManager::markConnected() {
+    connectedPort_ = candidatePort_;
+    scanList_.setLastConnectedPort(candidatePort_);
+    flags_.deviceConnected = true;
+    show(LinkState::Ok);
+}
+
+void ConnectionManager::markLost() {
+    show(LinkState::Nok);
+    connectedPort_ = -1;
+    flags_.deviceConnected = false;
+}
+
+void ConnectionManager::dropLink() {
+    protocol_.close();
+    connectedPort_ = -1;
+    flags_.deviceConnected = false;
+    show(LinkState::Err);
+}
+
+void ConnectionManager::show(LinkState state) {
+    if (view_ == nullptr) {
+        return;
+    }
+    switch (state) {
+        case LinkState::Ok:
+            view_->showConnectionState(
+                state, blink_ ? QStringLiteral("= OK =") : QStringLiteral("OK"), kOkColour);
+            break;
+        case LinkState::Err:
+            view_->showConnectionState(
+                state, blink_ ? QStringLiteral("= ERR =") : QStringLiteral("ERR"), kErrColour);
+            break;
+        case LinkState::Nok:
+            view_->showConnectionState(
+                state, blink_ ? QStringLiteral("= NOK =") : QStringLiteral("NOK"), kNokColour);
+            break;
+    }
+    view_->showComText(protocol_.isOpen()
+                           ? QStringLiteral("COM ") + QString::number(protocol_.portNumber())
+                           : QStringLiteral("----"));
+}
+
+void ConnectionManager::chooseAutomatic() {
+    connectionMode_ = kAutoWatching;
+}
+
+bool ConnectionManager::chooseManualPort(int port) {
+    if (port < 0 || port > kHighestManualPort) {
+        return false;
+    }
+    manualPortNumber_ = port;
+    candidatePort_ = port;
+    connectionMode_ = kManualMode;
+    return true;
+}
+
+ConnectionManager::PortNumberEntry ConnectionManager::askManualPortNumber() {
+    QString text = QString::number(manualPortNumber_);
+    if (!userDialogs().askText(
+            PickText(QStringLiteral("Установка соединения"), QStringLiteral("Connecting")),
+            PickText(QStringLiteral("Введите номер COM порта от 0 до 250"),
+                     QStringLiteral("Enter COM Port Number from 0 to 250")),
+            text)) {
+        return PortNumberEntry::Cancelled;
+    }
+    if (!chooseManualPort(parsePortNumber(text))) {
+        userDialogs().showError(PickText(QStringLiteral("Ошибка формата номера COM порта"),
+                                         QStringLiteral("COM Port Number Format Error")));
+        return PortNumberEntry::Rejected;
+    }
+    return PortNumberEntry::Accepted;
+}
+
+QString ConnectionManager::manualCaption() const {
+    return PickText(QStringLiteral("Вручную COM"), QStringLiteral("Manual COM")) +
+           QString::number(manualPortNumber_);
+}
+
+int ConnectionManager::parsePortNumber(const QString& text) {
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok, 10);
+    return ok ? number : -1;
+}
+
+}  // namespace verimant
