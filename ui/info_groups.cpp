@@ -103,8 +103,8 @@ InfoStrip::InfoStrip(QWidget* parent) : QWidget(parent) {
     static_cast<QVBoxLayout*>(softwareGroup_->layout())->addStretch(1);
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    layout->setContentsMargins(4, 2, 4, 0);
+    layout->setSpacing(4);
     layout->addWidget(deviceGroup_);
     layout->addWidget(softwareGroup_, 1);
 }
