@@ -33,7 +33,7 @@ bool FrameFifo::put(const std::uint8_t* data, int length) {
 }
 
 QByteArray FrameFifo::peek() const {
-    if (count_ == 0) {
+    if (count() == 0) {
         return {};
     }
     const Slot& slot = slots_[head_];
@@ -51,7 +51,13 @@ bool FrameFifo::pop() {
     return true;
 }
 
+int FrameFifo::count() const {
+    std::lock_guard guard(lock_);
+    return count_;
+}
+
 void FrameFifo::clear() {
+    std::lock_guard guard(lock_);
     head_ = 0;
     tail_ = 0;
     count_ = 0;

@@ -8,8 +8,8 @@
 
 namespace verimant {
 
-// Bounded queue of received frames. put and pop take the queue's own lock; peek and clear do not,
-// because their caller holds the protocol lock (which the reader thread also takes to route).
+// Bounded queue of received frames. put, pop, clear and count take the queue's own lock; peek does
+// not, because its caller holds the protocol lock (which the reader thread also takes to route).
 class FrameFifo {
 public:
     static constexpr int kSlotSize = 1000;
@@ -24,7 +24,8 @@ public:
     bool pop();
     void clear();
 
-    int count() const { return count_; }
+    // Takes the queue's lock, so it can be asked from outside the protocol lock.
+    int count() const;
     int capacity() const { return capacity_; }
 
 private:
@@ -37,7 +38,7 @@ private:
     std::uint16_t tail_ = 0;
     std::uint16_t count_ = 0;
     std::uint16_t capacity_ = 0;
-    std::mutex lock_;
+    mutable std::mutex lock_;
 };
 
 }  // namespace verimant

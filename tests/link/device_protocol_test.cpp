@@ -130,7 +130,7 @@ TEST_F(DeviceProtocolTest, LostAnswerIsRequestedAgain) {
     EXPECT_EQ(peer.requests().at(0), peer.requests().at(1));
     const auto gap = peer.requestTimes().at(1) - peer.requestTimes().at(0);
     EXPECT_GE(gap, 650);
-    EXPECT_LE(gap, 900);
+    EXPECT_LE(gap, 1000);
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }
 
@@ -196,14 +196,14 @@ TEST_F(DeviceProtocolTest, SilentDeviceSendsThreeTimesThenShowsTheDefaultBox) {
 
     const auto elapsed = tickCountMs() - start;
     EXPECT_GE(elapsed, 2000);
-    EXPECT_LE(elapsed, 2700);
+    EXPECT_LE(elapsed, 3000);
     EXPECT_LT(test::processCpuMs() - cpuBefore, 300) << "the wait must block, not poll";
     EXPECT_TRUE(timerRan) << "timers keep running inside the wait";
     ASSERT_EQ(peer.requestCount(), 3);
     const auto times = peer.requestTimes();
     for (int i = 1; i < 3; ++i) {
         EXPECT_GE(times[i] - times[i - 1], 650);
-        EXPECT_LE(times[i] - times[i - 1], 900);
+        EXPECT_LE(times[i] - times[i - 1], 1000);
     }
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].kind, "error");
