@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace verimant {
+
+struct DeviceSession;
+
+// The range and fallback of one setting. An entry whose minimum exceeds its maximum limits
+// nothing.
+struct SettingLimit {
+    std::uint8_t index;
+    std::int32_t minimum;
+    std::int32_t maximum;
+    std::int32_t defaultValue;
+};
+
+// Searched in order; the first entry with an index wins. Indices without an entry are unlimited.
+extern const std::array<SettingLimit, 30> SettingLimits;
+
+// The instrument's settings as the external flash keeps them, twice, at the start of its last two
+// 4 KB sectors: 62 values, a save counter and a check value (0xFFFFFFFF plus the sum of the other
+// 63, wrapping). The tool holds one working copy of the 64 values.
+class SettingsBlock {
+public:
+    static constexpr int kValueCount = 64;
+    static constexpr int kCounterIndex = 62;
+    static constexpr int kCheckIndex = 63;
+    static constexpr std::uint32_t kCopyAddress[2] = {0x7FE000, 0x7FF000};
+    using Values = std::array<std::int32_t, kValueCount>;
+
+    // Brings the working copy up to date: copy 0 if valid, else copy 1 (rewriting copy 0 from
+    // it), else both copies are rewritten with the erased pattern, which stays invalid.
+    void load(DeviceSession& session);
+    // The working value, or the setting's default when it lies outside its limits; 0 for indices
+    // outside the block. Never talks to the instrument.
+    std::int32_t get(int index) const;
+    // Clamps into the setting's limits, counts the save, seals the block and writes both copies.
+    // Indices outside the block change nothing.
+    void set(DeviceSession& session, int index, std::int32_t value);
+
+    bool isValid() const;
+    const Values& values() const { return values_; }
+
+    // Copies that failed to load or store since the last reset; the callers report with it.
+    int settingsFailureCount() const { return failures_; }
+    void resetSettingsFailureCount() { failures_ = 0; }
+
+    // One copy, in 16-byte pieces. A failed piece is counted and ends the transfer.
+    bool readCopy(DeviceSession& session, int copy);
+    bool writeCopy(DeviceSession& session, int copy);
+
+private:
+    void fillErased();
+    void seal();
+
+    Values values_{};
+    int failures_ = 0;
+};
+
+// The check value a block of these values must carry.
+std::uint32_t settingsCheckValue(const SettingsBlock::Values& values);
+
+}  // namespace verimant

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "base/activity_log.h"
+#include "device/device_session.h"
+#include "link/device_commands.h"
+#include "link/device_protocol.h"
+#include "link/link_flags.h"
+#include "sim/pty_instrument.h"
+#include "tests/support/scripted_dialogs.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace verimant::test {
+
+// The simulated instrument on a pseudo-terminal and everything the tool talks to it with: the
+// protocol opened on its COM port through the tool's own serial layer, the command set, the link
+// flags, the log and scripted dialogs that record every box.
+class SimulatedDevice {
+public:
+    static constexpr int kBaudRate = 230400;
+
+    explicit SimulatedDevice(sim::InstrumentConfig config = {},
+                             sim::PtyInstrumentOptions options = quickOptions());
+    ~SimulatedDevice();
+
+    static sim::PtyInstrumentOptions quickOptions();
+
+    // Starts the instrument and opens the port; false (with a test failure) when either fails.
+    bool start();
+
+    sim::PtyInstrument& instrument() { return instrument_; }
+    // How often the instrument was asked group/command since it started.
+    int requests(std::uint8_t group, std::uint8_t command);
+    // External-flash bytes as they are now.
+    QByteArray externalFlash(std::uint32_t address, int count);
+    QStringList logLines() const { return log.lines(); }
+
+    ScriptedDialogs dialogs;
+    ActivityLog log;
+    DeviceProtocol protocol;
+    DeviceCommands commands{protocol};
+    LinkFlags flags;
+    DeviceSession session{log, protocol, commands, flags};
+
+private:
+    sim::PtyInstrument instrument_;
+};
+
+}  // namespace verimant::test
