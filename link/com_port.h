@@ -24,6 +24,7 @@ public:
 
     int portNumber() const { return portNumber_; }
     void setPortNumber(int number) { portNumber_ = number; }
+    // The sink must outlive the port: destroying an open port closes it, which logs.
     void setLogSink(LogSink sink) { logSink_ = std::move(sink); }
 
     // Closes first when open; port 0 is refused without a log line. Logs "Open COM n : OK" or
