@@ -156,18 +156,33 @@ TEST_F(DeviceCommandsSimTest, CpuFlashInTheBootLoaderUsesTheOldCommands) {
     EXPECT_EQ(instrument->snapshot().processorFlash().read(start, 64), data);
 }
 
-TEST_F(DeviceCommandsSimTest, VariantRuleFollowsTheCachedProgramInfo) {
+TEST_F(DeviceCommandsSimTest, CpuFlashVariantFollowsTheCachedProgramInfo) {
     struct Case {
         std::uint16_t boot;
         std::uint16_t main;
         bool expectNew;
     };
+    const QByteArray data(16, '\x42');
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData());
     for (const Case& c : {Case{0x0105, 1, false}, Case{0x0210, 1, true}, Case{0x0510, 1, false},
                           Case{0x0610, 1, true}, Case{0x0210, 0, false}}) {
-        startInstrument(instrumentWith(c.boot, c.main));
-        ASSERT_TRUE(commands.readProgramInfo(nullptr, false));
-        EXPECT_EQ(commands.usesNewCpuFlashVariant(), c.expectNew)
-            << std::hex << c.boot << " / " << c.main;
+        SCOPED_TRACE(QString::asprintf("boot %04X main %d", c.boot, c.main).toStdString());
+        sim::InstrumentConfig config = instrumentWith(c.boot, c.main);
+        // The simulated main firmware then takes exactly the pair its versions call for.
+        config.processorFlashInMainFirmware = true;
+        startInstrument(config);
+        DeviceCommands fresh(protocol);
+        ASSERT_TRUE(fresh.readProgramInfo(nullptr, false));
+        EXPECT_EQ(fresh.usesNewCpuFlashVariant(), c.expectNew);
+
+        const std::uint32_t start = fresh.mainFirmwareStartAddress();
+        EXPECT_TRUE(fresh.eraseCpuFlashSector(start, false));
+        EXPECT_TRUE(fresh.writeCpuFlash(start, bytes, 16, false));
+        EXPECT_EQ(requestsFor(0x03, 0x07), c.expectNew ? 1 : 0);
+        EXPECT_EQ(requestsFor(0x03, 0x06), c.expectNew ? 1 : 0);
+        EXPECT_EQ(requestsFor(0x03, 0x05), c.expectNew ? 0 : 1);
+        EXPECT_EQ(requestsFor(0x03, 0x03), c.expectNew ? 0 : 1);
+        EXPECT_EQ(instrument->snapshot().processorFlash().read(start, 16), data);
         protocol.close();
         instrument->stop();
     }
