@@ -1,6 +1,7 @@
 #include "device/chunk_readback.h"
 
 #include "link/device_commands.h"
+#include "link/device_protocol.h"
 
 #include <algorithm>
 #include <array>
@@ -27,6 +28,11 @@ bool holds(std::uint32_t address, const std::uint8_t* data, int length, ReadPiec
 }
 
 }  // namespace
+
+bool lastRequestAnswered(const DeviceProtocol& protocol, int channelKey) {
+    const ProtocolChannel* channel = protocol.channel(channelKey);
+    return channel != nullptr && channel->queuedCount() > 0;
+}
 
 bool cpuFlashHolds(DeviceCommands& commands, std::uint32_t address, const std::uint8_t* data,
                    int length) {

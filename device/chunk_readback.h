@@ -5,6 +5,12 @@
 namespace verimant {
 
 class DeviceCommands;
+class DeviceProtocol;
+
+// Whether the last request on the channel got an answer, even one that its command rejected: the
+// answer stays at the head of the channel's queue until the next request, and a time-out leaves
+// the queue empty. Only an answered but refused write is worth reading back.
+bool lastRequestAnswered(const DeviceProtocol& protocol, int channelKey);
 
 // Whether the instrument's flash already holds `length` bytes of `data` at `address`, read back
 // quietly. A write whose answer was lost is sent again by the protocol, and the instrument refuses

@@ -74,7 +74,7 @@ bool writeChunk(EflWrite& write, const Chunk& chunk) {
         reinterpret_cast<const std::uint8_t*>(write.data.constData()) + chunk.offset;
     return twoTries(write, [&] {
         return session.commands.writeEflash(chunk.address, bytes, chunk.length, true) ||
-               (!session.protocol.lineHungUp() &&
+               (lastRequestAnswered(session.protocol, DeviceProtocol::kExternalFlashChannel) &&
                 eflashHolds(session.commands, chunk.address, bytes, chunk.length));
     });
 }

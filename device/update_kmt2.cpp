@@ -101,7 +101,7 @@ bool writeChunk(DeviceSession& session, const Chunk& chunk, const std::uint8_t* 
     if (session.commands.writeCpuFlash(chunk.address, bytes, chunk.length, true)) {
         return true;
     }
-    return !session.protocol.lineHungUp() &&
+    return lastRequestAnswered(session.protocol, DeviceProtocol::kCpuFlashChannel) &&
            cpuFlashHolds(session.commands, chunk.address, bytes, chunk.length);
 }
 
