@@ -7,6 +7,7 @@
 #include "ui/memo_log.h"
 #include "ui/menu_bar_style.h"
 #include "ui/ui_fonts.h"
+#include "ui/window_connection.h"
 #include "ui/window_dialogs.h"
 
 #include <QEvent>
@@ -154,6 +155,9 @@ void MainWindow::connectActions() {
 void MainWindow::FormCreate() {
     // The start-up sequence joins here: device link, stored language, single-instance check,
     // temporary folder, configuration, serial-number base, then the connection timer.
+    if (!connection_) {
+        connection_ = std::make_unique<WindowConnection>(*this);
+    }
     ApplyLanguage(LoadLanguage());
     SetLogVisible(false);
 }

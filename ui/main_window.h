@@ -23,6 +23,7 @@ namespace verimant {
 
 class BottomPanel;
 class MemoLog;
+class WindowConnection;
 class WindowDialogs;
 
 // Form1, the tool's one main window: the link state in the status bar, what the instrument reports
@@ -55,6 +56,9 @@ public:
     const ImageList& imageList() const { return images_; }
     // The message boxes and status-bar progress for the logic below the window.
     WindowDialogs& dialogs() { return *dialogs_; }
+    // The device link with its connection manager, driven by Timer_Connection; created by
+    // FormCreate, nullptr before.
+    WindowConnection* connection() { return connection_.get(); }
 
     // Status bar.
     void setPanelComText(const QString& text);
@@ -114,6 +118,7 @@ private:
     QGroupBox* logGroup_ = nullptr;
     MemoLog* memoLog_ = nullptr;
     std::unique_ptr<WindowDialogs> dialogs_;
+    std::unique_ptr<WindowConnection> connection_;
 
     std::function<bool()> deviceConnected_;
     std::function<void()> upgradeWorkflow_;
