@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
         verimant::installUserDialogs(&window.dialogs());
         verimant::installProgressView(&window.dialogs());
         window.FormCreate();
+        // Until the start-up sequence takes this over, the link is watched from the first moment.
+        window.connectionTimer().start();
         // The language-packet, device-language and busy-indicator windows are created here,
         // after the main window, when they join.
         applyRequestedView(window);
