@@ -3,6 +3,7 @@
 #include "sim/sim_command_line.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -24,6 +25,20 @@ void saveState(const PtyInstrument& instrument, const QString& dir) {
         printLine(QStringLiteral("saved to ") + dir);
     } else {
         std::fprintf(stderr, "verimant-sim: saving failed: %s\n", qPrintable(error));
+    }
+}
+
+// One "name: value" line per count, for benchmarks that need the exact traffic of a run.
+void writeStats(const PtyInstrument& instrument, const QString& path) {
+    QFile file(path);
+    const QByteArray text =
+        QStringLiteral("bytes_received: %1\nbytes_sent: %2\nframes_received: %3\n")
+            .arg(instrument.lineBytesReceived())
+            .arg(instrument.lineBytesSent())
+            .arg(instrument.framesReceived())
+            .toLatin1();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+        std::fprintf(stderr, "verimant-sim: writing %s failed\n", qPrintable(path));
     }
 }
 
@@ -84,6 +99,9 @@ int main(int argc, char** argv) {
     instrument.stop();
     if (!line->saveDir.isEmpty()) {
         saveState(instrument, line->saveDir);
+    }
+    if (!line->statsFile.isEmpty()) {
+        writeStats(instrument, line->statsFile);
     }
     return 0;
 }

@@ -145,6 +145,7 @@ void PtyInstrument::serveLine() {
     if (count <= 0) {
         return;
     }
+    lineBytesReceived_ += count;
     const Clock::time_point arrival = Clock::now();
     for (ssize_t i = 0; i < count; ++i) {
         if (options_.paced) {
@@ -229,6 +230,7 @@ bool PtyInstrument::writeToLine(const QByteArray& bytes) {
                                         size_t(bytes.size() - offset));
         if (written > 0) {
             offset += written;
+            lineBytesSent_ += written;
             continue;
         }
         if (written < 0 && errno != EAGAIN && errno != EINTR) {

@@ -77,6 +77,10 @@ public:
 
     // Every frame decoded from the line, answered or not (silence included).
     int framesReceived() const;
+    // Bytes taken from and put on the line over the whole run, delimiters and stuffing included:
+    // what a real line would have carried.
+    std::int64_t lineBytesReceived() const { return lineBytesReceived_.load(); }
+    std::int64_t lineBytesSent() const { return lineBytesSent_.load(); }
 
     // Runs f on the instrument under the state lock; copy out what you need.
     template <typename F>
@@ -133,6 +137,8 @@ private:
     std::optional<Clock::time_point> returnAt_;
     std::optional<InstrumentMode> returnMode_;
 
+    std::atomic<std::int64_t> lineBytesReceived_{0};
+    std::atomic<std::int64_t> lineBytesSent_{0};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> unplugRequested_{false};
     std::atomic<bool> replugRequested_{false};

@@ -49,6 +49,8 @@ const OptionSpec kOptions[] = {
     {"save-dir", "dir",
      "Save flashes, settings, parameters and screen texts here at exit and on "
      "SIGUSR1."},
+    {"stats-file", "file",
+     "Write the bytes received and sent on the line and the frames received here at exit."},
 };
 
 class OptionReader {
@@ -195,6 +197,7 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     reader.number("reset-delay-ms", options.resetDelayMs);
     reader.number("fault-seed", options.faultSeed);
     line.saveDir = parser.value(QStringLiteral("save-dir"));
+    line.statsFile = parser.value(QStringLiteral("stats-file"));
     if (reader.ok() && (options.portNumber < 1 || options.resetDelayMs < 0)) {
         reader.fail(
             QStringLiteral("the port number must be at least 1 and the delay not negative"));

@@ -15,6 +15,8 @@ struct SimCommandLine {
     PtyInstrumentOptions options;
     // Where the state is saved at exit and on SIGUSR1; empty: never.
     QString saveDir;
+    // Where the line's byte and frame counts are written at exit; empty: nowhere.
+    QString statsFile;
 };
 
 // The options of verimant-sim.
