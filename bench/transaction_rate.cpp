@@ -1,0 +1,82 @@
+#include "bench/benchmarks.h"
+#include "bench/figure_output.h"
+#include "bench/measured_span.h"
+#include "bench/sim_process.h"
+#include "bench/tool_link.h"
+
+#include <cstdint>
+
+namespace verimant::bench {
+
+namespace {
+
+constexpr int kPort = 11;
+constexpr int kWarmUp = 200;
+constexpr int kTransactions = 20000;
+constexpr int kReadLength = 16;
+
+bool oneTransaction(ToolLink& tool, std::uint32_t readAddress, int index) {
+    if (index % 2 == 0) {
+        return tool.protocol().testConnection(QByteArrayLiteral("Tarvelon"), false) == 1;
+    }
+    std::uint8_t buffer[kReadLength];
+    return tool.commands().readMemory(readAddress, buffer, kReadLength, false) == kReadLength;
+}
+
+bool runTransactions(ToolLink& tool, std::uint32_t readAddress, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!oneTransaction(tool, readAddress, i)) {
+            printProblem(QStringLiteral("transaction %1 failed").arg(i));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool runTransactionRate(const QString& portsDir) {
+    SimProcess sim(portsDir, kPort, false);
+    ToolLink tool;
+    QString error;
+    if (!sim.start(&error) || !tool.open(kPort, &error)) {
+        printProblem(error);
+        return false;
+    }
+    // The memory reads go to the platform description, 48 readable bytes. Reading the program
+    // information that tells where it lies is one request more.
+    if (!tool.commands().readProgramInfo(nullptr, false) ||
+        tool.commands().programInfo().platformDescriptionAddress == 0) {
+        printProblem(QStringLiteral("the program information cannot be read"));
+        return false;
+    }
+    const std::uint32_t readAddress = tool.commands().programInfo().platformDescriptionAddress;
+    if (!runTransactions(tool, readAddress, kWarmUp)) {
+        return false;
+    }
+    MeasuredSpan span;
+    span.start();
+    if (!runTransactions(tool, readAddress, kTransactions)) {
+        return false;
+    }
+    const SpanFigures figures = span.stop();
+    tool.protocol().close();
+    const auto counts = sim.stop(&error);
+    if (!counts) {
+        printProblem(error);
+        return false;
+    }
+    // A resent request would make the rate look better than the work done.
+    if (counts->framesReceived != 1 + kWarmUp + kTransactions) {
+        printProblem(QStringLiteral("the simulator saw %1 requests for %2 transactions")
+                         .arg(counts->framesReceived)
+                         .arg(1 + kWarmUp + kTransactions));
+        return false;
+    }
+    printFigure("transactions_per_second", kTransactions / figures.wallSeconds, 0);
+    printFigure("tool_cpu_seconds_per_1000_transactions",
+                figures.cpuSeconds * 1000.0 / kTransactions, 4);
+    return true;
+}
+
+}  // namespace verimant::bench
