@@ -1,9 +1,10 @@
 #include "device/mode_switching.h"
 
-#include "tests/device/reconnect_ticker.h"
+#include "link/connection_manager.h"
 #include "tests/device/simulated_device.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@ namespace verimant {
 namespace {
 
 using sim::InstrumentMode;
-using test::ReconnectTicker;
 using test::SimulatedDevice;
 
 InstrumentMode modeOf(SimulatedDevice& device) {
@@ -21,6 +21,36 @@ InstrumentMode modeOf(SimulatedDevice& device) {
 
 QStringList tail(const QStringList& lines, int count) {
     return lines.mid(std::max<qsizetype>(0, lines.size() - count));
+}
+
+// The tool's connection manager, driven by its 500 ms timer, which runs inside the waits of a
+// switch as it does in the window. It is running before the instrument is plugged in and finds it
+// the way it finds a newly plugged instrument.
+class WatchedLink {
+public:
+    explicit WatchedLink(SimulatedDevice& device)
+        : device_(device), manager_(device.protocol, device.flags, device.log) {
+        manager_.attachTimer(timer_);
+    }
+    bool connect() {
+        manager_.tick();  // from watching to scanning
+        manager_.tick();  // the ports present at start-up: none
+        timer_.start();
+        return device_.startInstrument() && manager_.waitForDevice(5000);
+    }
+    const ConnectionManager& manager() const { return manager_; }
+
+private:
+    SimulatedDevice& device_;
+    ConnectionManager manager_;
+    QTimer timer_;
+};
+
+// The log without the manager's port-list lines, which interleave wherever the list changes.
+QStringList switchLines(const SimulatedDevice& device) {
+    QStringList lines = device.logLines();
+    lines.removeIf([](const QString& line) { return line.startsWith("PORT LIST: "); });
+    return lines;
 }
 
 TEST(ModeSwitching, ModeQueryTellsWhichProgramRuns) {
@@ -45,8 +75,9 @@ TEST(ModeSwitching, ModeQueryTellsWhichProgramRuns) {
 
 TEST(ModeSwitching, IntoTheBootLoaderAndBackIntoTheMainFirmware) {
     SimulatedDevice device;
-    ASSERT_TRUE(device.start());
-    ReconnectTicker ticker(device.protocol, device.flags, SimulatedDevice::kBaudRate);
+    WatchedLink link(device);
+    ASSERT_TRUE(link.connect());
+    device.log.clear();
 
     QElapsedTimer clock;
     clock.start();
@@ -54,17 +85,18 @@ TEST(ModeSwitching, IntoTheBootLoaderAndBackIntoTheMainFirmware) {
     EXPECT_GE(clock.elapsed(), 3000) << "pause, one attempt and the settling second";
     EXPECT_EQ(modeOf(device), InstrumentMode::BootLoader);
     EXPECT_TRUE(device.flags.deviceConnected);
-    EXPECT_EQ(device.logLines(),
+    EXPECT_EQ(switchLines(device),
               QStringList({"==>Device_goto_BOOT mode", "==>Device_Is_Booter_Or_KMT2",
                            "BOOT  : 4.16", "KMT2  : 0.0"}));
 
     device.log.clear();
     EXPECT_EQ(Device_GoTo_KMT2(device.session), 0);
     EXPECT_EQ(modeOf(device), InstrumentMode::MainFirmware);
-    EXPECT_EQ(device.logLines(), QStringList({"==>Device_GoTo_KMT2", "==>Device_Is_Booter_Or_KMT2",
-                                              "BOOT  : 4.16", "KMT2  : 2.3"}));
+    EXPECT_EQ(switchLines(device),
+              QStringList({"==>Device_GoTo_KMT2", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16",
+                           "KMT2  : 2.3"}));
     EXPECT_EQ(device.instrument().appearanceCount(), 3);
-    EXPECT_EQ(ticker.reopenCount(), 2);
+    EXPECT_EQ(link.manager().connectedPort(), device.instrument().portNumber());
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
 }
 
@@ -78,11 +110,12 @@ TEST(ModeSwitching, InstrumentThatRestartsIntoTheOtherProgramGivesMinusTwo) {
             });
         }
     });
-    ASSERT_TRUE(device.start());
-    ReconnectTicker ticker(device.protocol, device.flags, SimulatedDevice::kBaudRate);
+    WatchedLink link(device);
+    ASSERT_TRUE(link.connect());
+    device.log.clear();
 
     EXPECT_EQ(Device_goto_BOOT(device.session), -2);
-    EXPECT_EQ(tail(device.logLines(), 3),
+    EXPECT_EQ(tail(switchLines(device), 3),
               QStringList({"==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 2.3"}));
     EXPECT_EQ(device.requests(0x01, 0x05), 1);
 }
@@ -115,15 +148,16 @@ TEST(ModeSwitching, InstrumentThatNeverComesBackGivesMinusOneWithoutAnotherLine)
     sim::PtyInstrumentOptions options = SimulatedDevice::quickOptions();
     options.resetDelayMs = 120000;
     SimulatedDevice device({}, options);
-    ASSERT_TRUE(device.start());
-    ReconnectTicker ticker(device.protocol, device.flags, SimulatedDevice::kBaudRate);
+    WatchedLink link(device);
+    ASSERT_TRUE(link.connect());
+    device.log.clear();
 
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(Device_goto_BOOT(device.session), -1);
     EXPECT_GE(clock.elapsed(), (1 + kModeSwitchAttempts) * kModeSwitchPauseMs);
     EXPECT_LT(clock.elapsed(), (3 + kModeSwitchAttempts) * kModeSwitchPauseMs);
-    EXPECT_EQ(device.logLines(), QStringList({"==>Device_goto_BOOT mode"}));
+    EXPECT_EQ(switchLines(device), QStringList({"==>Device_goto_BOOT mode"}));
     EXPECT_FALSE(device.flags.deviceConnected);
     EXPECT_EQ(device.requests(0x01, 0x01), 0) << "no mode query without the instrument";
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());

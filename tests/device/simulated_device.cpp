@@ -19,10 +19,17 @@ sim::PtyInstrumentOptions SimulatedDevice::quickOptions() {
     return options;
 }
 
-bool SimulatedDevice::start() {
+bool SimulatedDevice::startInstrument() {
     QString error;
     if (!instrument_.start(&error)) {
         ADD_FAILURE() << "simulator: " << error.toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool SimulatedDevice::start() {
+    if (!startInstrument()) {
         return false;
     }
     protocol.setPortNumber(instrument_.portNumber());

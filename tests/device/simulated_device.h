@@ -8,8 +8,9 @@
 #include "sim/pty_instrument.h"
 #include "tests/support/scripted_dialogs.h"
 
-#include <QObject>
-#include <QTimer>
+#include <QStringList>
+
+#include <ostream>
 
 namespace verimant::test {
 
@@ -28,6 +29,8 @@ public:
 
     // Starts the instrument and opens the port; false (with a test failure) when either fails.
     bool start();
+    // Starts the instrument only, for a connection manager to find.
+    bool startInstrument();
 
     sim::PtyInstrument& instrument() { return instrument_; }
     // How often the instrument was asked group/command since it started.
@@ -48,3 +51,15 @@ private:
 };
 
 }  // namespace verimant::test
+
+// Readable failure messages for texts and lists of texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& lines, std::ostream* out) {
+    *out << "{\n";
+    for (const QString& line : lines) {
+        *out << "  \"" << line.toStdString() << "\"\n";
+    }
+    *out << "}";
+}
