@@ -52,6 +52,12 @@ QString checkArguments(const CliCommand& command, const CliOptions& options) {
     if (count < command.minArguments || count > command.maxArguments) {
         return QStringLiteral("usage: verimant-cli %1 %2").arg(command.name, command.usage);
     }
+    if (command.checkArguments != nullptr) {
+        const QString problem = command.checkArguments(options.arguments);
+        if (!problem.isEmpty()) {
+            return problem;
+        }
+    }
     if (command.needsInstrument && options.port < 0) {
         return QStringLiteral("'%1' needs --port N").arg(command.name);
     }

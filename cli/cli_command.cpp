@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 
 #include "cli/cli_commands.h"
+#include "cli/firmware_write_commands.h"
 
 namespace verimant::cli {
 
@@ -8,6 +9,21 @@ const QList<CliCommand>& cliCommands() {
     static const QList<CliCommand> commands = {
         {QStringLiteral("ports"), QString(), QStringLiteral("list the serial ports by COM number"),
          0, 0, false, &runPortsCommand},
+        {QStringLiteral("info"), QString(),
+         QStringLiteral("read and log what the instrument reports about itself"), 0, 0, true,
+         &runInfoCommand},
+        {QStringLiteral("mode"), QStringLiteral("boot|main"),
+         QStringLiteral("restart the instrument into its boot loader or main firmware"), 1, 1, true,
+         &runModeCommand, &checkModeArguments},
+        {QStringLiteral("settings"), QStringLiteral("get INDEX | set INDEX VALUE"),
+         QStringLiteral("read or store one value of the settings block (0 to 63)"), 2, 3, true,
+         &runSettingsCommand, &checkSettingsArguments},
+        {QStringLiteral("write-kmt2"), QStringLiteral("FILE"),
+         QStringLiteral("write the main firmware of a record file (via the boot loader)"), 1, 1,
+         true, &runWriteKmt2Command},
+        {QStringLiteral("write-efl"), QStringLiteral("FILE"),
+         QStringLiteral("write a data image into the external flash"), 1, 1, true,
+         &runWriteEflCommand},
     };
     return commands;
 }

@@ -20,6 +20,8 @@ struct CliCommand {
     int maxArguments = 0;
     bool needsInstrument = true;
     int (*run)(CliRun& run, const QStringList& arguments) = nullptr;
+    // Checks the arguments before anything is opened; returns the problem, or empty text.
+    QString (*checkArguments)(const QStringList& arguments) = nullptr;
 };
 
 // Every command, in the order --help lists them.

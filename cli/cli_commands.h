@@ -8,5 +8,10 @@ class CliRun;
 
 // The subcommands; each returns an ExitCode.
 int runPortsCommand(CliRun& run, const QStringList& arguments);
+int runInfoCommand(CliRun& run, const QStringList& arguments);
+int runModeCommand(CliRun& run, const QStringList& arguments);
+QString checkModeArguments(const QStringList& arguments);
+int runSettingsCommand(CliRun& run, const QStringList& arguments);
+QString checkSettingsArguments(const QStringList& arguments);
 
 }  // namespace verimant::cli

@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
-#include "platform/event_wait.h"
+#include "base/ui_language.h"
+#include "platform/port_map.h"
 
 #include <QCoreApplication>
 
@@ -14,10 +15,14 @@ CliRun::CliRun(bool assumeYes, std::FILE* out, std::FILE* err)
       outIsTerminal_(isatty(fileno(out)) != 0),
       dialogs_(assumeYes, stdin, err),
       commands_(protocol_),
-      session_{log_, protocol_, commands_, flags_} {
+      session_{log_, protocol_, commands_, flags_},
+      manager_(protocol_, flags_, log_) {
+    // Messages follow the operator's language choice from the window.
+    LoadLanguage();
     installUserDialogs(&dialogs_);
     installProgressView(&dialogs_);
     protocol_.setLogSink([this](const QString& line) { log_.AddLine(line); });
+    manager_.attachTimer(connectionTimer_);
     QObject::connect(&log_, &ActivityLog::lineAppended,
                      [this](const QString& line) { printLine(line, false); });
     QObject::connect(&log_, &ActivityLog::lastLineReplaced,
@@ -25,6 +30,7 @@ CliRun::CliRun(bool assumeYes, std::FILE* out, std::FILE* err)
 }
 
 CliRun::~CliRun() {
+    connectionTimer_.stop();
     protocol_.close();
     installUserDialogs(nullptr);
     installProgressView(nullptr);
@@ -43,16 +49,15 @@ void CliRun::printLine(const QString& line, bool replacing) {
 }
 
 bool CliRun::connect(int port) {
-    protocol_.setPortNumber(port);
-    if (!protocol_.open(230400)) {
-        dialogs_.showError(QStringLiteral("COM %1 cannot be opened").arg(port));
+    manager_.chooseManualPort(port);
+    manager_.tick();
+    if (!flags_.deviceConnected) {
+        dialogs_.showError(portDevicePath(port).isEmpty()
+                               ? QStringLiteral("There is no serial port COM %1").arg(port)
+                               : QStringLiteral("No instrument answers on COM %1").arg(port));
         return false;
     }
-    if (protocol_.testConnection(QByteArrayLiteral("Tarvelon"), false) != 1) {
-        dialogs_.showError(QStringLiteral("No instrument answers on COM %1").arg(port));
-        return false;
-    }
-    flags_.deviceConnected = true;
+    connectionTimer_.start();
     return true;
 }
 

@@ -3,9 +3,12 @@
 #include "base/activity_log.h"
 #include "cli/terminal_dialogs.h"
 #include "device/device_session.h"
+#include "link/connection_manager.h"
 #include "link/device_commands.h"
 #include "link/device_protocol.h"
 #include "link/link_flags.h"
+
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -19,8 +22,10 @@ public:
     CliRun(bool assumeYes, std::FILE* out, std::FILE* err);
     ~CliRun();
 
-    // Opens COM `port` and waits until the instrument answers the link test, as the window's
-    // manual mode does. False (with an error line on standard error) when it does not.
+    // Puts the connection manager into manual mode on COM `port`, as the window's number dialog
+    // does, and runs its first tick at once; the connection timer then keeps watching the link
+    // (mode switches wait for it to find the restarted instrument). False, with an error line on
+    // standard error, when no instrument answers there.
     bool connect(int port);
 
     DeviceSession& session() { return session_; }
@@ -41,6 +46,8 @@ private:
     DeviceCommands commands_;
     LinkFlags flags_;
     DeviceSession session_;
+    ConnectionManager manager_;
+    QTimer connectionTimer_;
 };
 
 }  // namespace verimant::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QStringList>
+
+namespace verimant::cli {
+
+class CliRun;
+
+// write-kmt2 FILE: the main firmware from a record file, through the boot loader, then back to the
+// main firmware. write-efl FILE: the data image into the external flash, under the main firmware.
+// Each first moves the instrument into the program its writer needs.
+int runWriteKmt2Command(CliRun& run, const QStringList& arguments);
+int runWriteEflCommand(CliRun& run, const QStringList& arguments);
+
+}  // namespace verimant::cli

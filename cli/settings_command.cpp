@@ -1,0 +1,84 @@
+#include "cli/cli_command.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_run.h"
+
+#include "device/settings_block.h"
+
+#include <optional>
+
+namespace verimant::cli {
+
+namespace {
+
+std::optional<int> parseIndex(const QString& text) {
+    bool ok = false;
+    const int index = text.toInt(&ok, 10);
+    if (!ok || index < 0 || index >= SettingsBlock::kValueCount) {
+        return std::nullopt;
+    }
+    return index;
+}
+
+// Every failed copy read or write was counted; the values are then not to be trusted.
+int reportFailures(CliRun& run, const SettingsBlock& block) {
+    if (block.settingsFailureCount() == 0) {
+        return kExitSuccess;
+    }
+    run.dialogs().showError(
+        QStringLiteral("%1 settings block transfer(s) failed").arg(block.settingsFailureCount()));
+    return kExitFailure;
+}
+
+int getSetting(CliRun& run, int index) {
+    SettingsBlock block;
+    block.load(run.session());
+    const int result = reportFailures(run, block);
+    if (result == kExitSuccess) {
+        std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
+    }
+    return result;
+}
+
+int setSetting(CliRun& run, int index, std::int32_t value) {
+    SettingsBlock block;
+    block.load(run.session());
+    block.resetSettingsFailureCount();
+    block.set(run.session(), index, value);
+    const int result = reportFailures(run, block);
+    if (result == kExitSuccess) {
+        std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
+    }
+    return result;
+}
+
+}  // namespace
+
+QString checkSettingsArguments(const QStringList& arguments) {
+    const QString action = arguments.value(0);
+    const bool get = action == QLatin1String("get") && arguments.size() == 2;
+    const bool set = action == QLatin1String("set") && arguments.size() == 3;
+    if (!get && !set) {
+        return QStringLiteral("usage: settings get INDEX | settings set INDEX VALUE");
+    }
+    if (!parseIndex(arguments[1])) {
+        return QStringLiteral("a setting index is 0 to %1, not '%2'")
+            .arg(SettingsBlock::kValueCount - 1)
+            .arg(arguments[1]);
+    }
+    bool ok = true;
+    if (set) {
+        arguments[2].toInt(&ok, 10);
+    }
+    return ok ? QString()
+              : QStringLiteral("a setting value is a 32-bit integer, not '%1'").arg(arguments[2]);
+}
+
+int runSettingsCommand(CliRun& run, const QStringList& arguments) {
+    const int index = *parseIndex(arguments[1]);
+    if (arguments[0] == QLatin1String("get")) {
+        return getSetting(run, index);
+    }
+    return setSetting(run, index, arguments[2].toInt());
+}
+
+}  // namespace verimant::cli
