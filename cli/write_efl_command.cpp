@@ -1,7 +1,6 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
-#include "cli/instrument_watch.h"
 
 #include "device/mode_switching.h"
 #include "device/update_efl.h"
@@ -28,8 +27,7 @@ bool enterMainFirmware(CliRun& run) {
 }  // namespace
 
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
-    InstrumentWatch watch(run, run.session().protocol.portNumber());
-    if (!watch.start() || !enterMainFirmware(run)) {
+    if (!enterMainFirmware(run)) {
         return kExitFailure;
     }
     return Update_EFL(run.session(), arguments.value(0)) ? kExitSuccess : kExitFailure;

@@ -1,7 +1,6 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
-#include "cli/instrument_watch.h"
 
 #include "device/mode_switching.h"
 #include "device/update_kmt2.h"
@@ -29,8 +28,7 @@ bool enterBootLoader(CliRun& run) {
 }  // namespace
 
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
-    InstrumentWatch watch(run, run.session().protocol.portNumber());
-    if (!watch.start() || !enterBootLoader(run)) {
+    if (!enterBootLoader(run)) {
         return kExitFailure;
     }
     if (!Update_KMT2(run.session(), arguments.value(0))) {

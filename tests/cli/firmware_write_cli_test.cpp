@@ -1,0 +1,159 @@
+#include "device/firmware_record_file.h"
+#include "device/flash_image.h"
+#include "tests/support/test_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace verimant {
+namespace {
+
+constexpr std::uint32_t kFlashBase = 0x08000000;
+constexpr std::uint32_t kMainStart = 0x08004000;
+constexpr std::uint32_t kRegion = 0x10000;
+constexpr int kPort = 11;
+
+QString demoFirmware() {
+    return QStringLiteral(VERIMANT_SOURCE_DIR "/examples/verimant_kmt2_demo.hex");
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+// verimant-sim on COM<kPort>, saving its state into `saveDir` when it is terminated.
+class SimProcess {
+public:
+    SimProcess(const QString& saveDir, const QStringList& extra) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(test::builtProgram("verimant-sim"),
+                       QStringList{"--port", QString::number(kPort), "--reset-delay-ms", "300",
+                                   "--save-dir", saveDir} +
+                           extra);
+    }
+    ~SimProcess() { stop(); }
+
+    bool waitForLink() {
+        const QString link =
+            qEnvironmentVariable("VERIMANT_PORTS_DIR") + "/COM" + QString::number(kPort);
+        for (int i = 0; i < 100; ++i) {
+            if (QFileInfo(link).isSymLink()) {
+                return true;
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    // SIGTERM: the simulator saves its flashes and leaves.
+    void stop() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            process_.waitForFinished(10000);
+        }
+    }
+
+private:
+    QProcess process_;
+};
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliResult runCli(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(test::builtProgram("verimant-cli"), arguments);
+    CliResult result;
+    if (!cli.waitForFinished(90000)) {
+        cli.kill();
+        cli.waitForFinished();
+        ADD_FAILURE() << "verimant-cli did not finish";
+        return result;
+    }
+    result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    result.out = QString::fromUtf8(cli.readAllStandardOutput());
+    result.err = QString::fromUtf8(cli.readAllStandardError());
+    return result;
+}
+
+TEST(FirmwareWriteCli, WriteKmt2GoesThroughTheBootLoaderAndBackToTheMainFirmware) {
+    const QString saveDir = QDir::temp().filePath("sim_state");
+    SimProcess sim(
+        saveDir, {"--mode", "main", "--checksum-word", QString::number(kMainStart + kRegion - 4)});
+    ASSERT_TRUE(sim.waitForLink());
+
+    const CliResult result =
+        runCli({"write-kmt2", demoFirmware(), "--port", QString::number(kPort)});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains("==>Device_goto_BOOT mode")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("100% 64Кб "));
+    EXPECT_TRUE(result.out.trimmed().endsWith("Close COM 11 : OK")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("==>Device_GoTo_KMT2\n")) << result.out.toStdString();
+    sim.stop();
+
+    QByteArray image = makeFlashImage(3, 256 * 1024);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(image.data());
+    ASSERT_TRUE(buildImageFromRecords(readAll(demoFirmware()), {bytes, size_t(image.size())}).ok);
+    const auto region =
+        firmwareRegion(image.size(), kFlashBase, kMainStart, kMainStart + kRegion - 4);
+    ASSERT_TRUE(region.has_value());
+    ASSERT_TRUE(sealFirmwareImage(image, *region, 0xFF));
+    const QByteArray flash = readAll(saveDir + "/processor_flash.bin");
+    ASSERT_EQ(flash.size(), image.size());
+    EXPECT_TRUE(flash.mid(region->start, region->length()) ==
+                image.mid(region->start, region->length()));
+}
+
+TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
+    const QString saveDir = QDir::temp().filePath("sim_state");
+    SimProcess sim(saveDir, {"--mode", "boot"});
+    ASSERT_TRUE(sim.waitForLink());
+    QByteArray data(40000 + 7, '\0');
+    std::mt19937 engine(5);
+    for (char& byte : data) {
+        byte = char(engine() & 0xFF);
+    }
+    const QString path = QDir::temp().filePath("data.efl");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(data), data.size());
+    }
+
+    const CliResult result = runCli({"write-efl", path, "--port", QString::number(kPort)});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains("==>Device_GoTo_KMT2")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("# Writing: 100% 39KB [>>>>>>>>>>>>>>>>>>>>>>>>>]"));
+    sim.stop();
+
+    EXPECT_TRUE(readAll(saveDir + "/external_flash.bin").left(data.size()) == data);
+    EXPECT_TRUE(readAll(saveDir + "/screen_texts.txt").contains("END OF WRITE"));
+}
+
+TEST(FirmwareWriteCli, WriteEflOfAMissingFileFailsWithoutWriting) {
+    const QString saveDir = QDir::temp().filePath("sim_state");
+    SimProcess sim(saveDir, {"--mode", "main"});
+    ASSERT_TRUE(sim.waitForLink());
+
+    const CliResult result = runCli(
+        {"write-efl", QDir::temp().filePath("absent.efl"), "--port", QString::number(kPort)});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+    sim.stop();
+    EXPECT_TRUE(readAll(saveDir + "/screen_texts.txt").isEmpty());
+}
+
+}  // namespace
+}  // namespace verimant
