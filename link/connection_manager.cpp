@@ -45,7 +45,9 @@ bool ConnectionManager::waitForDevice(int timeoutMs) {
 }
 
 void ConnectionManager::tick() {
-    if (busy_) {
+    // A tick inside another transaction's wait would empty that transaction's answer queue on the
+    // shared general channel and force needless resends; the line is evidently in use anyway.
+    if (busy_ || protocol_.transactionWaiting()) {
         return;
     }
     BusyGuard guard(busy_);

@@ -4,6 +4,7 @@
 #include "platform/event_wait.h"
 #include "platform/monotonic_clock.h"
 
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
@@ -103,6 +104,8 @@ bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payloa
         waitingThread_ = QThread::currentThread();
     }
     const auto answered = [&] { return takeAnswer(channel, payload); };
+    ++transactionsWaiting_;
+    const auto done = qScopeGuard([this] { --transactionsWaiting_; });
     for (int send = 1; send <= kSendsPerTransaction; ++send) {
         sendFrame(channel, payload);
         // The event loop runs meanwhile; the reader thread wakes it when it queues a frame.

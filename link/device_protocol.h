@@ -63,6 +63,10 @@ public:
     QByteArray answerData(ProtocolChannel* channel) const;
     int answerDataLength(ProtocolChannel* channel) const;
 
+    // True while a transaction waits for its answer. Its wait runs the event loop, so timer
+    // handlers can find the line in use.
+    bool transactionWaiting() const { return transactionsWaiting_ > 0; }
+
     // Echo test: 1 answered correctly, 0 no or wrong answer, -1 no channel or data, -2 port closed.
     int testConnection(const QByteArray& data, bool report);
 
@@ -79,6 +83,7 @@ private:
     std::vector<std::unique_ptr<ProtocolChannel>> channels_;
     FrameDecoder decoder_;
     QThread* waitingThread_ = nullptr;
+    int transactionsWaiting_ = 0;  // GUI thread only
 };
 
 }  // namespace verimant

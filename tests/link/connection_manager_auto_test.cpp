@@ -172,6 +172,24 @@ TEST_F(ConnectionManagerTest, TickDuringALinkTestReturnsAtOnce) {
     EXPECT_EQ(view.last().state, LinkState::Ok);
 }
 
+TEST_F(ConnectionManagerTest, TickInsideAnotherTransactionLeavesItsAnswerAlone) {
+    tickUntilScanning();
+    sim::SimFaults late;
+    late.lateMs = 200;
+    sim::PtyInstrument& instrument = plugIn(2, late);
+    manager.tick();
+    ASSERT_TRUE(flags.deviceConnected);
+
+    QTimer::singleShot(50, [&] { manager.tick(); });
+    const int framesBefore = instrument.framesReceived();
+    // Program information on the general channel, the channel the link test uses too.
+    const QByteArray request("\x01\x01", 2);
+    EXPECT_TRUE(protocol.transact(protocol.channel(DeviceProtocol::kGeneralChannel), request, ""));
+    EXPECT_EQ(protocol.answerDataLength(protocol.channel(DeviceProtocol::kGeneralChannel)), 8);
+    // One request, no echo test and no resend.
+    EXPECT_EQ(instrument.framesReceived(), framesBefore + 1);
+}
+
 TEST_F(ConnectionManagerTest, AnAttachedTimerDrivesTheManagerUntilTheInstrumentAnswers) {
     QTimer timer;
     manager.attachTimer(timer);
