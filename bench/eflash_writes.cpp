@@ -1,6 +1,5 @@
 #include "bench/bench_data.h"
 #include "bench/benchmarks.h"
-#include "bench/figure_output.h"
 #include "bench/measured_span.h"
 #include "bench/sim_process.h"
 #include "bench/tool_link.h"
@@ -40,19 +39,19 @@ bool writeAll(DeviceCommands& commands, const QByteArray& data) {
 
 }  // namespace
 
-bool runEflashWrites(const QString& portsDir) {
+std::optional<GroupRun> runEflashWrites(const QString& portsDir) {
     const QByteArray data = benchData(kWrites * kChunk, 0x5EED0128);
     SimProcess sim(portsDir, kPort, true);
     ToolLink tool;
     QString error;
     if (!sim.start(&error) || !tool.open(kPort, &error)) {
         printProblem(error);
-        return false;
+        return std::nullopt;
     }
     MeasuredSpan span;
     span.start();
     if (!writeAll(tool.commands(), data)) {
-        return false;
+        return std::nullopt;
     }
     const SpanFigures figures = span.stop();
     tool.protocol().close();
@@ -60,14 +59,17 @@ bool runEflashWrites(const QString& portsDir) {
     const auto counts = sim.stop(&error);
     if (!counts) {
         printProblem(error);
-        return false;
+        return std::nullopt;
     }
     const double ideal = wireSeconds(*counts);
-    printFigure("efl_1000x128_achieved_seconds", figures.wallSeconds, 3);
-    printFigure("efl_1000x128_ideal_wire_seconds", ideal, 3);
-    printFigure("efl_1000x128_ratio", figures.wallSeconds / ideal, 3);
-    printFigure("efl_1000x128_tool_cpu_seconds", figures.cpuSeconds, 3);
-    return true;
+    GroupRun run{figures.wallSeconds,
+                 {
+                     {"efl_1000x128_achieved_seconds", figures.wallSeconds, 3},
+                     {"efl_1000x128_ideal_wire_seconds", ideal, 3},
+                     {"efl_1000x128_ratio", figures.wallSeconds / ideal, 3},
+                     {"efl_1000x128_tool_cpu_seconds", figures.cpuSeconds, 3},
+                 }};
+    return run;
 }
 
 }  // namespace verimant::bench

@@ -4,8 +4,10 @@
 
 namespace verimant::bench {
 
-void printFigure(const char* name, double value, int decimals) {
-    std::printf("%s: %.*f\n", name, decimals, value);
+void printFigures(const GroupRun& run) {
+    for (const Figure& figure : run.figures) {
+        std::printf("%s: %.*f\n", figure.name, figure.decimals, figure.value);
+    }
     std::fflush(stdout);
 }
 

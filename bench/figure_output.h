@@ -2,10 +2,25 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace verimant::bench {
 
-// One figure on standard output as "name: value"; standard output carries nothing else.
-void printFigure(const char* name, double value, int decimals);
+struct Figure {
+    const char* name;
+    double value;
+    int decimals;
+};
+
+// One run of a benchmark group: its figures, and the wall time by which repeated runs are ranked.
+struct GroupRun {
+    double wallSeconds = 0;
+    std::vector<Figure> figures;
+};
+
+// The run's figures on standard output, one "name: value" line each; standard output carries
+// nothing else.
+void printFigures(const GroupRun& run);
 
 // Why a benchmark could not run, on standard error.
 void printProblem(const QString& text);

@@ -1,5 +1,4 @@
 #include "bench/benchmarks.h"
-#include "bench/figure_output.h"
 #include "bench/measured_span.h"
 #include "bench/sim_process.h"
 #include "bench/tool_link.h"
@@ -35,48 +34,51 @@ bool runTransactions(ToolLink& tool, std::uint32_t readAddress, int count) {
 
 }  // namespace
 
-bool runTransactionRate(const QString& portsDir) {
+std::optional<GroupRun> runTransactionRate(const QString& portsDir) {
     SimProcess sim(portsDir, kPort, false);
     ToolLink tool;
     QString error;
     if (!sim.start(&error) || !tool.open(kPort, &error)) {
         printProblem(error);
-        return false;
+        return std::nullopt;
     }
     // The memory reads go to the platform description, 48 readable bytes. Reading the program
     // information that tells where it lies is one request more.
     if (!tool.commands().readProgramInfo(nullptr, false) ||
         tool.commands().programInfo().platformDescriptionAddress == 0) {
         printProblem(QStringLiteral("the program information cannot be read"));
-        return false;
+        return std::nullopt;
     }
     const std::uint32_t readAddress = tool.commands().programInfo().platformDescriptionAddress;
     if (!runTransactions(tool, readAddress, kWarmUp)) {
-        return false;
+        return std::nullopt;
     }
     MeasuredSpan span;
     span.start();
     if (!runTransactions(tool, readAddress, kTransactions)) {
-        return false;
+        return std::nullopt;
     }
     const SpanFigures figures = span.stop();
     tool.protocol().close();
     const auto counts = sim.stop(&error);
     if (!counts) {
         printProblem(error);
-        return false;
+        return std::nullopt;
     }
     // A resent request would make the rate look better than the work done.
     if (counts->framesReceived != 1 + kWarmUp + kTransactions) {
         printProblem(QStringLiteral("the simulator saw %1 requests for %2 transactions")
                          .arg(counts->framesReceived)
                          .arg(1 + kWarmUp + kTransactions));
-        return false;
+        return std::nullopt;
     }
-    printFigure("transactions_per_second", kTransactions / figures.wallSeconds, 0);
-    printFigure("tool_cpu_seconds_per_1000_transactions",
-                figures.cpuSeconds * 1000.0 / kTransactions, 4);
-    return true;
+    GroupRun run{figures.wallSeconds,
+                 {
+                     {"transactions_per_second", kTransactions / figures.wallSeconds, 0},
+                     {"tool_cpu_seconds_per_1000_transactions",
+                      figures.cpuSeconds * 1000.0 / kTransactions, 4},
+                 }};
+    return run;
 }
 
 }  // namespace verimant::bench
