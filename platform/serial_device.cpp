@@ -179,63 +179,55 @@ int SerialDevice::bytesWaiting() {
     return waiting;
 }
 
-int SerialDevice::read(std::uint8_t* buffer, int count, int timeoutMs) {
+// Moves `count` bytes with non-blocking calls, waiting for the line between them until the
+// deadline. `step` moves what it can from `done` bytes on; `endsLine` tells which failures mean
+// the other side has gone.
+template <typename Step, typename EndsLine>
+int SerialDevice::transferAll(int count, int timeoutMs, short events, Step step,
+                              EndsLine endsLine) {
     if (fd_ < 0 || hungUp() || count < 0) {
         return -1;
     }
     const Deadline deadline(timeoutMs);
     int total = 0;
     while (total < count) {
-        const ssize_t n = ::read(fd_, buffer + total, size_t(count - total));
+        const ssize_t n = step(total);
         if (n > 0) {
             total += int(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) {
+        const int error = n < 0 ? errno : 0;
+        if (error == EINTR) {
             continue;
         }
-        if (n < 0 && errno == EAGAIN) {
+        if (error == EAGAIN) {
             const int left = deadline.remainingMs();
-            if (left > 0 && pollOne(fd_, POLLIN, left) != 0) {
+            if (left > 0 && pollOne(fd_, events, left) != 0) {
                 continue;
             }
             break;
         }
-        // 0 is end of file on a raw line with VMIN 1: the other side is gone; so is EIO.
-        markHungUp();
-        return total > 0 ? total : -1;
-    }
-    return total;
-}
-
-int SerialDevice::write(const std::uint8_t* data, int count, int timeoutMs) {
-    if (fd_ < 0 || hungUp() || count < 0) {
-        return -1;
-    }
-    const Deadline deadline(timeoutMs);
-    int total = 0;
-    while (total < count) {
-        const ssize_t n = ::write(fd_, data + total, size_t(count - total));
-        if (n > 0) {
-            total += int(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno == EAGAIN) {
-            const int left = deadline.remainingMs();
-            if (left > 0 && pollOne(fd_, POLLOUT, left) != 0) {
-                continue;
-            }
-            break;
-        }
-        if (n < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) {
+        if (endsLine(error)) {
             markHungUp();
         }
         return total > 0 ? total : -1;
     }
     return total;
+}
+
+int SerialDevice::read(std::uint8_t* buffer, int count, int timeoutMs) {
+    // 0 is end of file on a raw line with VMIN 1: the other side is gone, as with EIO.
+    return transferAll(
+        count, timeoutMs, POLLIN,
+        [&](int done) { return ::read(fd_, buffer + done, size_t(count - done)); },
+        [](int) { return true; });
+}
+
+int SerialDevice::write(const std::uint8_t* data, int count, int timeoutMs) {
+    return transferAll(
+        count, timeoutMs, POLLOUT,
+        [&](int done) { return ::write(fd_, data + done, size_t(count - done)); },
+        [](int error) { return error == EIO || error == ENXIO || error == ENODEV; });
 }
 
 SerialDevice::WaitResult SerialDevice::waitReadable() {

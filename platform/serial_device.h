@@ -52,6 +52,8 @@ public:
     void cancelWait();
 
 private:
+    template <typename Step, typename EndsLine>
+    int transferAll(int count, int timeoutMs, short events, Step step, EndsLine endsLine);
     bool configure(int baudRate);
     void markHungUp() { hungUp_.store(true); }
 
