@@ -1,7 +1,6 @@
 #include "bench/bench_data.h"
 #include "bench/benchmarks.h"
-#include "bench/measured_span.h"
-#include "bench/sim_process.h"
+#include "bench/simulated_run.h"
 #include "bench/tool_link.h"
 
 #include <vector>
@@ -41,27 +40,13 @@ bool writeAll(DeviceCommands& commands, const QByteArray& data) {
 
 std::optional<GroupRun> runEflashWrites(const QString& portsDir) {
     const QByteArray data = benchData(kWrites * kChunk, 0x5EED0128);
-    SimProcess sim(portsDir, kPort, true);
-    ToolLink tool;
-    QString error;
-    if (!sim.start(&error) || !tool.open(kPort, &error)) {
-        printProblem(error);
+    const std::optional<SimulatedRun> measured = measureAgainstSimulator(
+        portsDir, kPort, true, [&](ToolLink& tool) { return writeAll(tool.commands(), data); });
+    if (!measured) {
         return std::nullopt;
     }
-    MeasuredSpan span;
-    span.start();
-    if (!writeAll(tool.commands(), data)) {
-        return std::nullopt;
-    }
-    const SpanFigures figures = span.stop();
-    tool.protocol().close();
-    // The simulator's counts cover exactly the requests above and their answers.
-    const auto counts = sim.stop(&error);
-    if (!counts) {
-        printProblem(error);
-        return std::nullopt;
-    }
-    const double ideal = wireSeconds(*counts);
+    const SpanFigures& figures = measured->figures;
+    const double ideal = wireSeconds(measured->counts);
     GroupRun run{figures.wallSeconds,
                  {
                      {"efl_1000x128_achieved_seconds", figures.wallSeconds, 3},

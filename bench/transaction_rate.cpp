@@ -1,6 +1,5 @@
 #include "bench/benchmarks.h"
-#include "bench/measured_span.h"
-#include "bench/sim_process.h"
+#include "bench/simulated_run.h"
 #include "bench/tool_link.h"
 
 #include <cstdint>
@@ -35,43 +34,34 @@ bool runTransactions(ToolLink& tool, std::uint32_t readAddress, int count) {
 }  // namespace
 
 std::optional<GroupRun> runTransactionRate(const QString& portsDir) {
-    SimProcess sim(portsDir, kPort, false);
-    ToolLink tool;
-    QString error;
-    if (!sim.start(&error) || !tool.open(kPort, &error)) {
-        printProblem(error);
-        return std::nullopt;
-    }
+    std::uint32_t readAddress = 0;
     // The memory reads go to the platform description, 48 readable bytes. Reading the program
     // information that tells where it lies is one request more.
-    if (!tool.commands().readProgramInfo(nullptr, false) ||
-        tool.commands().programInfo().platformDescriptionAddress == 0) {
-        printProblem(QStringLiteral("the program information cannot be read"));
-        return std::nullopt;
-    }
-    const std::uint32_t readAddress = tool.commands().programInfo().platformDescriptionAddress;
-    if (!runTransactions(tool, readAddress, kWarmUp)) {
-        return std::nullopt;
-    }
-    MeasuredSpan span;
-    span.start();
-    if (!runTransactions(tool, readAddress, kTransactions)) {
-        return std::nullopt;
-    }
-    const SpanFigures figures = span.stop();
-    tool.protocol().close();
-    const auto counts = sim.stop(&error);
-    if (!counts) {
-        printProblem(error);
+    const auto prepare = [&](ToolLink& tool) {
+        if (!tool.commands().readProgramInfo(nullptr, false) ||
+            tool.commands().programInfo().platformDescriptionAddress == 0) {
+            printProblem(QStringLiteral("the program information cannot be read"));
+            return false;
+        }
+        readAddress = tool.commands().programInfo().platformDescriptionAddress;
+        return runTransactions(tool, readAddress, kWarmUp);
+    };
+    const auto work = [&](ToolLink& tool) {
+        return runTransactions(tool, readAddress, kTransactions);
+    };
+    const std::optional<SimulatedRun> measured =
+        measureAgainstSimulator(portsDir, kPort, false, work, prepare);
+    if (!measured) {
         return std::nullopt;
     }
     // A resent request would make the rate look better than the work done.
-    if (counts->framesReceived != 1 + kWarmUp + kTransactions) {
+    if (measured->counts.framesReceived != 1 + kWarmUp + kTransactions) {
         printProblem(QStringLiteral("the simulator saw %1 requests for %2 transactions")
-                         .arg(counts->framesReceived)
+                         .arg(measured->counts.framesReceived)
                          .arg(1 + kWarmUp + kTransactions));
         return std::nullopt;
     }
+    const SpanFigures& figures = measured->figures;
     GroupRun run{figures.wallSeconds,
                  {
                      {"transactions_per_second", kTransactions / figures.wallSeconds, 0},

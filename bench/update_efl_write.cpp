@@ -1,7 +1,6 @@
 #include "bench/bench_data.h"
 #include "bench/benchmarks.h"
-#include "bench/measured_span.h"
-#include "bench/sim_process.h"
+#include "bench/simulated_run.h"
 #include "bench/tool_link.h"
 #include "device/update_efl.h"
 
@@ -28,29 +27,20 @@ std::optional<GroupRun> runUpdateEfl(const QString& portsDir) {
         printProblem(QStringLiteral("cannot write ") + path);
         return std::nullopt;
     }
-    SimProcess sim(portsDir, kPort, true);
-    ToolLink tool;
-    QString error;
-    if (!sim.start(&error) || !tool.open(kPort, &error)) {
-        printProblem(error);
-        return std::nullopt;
-    }
     // Everything Update_EFL does counts: the mode query, the screen texts, erases and writes.
-    MeasuredSpan span;
-    span.start();
-    const bool written = Update_EFL(tool.session(), path);
-    const SpanFigures figures = span.stop();
-    tool.protocol().close();
-    const auto counts = sim.stop(&error);
-    if (!written) {
-        printProblem(QStringLiteral("Update_EFL failed"));
+    const std::optional<SimulatedRun> measured =
+        measureAgainstSimulator(portsDir, kPort, true, [&](ToolLink& tool) {
+            if (Update_EFL(tool.session(), path)) {
+                return true;
+            }
+            printProblem(QStringLiteral("Update_EFL failed"));
+            return false;
+        });
+    if (!measured) {
         return std::nullopt;
     }
-    if (!counts) {
-        printProblem(error);
-        return std::nullopt;
-    }
-    const double ideal = wireSeconds(*counts);
+    const SpanFigures& figures = measured->figures;
+    const double ideal = wireSeconds(measured->counts);
     const double mebibytes = double(kFileSize) / (1024.0 * 1024.0);
     GroupRun run{figures.wallSeconds,
                  {
