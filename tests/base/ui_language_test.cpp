@@ -10,50 +10,36 @@ namespace {
 const QString kGroup = QStringLiteral("MANAGER/OPTIONS");
 const QString kKey = QStringLiteral("LANGUAGE");
 
+void expectLoaded(UiLanguage expected, const char* stored) {
+    SCOPED_TRACE(stored);
+    setUiLanguage(expected == UiLanguage::Russian ? UiLanguage::English : UiLanguage::Russian);
+    EXPECT_EQ(LoadLanguage(), expected);
+    EXPECT_EQ(uiLanguage(), expected);
+}
+
 TEST(UiLanguage, OnlyTheStoredIntegerTwoMeansEnglish) {
-    // Nothing stored.
-    setUiLanguage(UiLanguage::English);
-    EXPECT_EQ(LoadLanguage(), UiLanguage::Russian);
-    EXPECT_EQ(uiLanguage(), UiLanguage::Russian);
-
-    ASSERT_TRUE(writeUserInt32(kGroup, kKey, 2));
-    EXPECT_EQ(LoadLanguage(), UiLanguage::English);
-    EXPECT_EQ(uiLanguage(), UiLanguage::English);
-
-    for (const qint32 value : {0, 1, 3, -1}) {
+    expectLoaded(UiLanguage::Russian, "nothing");
+    for (const qint32 value : {2, 0, 1, 3, -1}) {
         ASSERT_TRUE(writeUserInt32(kGroup, kKey, value));
-        setUiLanguage(UiLanguage::English);
-        EXPECT_EQ(LoadLanguage(), UiLanguage::Russian) << value;
-        EXPECT_EQ(uiLanguage(), UiLanguage::Russian) << value;
+        expectLoaded(value == 2 ? UiLanguage::English : UiLanguage::Russian,
+                     qPrintable(QString::number(value)));
     }
-
     ASSERT_TRUE(writeUserText(kGroup, kKey, "2"));
-    setUiLanguage(UiLanguage::English);
-    EXPECT_EQ(LoadLanguage(), UiLanguage::Russian);
+    expectLoaded(UiLanguage::Russian, "text 2");
 }
 
-TEST(UiLanguage, ToggleStoresTheChoiceForTheNextRun) {
-    EXPECT_EQ(LoadLanguage(), UiLanguage::Russian);
-    setUiLanguage(UiLanguage::English);
-    StoreLanguage();
-    EXPECT_EQ(readUserInt32(kGroup, kKey), 2);
-
-    setUiLanguage(UiLanguage::Russian);
-    EXPECT_EQ(LoadLanguage(), UiLanguage::English);
-
-    setUiLanguage(UiLanguage::Russian);
-    StoreLanguage();
-    EXPECT_EQ(readUserInt32(kGroup, kKey), 1);
-    setUiLanguage(UiLanguage::English);
-    EXPECT_EQ(LoadLanguage(), UiLanguage::Russian);
-}
-
-TEST(UiLanguage, PickTextFollowsTheLanguageInForce) {
-    setUiLanguage(UiLanguage::Russian);
-    EXPECT_EQ(PickText("Выход", "Exit"), "Выход");
+TEST(UiLanguage, StoredChoiceAndPickTextFollowTheLanguageInForce) {
     setUiLanguage(UiLanguage::English);
     EXPECT_EQ(PickText("Выход", "Exit"), "Exit");
+    StoreLanguage();
+    EXPECT_EQ(readUserInt32(kGroup, kKey), 2);
+    expectLoaded(UiLanguage::English, "stored English");
+
     setUiLanguage(UiLanguage::Russian);
+    EXPECT_EQ(PickText("Выход", "Exit"), "Выход");
+    StoreLanguage();
+    EXPECT_EQ(readUserInt32(kGroup, kKey), 1);
+    expectLoaded(UiLanguage::Russian, "stored Russian");
 }
 
 }  // namespace
