@@ -15,12 +15,7 @@ using sim::InstrumentMode;
 using test::SimulatedDevice;
 
 InstrumentMode modeOf(SimulatedDevice& device) {
-    return device.instrument().withInstrument(
-        [](sim::Instrument& instrument) { return instrument.mode(); });
-}
-
-QStringList tail(const QStringList& lines, int count) {
-    return lines.mid(std::max<qsizetype>(0, lines.size() - count));
+    return device.withInstrument([](sim::Instrument& instrument) { return instrument.mode(); });
 }
 
 // The tool's connection manager, driven by its 500 ms timer, which runs inside the waits of a
@@ -53,48 +48,34 @@ QStringList switchLines(const SimulatedDevice& device) {
     return lines;
 }
 
-TEST(ModeSwitching, ModeQueryTellsWhichProgramRuns) {
-    sim::InstrumentConfig config;
-    config.startMode = InstrumentMode::BootLoader;
-    SimulatedDevice device(config);
-    ASSERT_TRUE(device.start());
-
-    EXPECT_EQ(Device_Is_Booter_Or_KMT2(device.session), 0);
-    EXPECT_EQ(device.logLines(),
-              QStringList({"==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 0.0"}));
-    EXPECT_EQ(device.commands.programInfo().mainVersion, 0) << "the cached copy is refreshed";
-
-    sim::SimFaults silent;
-    silent.silentAfter = 0;
-    device.instrument().setFaults(silent);
-    EXPECT_EQ(Device_Is_Booter_Or_KMT2(device.session), -1);
-    EXPECT_EQ(device.log.lastLine(), QStringLiteral("Ошибка получения версии ПО: ERC[0]"));
-    EXPECT_EQ(device.dialogs.textsOf("error"),
-              QStringList({"No answer in reading information about Programm"}));
-}
-
 TEST(ModeSwitching, IntoTheBootLoaderAndBackIntoTheMainFirmware) {
     SimulatedDevice device;
     WatchedLink link(device);
     ASSERT_TRUE(link.connect());
-    device.log.clear();
-
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(Device_goto_BOOT(device.session), 0);
-    EXPECT_GE(clock.elapsed(), 3000) << "pause, one attempt and the settling second";
-    EXPECT_EQ(modeOf(device), InstrumentMode::BootLoader);
-    EXPECT_TRUE(device.flags.deviceConnected);
-    EXPECT_EQ(switchLines(device),
-              QStringList({"==>Device_goto_BOOT mode", "==>Device_Is_Booter_Or_KMT2",
-                           "BOOT  : 4.16", "KMT2  : 0.0"}));
-
-    device.log.clear();
-    EXPECT_EQ(Device_GoTo_KMT2(device.session), 0);
-    EXPECT_EQ(modeOf(device), InstrumentMode::MainFirmware);
-    EXPECT_EQ(switchLines(device),
-              QStringList({"==>Device_GoTo_KMT2", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16",
-                           "KMT2  : 2.3"}));
+    struct Switch {
+        int (*run)(DeviceSession&);
+        InstrumentMode mode;
+        QStringList lines;
+    };
+    const Switch switches[] = {
+        {Device_goto_BOOT,
+         InstrumentMode::BootLoader,
+         {"==>Device_goto_BOOT mode", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16",
+          "KMT2  : 0.0"}},
+        {Device_GoTo_KMT2,
+         InstrumentMode::MainFirmware,
+         {"==>Device_GoTo_KMT2", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 2.3"}},
+    };
+    for (const Switch& to : switches) {
+        device.log.clear();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(to.run(device.session), 0);
+        EXPECT_GE(clock.elapsed(), 3000) << "pause, one attempt and the settling second";
+        EXPECT_EQ(modeOf(device), to.mode);
+        EXPECT_TRUE(device.flags.deviceConnected);
+        EXPECT_EQ(switchLines(device), to.lines);
+    }
     EXPECT_EQ(device.instrument().appearanceCount(), 3);
     EXPECT_EQ(link.manager().connectedPort(), device.instrument().portNumber());
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
@@ -115,32 +96,42 @@ TEST(ModeSwitching, InstrumentThatRestartsIntoTheOtherProgramGivesMinusTwo) {
     device.log.clear();
 
     EXPECT_EQ(Device_goto_BOOT(device.session), -2);
-    EXPECT_EQ(tail(switchLines(device), 3),
+    const QStringList lines = switchLines(device);
+    EXPECT_EQ(lines.mid(lines.size() - 3),
               QStringList({"==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 2.3"}));
     EXPECT_EQ(device.requests(0x01, 0x05), 1);
 }
 
-TEST(ModeSwitching, RefusedResetFailsAtOnce) {
-    SimulatedDevice device;
+TEST(ModeSwitching, QueryTellsWhichProgramRunsAndASilentInstrumentFailsAtOnce) {
+    sim::InstrumentConfig config;
+    config.startMode = InstrumentMode::BootLoader;
+    SimulatedDevice device(config);
     ASSERT_TRUE(device.start());
-    sim::SimFaults silent;
-    silent.silentAfter = 0;
-    device.instrument().setFaults(silent);
 
+    EXPECT_EQ(Device_Is_Booter_Or_KMT2(device.session), 0);
+    EXPECT_EQ(device.logLines(),
+              QStringList({"==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 0.0"}));
+    EXPECT_EQ(device.commands.programInfo().mainVersion, 0) << "the cached copy is refreshed";
+
+    device.silence();
+    device.log.clear();
+    EXPECT_EQ(Device_Is_Booter_Or_KMT2(device.session), -1);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(Device_GoTo_KMT2(device.session), -1);
     // Three unanswered sends of 700 ms; any pause of the switch would add a whole second.
     EXPECT_LT(clock.elapsed(), 2900);
-    EXPECT_EQ(device.logLines(),
-              QStringList(
-                  {"==>Device_GoTo_KMT2", QStringLiteral("Ошибка перехода в режим KMT2: ERC[0]")}));
-    EXPECT_EQ(device.dialogs.textsOf("error"), QStringList({"No answer - RESET"}));
-    EXPECT_TRUE(device.flags.deviceConnected) << "nothing restarted, the link stands";
-
-    device.log.clear();
     EXPECT_EQ(Device_goto_BOOT(device.session), -1);
-    EXPECT_EQ(device.log.lastLine(), "ERROR : Device_GoTo_Booter: ERC[0]");
+    EXPECT_EQ(
+        device.logLines(),
+        QStringList({"==>Device_Is_Booter_Or_KMT2",
+                     QStringLiteral("Ошибка получения версии ПО: ERC[0]"), "==>Device_GoTo_KMT2",
+                     QStringLiteral("Ошибка перехода в режим KMT2: ERC[0]"),
+                     "==>Device_goto_BOOT mode", "ERROR : Device_GoTo_Booter: ERC[0]"}));
+    EXPECT_EQ(device.dialogs.textsOf("error"),
+              QStringList({"No answer in reading information about Programm", "No answer - RESET",
+                           "No answer - RESET"}));
+    EXPECT_TRUE(device.flags.deviceConnected) << "nothing restarted, the link stands";
 }
 
 // Takes the full 32 seconds.

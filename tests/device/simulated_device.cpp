@@ -41,6 +41,22 @@ bool SimulatedDevice::start() {
     return true;
 }
 
+void SimulatedDevice::silence(int after) {
+    sim::SimFaults faults;
+    faults.silentAfter = after;
+    instrument_.setFaults(faults);
+}
+
+bool SimulatedDevice::replugAndReopen() {
+    instrument_.setFaults({});
+    instrument_.replug();
+    if (!instrument_.waitForAppearance(2, 5000)) {
+        return false;
+    }
+    protocol.close();
+    return protocol.open(kBaudRate);
+}
+
 int SimulatedDevice::requests(std::uint8_t group, std::uint8_t command) {
     return instrument_.withInstrument(
         [&](sim::Instrument& device) { return device.requestCount(group, command); });
@@ -49,6 +65,14 @@ int SimulatedDevice::requests(std::uint8_t group, std::uint8_t command) {
 QByteArray SimulatedDevice::externalFlash(std::uint32_t address, int count) {
     return instrument_.withInstrument(
         [&](sim::Instrument& device) { return device.externalFlash().read(address, count); });
+}
+
+std::vector<sim::FlashOperation> SimulatedDevice::flashOperations() {
+    return withInstrument([](sim::Instrument& device) { return device.flashOperations(); });
+}
+
+QStringList SimulatedDevice::screenTexts() {
+    return withInstrument([](sim::Instrument& device) { return device.screenTexts(); });
 }
 
 }  // namespace verimant::test

@@ -33,10 +33,20 @@ public:
     bool startInstrument();
 
     sim::PtyInstrument& instrument() { return instrument_; }
+    template <typename F>
+    auto withInstrument(F&& f) {
+        return instrument_.withInstrument(std::forward<F>(f));
+    }
+    // From the `after`-th request on, the instrument answers nothing more.
+    void silence(int after = 0);
+    // Pulls the cable (as a fault injected before did), plugs it back and reopens the port.
+    bool replugAndReopen();
     // How often the instrument was asked group/command since it started.
     int requests(std::uint8_t group, std::uint8_t command);
     // External-flash bytes as they are now.
     QByteArray externalFlash(std::uint32_t address, int count);
+    std::vector<sim::FlashOperation> flashOperations();
+    QStringList screenTexts();
     QStringList logLines() const { return log.lines(); }
 
     ScriptedDialogs dialogs;

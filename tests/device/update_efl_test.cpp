@@ -14,61 +14,46 @@ namespace verimant {
 namespace {
 
 using sim::FlashOperation;
-using sim::FlashTarget;
 using sim::InstrumentMode;
 using test::SimulatedDevice;
 
 const QString kBanner = QStringLiteral("#######################################");
-
-QStringList screenTexts(SimulatedDevice& device) {
-    return device.instrument().withInstrument(
-        [](sim::Instrument& instrument) { return instrument.screenTexts(); });
-}
+const QString kEndOfWrite = QStringLiteral("{Y280|CY|T0|AS|*}END OF WRITE");
 
 int totalRequests(SimulatedDevice& device) {
-    return device.instrument().withInstrument(
+    return device.withInstrument(
         [](sim::Instrument& instrument) { return instrument.requestCount(); });
 }
 
-// Every sector written is erased once, before its first write; writes follow each other.
-void expectSectorsErasedAhead(const std::vector<FlashOperation>& operations, qsizetype size,
-                              const QList<int>& expectedSectors) {
+TEST(UpdateEfl, CopiesTheFileErasingAheadAndShowsItsProgressOnTheInstrument) {
+    SimulatedDevice device;
+    ASSERT_TRUE(device.start());
+    test::LinkCheckProbe probe(device.flags, device.instrument());
+    const QByteArray data = test::patternBytes(0x10000, 11);
+
+    ASSERT_TRUE(Update_EFL(device.session, test::writeTestFile("efl_data.bin", data)));
+
+    EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
+    EXPECT_TRUE(device.dialogs.boxes.isEmpty());
+    // Each sector erased before its first write; the last chunk ends on a boundary, so sector 16
+    // is erased ahead as well.
+    const auto operations = device.flashOperations();
     QList<int> erased;
     std::uint32_t next = 0;
     for (const FlashOperation& op : operations) {
-        ASSERT_EQ(op.target, FlashTarget::External);
+        ASSERT_EQ(op.target, sim::FlashTarget::External);
         if (op.kind == FlashOperation::Kind::Erase) {
             erased.append(int(op.address / 4096));
             continue;
         }
         EXPECT_EQ(op.address, next);
-        EXPECT_TRUE(erased.contains(int(op.address / 4096)));
-        EXPECT_TRUE(erased.contains(int((op.address + op.length - 1) / 4096)));
+        EXPECT_TRUE(erased.contains(int((op.address + op.length - 1) / 4096))) << op.address;
         next += std::uint32_t(op.length);
     }
-    EXPECT_EQ(qsizetype(next), size);
-    EXPECT_EQ(erased, expectedSectors);
-}
+    EXPECT_EQ(qsizetype(next), data.size());
+    EXPECT_EQ(erased, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
 
-TEST(UpdateEfl, CopiesTheFileAndShowsItsProgressOnTheInstrument) {
-    SimulatedDevice device;
-    ASSERT_TRUE(device.start());
-    test::LinkCheckProbe probe(device.flags, device.instrument());
-    const QByteArray data = test::patternBytes(0x10000, 11);
-    const QString path = test::writeTestFile("efl_data.bin", data);
-
-    ASSERT_TRUE(Update_EFL(device.session, path));
-
-    EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
-    const auto operations = test::flashOperations(device.instrument());
-    QList<int> sectors;
-    for (int s = 0; s <= 16; ++s) {
-        sectors.append(s);  // the last chunk ends on a boundary: sector 16 is erased ahead
-    }
-    expectSectorsErasedAhead(operations, data.size(), sectors);
-    EXPECT_TRUE(device.dialogs.boxes.isEmpty());
-
-    const QStringList screen = screenTexts(device);
+    const QStringList screen = device.screenTexts();
     const QStringList opening = {"COM 7",
                                  "COM 7",
                                  "{X0|Y0|Cg|RF240:320}",
@@ -82,27 +67,22 @@ TEST(UpdateEfl, CopiesTheFileAndShowsItsProgressOnTheInstrument) {
     EXPECT_EQ(screen.mid(0, opening.size()), opening);
     const QStringList progress = screen.mid(opening.size(), screen.size() - opening.size() - 2);
     ASSERT_EQ(progress.size() % 2, 0);
+    const QRegularExpression bar("^\\{X70\\|Y63\\|CY\\|RF[1-9][0-9]*:10\\}$");
+    const QRegularExpression spinner("^\\{Y83\\|CC\\|F02\\|AS\\|\\*\\}[|/\\\\-]$");
     for (qsizetype i = 0; i < progress.size(); i += 2) {
-        EXPECT_TRUE(QRegularExpression("^\\{X70\\|Y63\\|CY\\|RF[1-9][0-9]*:10\\}$")
-                        .match(progress[i])
-                        .hasMatch())
-            << progress[i].toStdString();
-        EXPECT_EQ(progress[i + 1].size(), 18);
-        EXPECT_TRUE(progress[i + 1].startsWith("{Y83|CC|F02|AS|*}"));
-        EXPECT_TRUE(QStringLiteral("|/-\\").contains(progress[i + 1].back()));
+        EXPECT_TRUE(bar.match(progress[i]).hasMatch()) << progress[i].toStdString();
+        EXPECT_TRUE(spinner.match(progress[i + 1]).hasMatch()) << progress[i + 1].toStdString();
     }
-    EXPECT_EQ(progress.mid(progress.size() - 2, 1), QStringList{"{X70|Y63|CY|RF100:10}"});
+    EXPECT_EQ(progress.value(progress.size() - 2), "{X70|Y63|CY|RF100:10}");
     EXPECT_EQ(screen.mid(screen.size() - 2),
-              QStringList({"#{X0|Y280|Cg|Bg|RF240:20|F02}", "{Y280|CY|T0|AS|*}END OF WRITE"}));
+              QStringList({"#{X0|Y280|Cg|Bg|RF240:20|F02}", kEndOfWrite}));
 
-    const QStringList lines = device.logLines();
-    ASSERT_EQ(lines.size(), 11);
-    EXPECT_EQ(lines[0], QStringLiteral("==>Update_EFL"));
-    EXPECT_EQ(lines[1], QStringLiteral("==>Device_Is_Booter_Or_KMT2"));
-    EXPECT_EQ(lines.mid(4), QStringList({kBanner, "# Обновление EFL", "# Запись файла в EXT FLASH",
-                                         "# FileName: [efl_data.bin]",
-                                         "# Writing: 100% 64KB [>>>>>>>>>>>>>>>>>>>>>>>>>]",
-                                         "# Повторов:0", kBanner}));
+    EXPECT_EQ(
+        device.logLines(),
+        QStringList({"==>Update_EFL", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 2.3",
+                     kBanner, "# Обновление EFL", "# Запись файла в EXT FLASH",
+                     "# FileName: [efl_data.bin]",
+                     "# Writing: 100% 64KB [>>>>>>>>>>>>>>>>>>>>>>>>>]", "# Повторов:0", kBanner}));
     EXPECT_EQ(device.dialogs.statusTexts.first(),
               PickText("Прошивка", "Firmware") + QStringLiteral(" EFL [efl_data.bin]"));
     EXPECT_EQ(device.dialogs.statusTexts.last(), QString());
@@ -111,41 +91,42 @@ TEST(UpdateEfl, CopiesTheFileAndShowsItsProgressOnTheInstrument) {
 
     EXPECT_TRUE(device.flags.linkCheckEnabled);
     EXPECT_GT(probe.samplesBefore(operations.size()), 0);
-    EXPECT_EQ(probe.enabledSamplesBefore(operations.size()), 0);
+    EXPECT_EQ(probe.enabledSamplesBefore(operations.size()), 0)
+        << "the link test must stay off while the flash is written";
 }
 
-TEST(UpdateEfl, SendsNothingWithoutAFileOrInTheBootLoader) {
-    sim::InstrumentConfig config;
-    config.startMode = InstrumentMode::BootLoader;
-    SimulatedDevice device(config);
-    ASSERT_TRUE(device.start());
-    const QString path = test::writeTestFile("efl_data.bin", test::patternBytes(300, 1));
+TEST(UpdateEfl, RefusalsSendNothingBeyondTheModeQuery) {
+    struct Case {
+        const char* what;
+        InstrumentMode mode;
+        QByteArray file;  // empty: no file named
+        QString reason;
+        int requests;
+        int errorBoxes;
+    };
+    const InstrumentMode main = InstrumentMode::MainFirmware;
+    const Case cases[] = {
+        {"no file", main, {}, "нет файла", 0, 0},
+        {"boot loader", InstrumentMode::BootLoader, "data", "режим загрузчика", 1, 0},
+        {"one byte over 8 MiB", main, QByteArray(kMaxEflFileSize + 1, 'x'),
+         "файл больше 8 МБ: 8388609", 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::InstrumentConfig config;
+        config.startMode = c.mode;
+        SimulatedDevice device(config);
+        ASSERT_TRUE(device.start());
+        const QString path = c.file.isEmpty() ? QString() : test::writeTestFile("efl.bin", c.file);
 
-    EXPECT_FALSE(Update_EFL(device.session, QString()));
-    EXPECT_EQ(totalRequests(device), 0);
-    EXPECT_FALSE(Update_EFL(device.session, path));
-    EXPECT_EQ(
-        device.logLines(),
-        QStringList({"==>Update_EFL", "Обновление EFL не выполнено - нет файла: ERC[0]",
-                     "==>Update_EFL", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 0.0",
-                     "Обновление EFL не выполнено - режим загрузчика: "
-                     "ERC[0]"}));
-    EXPECT_EQ(totalRequests(device), 1) << "only the mode query";
-    EXPECT_TRUE(screenTexts(device).isEmpty());
-    EXPECT_TRUE(device.flags.linkCheckEnabled);
-}
-
-TEST(UpdateEfl, AFileLargerThanTheExternalFlashIsRefusedBeforeAnythingIsSent) {
-    SimulatedDevice device;
-    ASSERT_TRUE(device.start());
-    const QString path = test::writeTestFile("too_big.bin", QByteArray(kMaxEflFileSize + 1, 'x'));
-
-    EXPECT_FALSE(Update_EFL(device.session, path));
-    EXPECT_EQ(device.logLines().last(),
-              QStringLiteral("Обновление EFL не выполнено - файл больше 8 МБ: 8388609: ERC[0]"));
-    EXPECT_EQ(device.dialogs.textsOf("error").size(), 1);
-    EXPECT_EQ(totalRequests(device), 1) << "only the mode query";
-    EXPECT_TRUE(screenTexts(device).isEmpty());
+        EXPECT_FALSE(Update_EFL(device.session, path));
+        EXPECT_EQ(device.log.lastLine(),
+                  QStringLiteral("Обновление EFL не выполнено - ") + c.reason + ": ERC[0]");
+        EXPECT_EQ(totalRequests(device), c.requests);
+        EXPECT_EQ(device.dialogs.textsOf("error").size(), c.errorBoxes);
+        EXPECT_TRUE(device.screenTexts().isEmpty());
+        EXPECT_TRUE(device.flags.linkCheckEnabled);
+    }
 }
 
 TEST(UpdateEfl, LostAnswersAreResentAndTheFlashStillMatches) {
@@ -160,9 +141,12 @@ TEST(UpdateEfl, LostAnswersAreResentAndTheFlashStillMatches) {
 
     ASSERT_TRUE(Update_EFL(device.session, test::writeTestFile("efl_data.bin", data)));
     EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
-    const auto refused = device.instrument().withInstrument(
-        [](sim::Instrument& instrument) { return instrument.externalFlash().refusedWrites(); });
-    EXPECT_FALSE(refused.empty()) << "a lost write answer, its refused repeat, a read-back";
+    EXPECT_FALSE(device
+                     .withInstrument([](sim::Instrument& instrument) {
+                         return instrument.externalFlash().refusedWrites();
+                     })
+                     .empty())
+        << "a lost write answer, its refused repeat, a read-back";
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
     EXPECT_TRUE(device.logLines().contains("# Повторов:0"));
 }
@@ -174,14 +158,11 @@ TEST(UpdateEfl, AWriteFailingTwiceIsLoggedWithItsAddressAndLength) {
     ASSERT_GT(device.commands.boardCode(), 0);
     // Mode query, two connection texts, seven screen texts, the erase of sector 0, chunks 0 to 31,
     // the erase of sector 1 and chunk 32: the write of chunk 33 at 0x1080 gets no answer.
-    sim::SimFaults faults;
-    faults.silentAfter = 45;
-    device.instrument().setFaults(faults);
+    device.silence(45);
     const QByteArray data = test::patternBytes(0x2000, 13);
 
     EXPECT_FALSE(Update_EFL(device.session, test::writeTestFile("efl_data.bin", data)));
     const QStringList lines = device.logLines();
-    ASSERT_GE(lines.size(), 4);
     EXPECT_EQ(lines.mid(lines.size() - 4),
               QStringList({"# ОШИБКА ЗАПИСИ: A=0x001080 L=128",
                            "Обновление EFL не выполнено - ошибка записи: ERC[0]", "# Повторов:1",
@@ -190,41 +171,17 @@ TEST(UpdateEfl, AWriteFailingTwiceIsLoggedWithItsAddressAndLength) {
               QStringList({"No answer in EFLASH Write", "No answer in EFLASH Write"}));
     EXPECT_TRUE(device.externalFlash(0, 0x1080) == data.left(0x1080));
     EXPECT_EQ(device.externalFlash(0x1080, 128), QByteArray(128, char(0xFF)));
-    EXPECT_FALSE(screenTexts(device).contains("{Y280|CY|T0|AS|*}END OF WRITE"));
+    EXPECT_FALSE(device.screenTexts().contains(kEndOfWrite));
     EXPECT_EQ(device.dialogs.statusTexts.last(), QString());
     EXPECT_TRUE(device.flags.linkCheckEnabled);
 }
 
-TEST(UpdateEfl, AnInstrumentPulledMidWriteFailsAndARerunAfterReplugCompletes) {
-    SimulatedDevice device;
-    ASSERT_TRUE(device.start());
-    sim::SimFaults faults;
-    faults.unplugAfterBytes = 20000;
-    device.instrument().setFaults(faults);
-    const QByteArray data = test::patternBytes(0xC000 + 50, 14);
-    const QString path = test::writeTestFile("efl_data.bin", data);
-
-    EXPECT_FALSE(Update_EFL(device.session, path));
-    EXPECT_TRUE(device.flags.linkCheckEnabled);
-    EXPECT_TRUE(device.logLines().contains("Обновление EFL не выполнено - ошибка записи: ERC[0]"));
-    EXPECT_EQ(device.dialogs.statusTexts.last(), QString());
-
-    device.instrument().setFaults({});
-    device.instrument().replug();
-    ASSERT_TRUE(device.instrument().waitForAppearance(2, 5000));
-    device.protocol.close();
-    ASSERT_TRUE(device.protocol.open(SimulatedDevice::kBaudRate));
-
-    ASSERT_TRUE(Update_EFL(device.session, path));
-    EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
-}
-
-TEST(UpdateEfl, ACancelledWriteStopsAfterItsChunkWithoutTheClosingScreen) {
+TEST(UpdateEfl, ACancelledWriteStopsAfterItsChunkAndTheNextWriteStartsAfresh) {
     SimulatedDevice device;
     ASSERT_TRUE(device.start());
     QTimer canceller;
     QObject::connect(&canceller, &QTimer::timeout, [&] {
-        if (test::flashOperations(device.instrument()).size() > 40) {
+        if (device.flashOperations().size() > 40) {
             requestWriteCancel();
         }
     });
@@ -240,10 +197,9 @@ TEST(UpdateEfl, ACancelledWriteStopsAfterItsChunkWithoutTheClosingScreen) {
     const int last = match.captured(1).toInt(nullptr, 16);
     EXPECT_TRUE(device.externalFlash(0, last + 128) == data.left(last + 128));
     EXPECT_EQ(device.externalFlash(last + 128, 128), QByteArray(128, char(0xFF)));
-    EXPECT_FALSE(screenTexts(device).contains("{Y280|CY|T0|AS|*}END OF WRITE"));
+    EXPECT_FALSE(device.screenTexts().contains(kEndOfWrite));
     EXPECT_TRUE(device.flags.linkCheckEnabled);
 
-    // The next write starts afresh.
     ASSERT_TRUE(Update_EFL(device.session, test::writeTestFile("efl_data.bin", data)));
     EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
 }

@@ -14,7 +14,6 @@ namespace verimant {
 namespace {
 
 using sim::FlashOperation;
-using sim::FlashTarget;
 using sim::InstrumentMode;
 using test::SimulatedDevice;
 
@@ -22,7 +21,7 @@ constexpr std::uint32_t kFlashBase = 0x08000000;
 constexpr std::uint32_t kMainStart = 0x08004000;
 constexpr int kFlashSize = 256 * 1024;  // processor type 3
 constexpr int kPageSize = 2048;
-const QString kBanner = QStringLiteral("#######################################");
+const QByteArray kTwoByteFirmware = ":020000040800F2\r\n:020008000102F3\r\n:00000001FF\r\n";
 
 QString demoFirmware() {
     return QStringLiteral(VERIMANT_SOURCE_DIR "/examples/verimant_kmt2_demo.hex");
@@ -37,43 +36,24 @@ sim::InstrumentConfig bootLoaderWithRegion(std::uint32_t regionSize) {
     return config;
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-// The region from S to the checksum word as the image code builds and seals it.
-QByteArray sealedRegion(const QString& path, std::uint32_t checksumAddress) {
+// The demo firmware's region of `regionSize` bytes as the image code builds and seals it.
+QByteArray sealedDemoRegion(std::uint32_t regionSize) {
+    QFile file(demoFirmware());
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray image = makeFlashImage(3, kFlashSize);
     auto* bytes = reinterpret_cast<std::uint8_t*>(image.data());
-    EXPECT_TRUE(buildImageFromRecords(readFile(path), {bytes, size_t(image.size())}).ok);
-    const auto region = firmwareRegion(image.size(), kFlashBase, kMainStart, checksumAddress);
-    EXPECT_TRUE(region.has_value());
-    EXPECT_TRUE(sealFirmwareImage(image, *region, 0xFF));
+    EXPECT_TRUE(buildImageFromRecords(file.readAll(), {bytes, size_t(image.size())}).ok);
+    const auto region =
+        firmwareRegion(image.size(), kFlashBase, kMainStart, kMainStart + regionSize - 4);
+    if (!region || !sealFirmwareImage(image, *region, 0xFF)) {
+        ADD_FAILURE() << "the demo firmware does not seal";
+        return {};
+    }
     return image.mid(region->start, region->length());
 }
 
-// The boot loader's sum, computed here from its definition: byte at image offset i shifted by i
-// mod 8.
-std::uint32_t expectedChecksum(const QByteArray& region, std::uint32_t startOffset) {
-    std::uint32_t sum = 0;
-    for (qsizetype i = 0; i < region.size() - 4; ++i) {
-        sum += std::uint32_t(std::uint8_t(region[i])) << ((startOffset + i) % 8);
-    }
-    return sum;
-}
-
-std::uint32_t le32At(const QByteArray& bytes, qsizetype at) {
-    std::uint32_t value = 0;
-    for (int k = 3; k >= 0; --k) {
-        value = value << 8 | std::uint8_t(bytes[at + k]);
-    }
-    return value;
-}
-
 QByteArray processorFlash(SimulatedDevice& device, std::uint32_t address, int count) {
-    return device.instrument().withInstrument([&](sim::Instrument& instrument) {
+    return device.withInstrument([&](sim::Instrument& instrument) {
         return instrument.processorFlash().read(address, count);
     });
 }
@@ -94,50 +74,44 @@ TEST(UpdateKmt2, WritesTheSealedRegionByteForByteErasingEachPageAsTheWriteReache
 
     ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
 
-    const QByteArray expected = sealedRegion(demoFirmware(), kMainStart + kRegion - 4);
-    ASSERT_EQ(expected.size(), qsizetype(kRegion));
+    const QByteArray expected = sealedDemoRegion(kRegion);
     EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) == expected);
-    EXPECT_EQ(le32At(expected, kRegion - 4), expectedChecksum(expected, kMainStart - kFlashBase));
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
 
     // Board 278 on processor type 3: 128-byte requests; each page erased once, right before the
     // first chunk that lands in it.
-    const auto operations = test::flashOperations(device.instrument());
+    const auto operations = device.flashOperations();
     std::uint32_t next = kMainStart;
     int erases = 0;
     for (std::size_t i = 0; i < operations.size(); ++i) {
         const FlashOperation& op = operations[i];
-        ASSERT_EQ(op.target, FlashTarget::Processor);
-        if (op.kind == FlashOperation::Kind::Erase) {
-            EXPECT_EQ(op.address, next) << "erase ahead of the write at " << next;
-            EXPECT_EQ(op.address % kPageSize, 0u);
-            ++erases;
-            continue;
-        }
+        ASSERT_EQ(op.target, sim::FlashTarget::Processor);
+        const bool erase = op.kind == FlashOperation::Kind::Erase;
         EXPECT_EQ(op.address, next);
-        EXPECT_EQ(op.length, 128);
-        const bool pageStart = op.address % kPageSize == 0;
-        EXPECT_EQ(pageStart, i > 0 && operations[i - 1].kind == FlashOperation::Kind::Erase)
-            << op.address;
-        next += std::uint32_t(op.length);
+        if (erase) {
+            ++erases;
+        } else {
+            EXPECT_EQ(op.length, 128);
+            EXPECT_EQ(op.address % kPageSize == 0,
+                      i > 0 && operations[i - 1].kind == FlashOperation::Kind::Erase)
+                << op.address;
+            next += std::uint32_t(op.length);
+        }
     }
     EXPECT_EQ(next, kMainStart + kRegion);
     EXPECT_EQ(erases, int(kRegion / kPageSize));
 
     const QStringList lines = device.logLines();
-    ASSERT_GE(lines.size(), 8);
-    EXPECT_EQ(lines.mid(0, 4), QStringList({"==>Update_KMT2", "==>Device_Is_Booter_Or_KMT2",
-                                            "BOOT  : 4.16", "KMT2  : 0.0"}));
-    EXPECT_EQ(lines.mid(4, 3),
-              QStringList({kBanner, "# Обновление KMT2", "# FileName: [verimant_kmt2_demo.hex]"}));
-    EXPECT_EQ(lines.last(), QStringLiteral("100% 64Кб ")) << "the progress overwrote the last line";
-
+    EXPECT_EQ(lines.mid(0, 7),
+              QStringList({"==>Update_KMT2", "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16",
+                           "KMT2  : 0.0", "#######################################",
+                           "# Обновление KMT2", "# FileName: [verimant_kmt2_demo.hex]"}));
+    EXPECT_EQ(lines.value(7), QStringLiteral("100% 64Кб ")) << "the progress overwrote its line";
     const QStringList status = device.dialogs.statusTexts;
     ASSERT_GE(status.size(), 3);
     EXPECT_EQ(status[0], QStringLiteral("Загрузка ПО KMT2 [verimant_kmt2_demo.hex]"));
     EXPECT_EQ(status[1], QStringLiteral("Загрузка ПО KMT2 [verimant_kmt2_demo.hex] 0%"));
     EXPECT_EQ(status.last(), QStringLiteral("100% 64Кб "));
-    ASSERT_GE(device.dialogs.progress.size(), 2);
     EXPECT_EQ(device.dialogs.progress.mid(device.dialogs.progress.size() - 2),
               QList<int>({100, 0}));
 
@@ -155,100 +129,67 @@ TEST(UpdateKmt2, TwoDataBytesAreSealedWithTheirShiftedSum) {
     config.checksumWordAddress = kFlashBase + 10;
     SimulatedDevice device(config);
     ASSERT_TRUE(device.start());
-    const QString path = test::writeTestFile(
-        "two_bytes.hex", ":020000040800F2\r\n:020008000102F3\r\n:00000001FF\r\n");
 
-    ASSERT_TRUE(Update_KMT2(device.session, path));
+    ASSERT_TRUE(Update_KMT2(device.session, test::writeTestFile("two.hex", kTwoByteFirmware)));
     EXPECT_EQ(processorFlash(device, kFlashBase + 8, 6).toHex(), QByteArray("010205000000"));
     EXPECT_EQ(device.logLines().last(), QStringLiteral("100% 0Кб "));
 }
 
-TEST(UpdateKmt2, Board245OfVariant4xWritesIn64ByteRequests) {
-    sim::InstrumentConfig config = bootLoaderWithRegion(0x1000);
-    config.boardType = 1;  // board 245
-    config.boardVariant = 45;
-    SimulatedDevice device(config);
-    ASSERT_TRUE(device.start());
-
-    ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
-    int writes = 0;
-    for (const FlashOperation& op : test::flashOperations(device.instrument())) {
-        if (op.kind == FlashOperation::Kind::Write) {
-            EXPECT_EQ(op.length, 64);
-            ++writes;
-        }
-    }
-    EXPECT_EQ(writes, 0x1000 / 64);
-    EXPECT_TRUE(processorFlash(device, kMainStart, 0x1000) ==
-                sealedRegion(demoFirmware(), kMainStart + 0x1000 - 4));
-}
-
-TEST(UpdateKmt2, RefusesWithoutAFileOrOutsideTheBootLoader) {
-    SimulatedDevice device;  // main firmware running
-    ASSERT_TRUE(device.start());
-
-    EXPECT_FALSE(Update_KMT2(device.session, QString()));
-    EXPECT_EQ(device.logLines(),
-              QStringList({"==>Update_KMT2", "Обновление KMT2 не выполнено - нет файла: ERC[0]"}));
-
-    EXPECT_FALSE(Update_KMT2(device.session, demoFirmware()));
-    EXPECT_EQ(
-        device.logLines().last(),
-        QStringLiteral("Обновление KMT2 не выполнено - прибор не в режиме загрузчика: ERC[0]"));
+void expectNoFlashRequest(SimulatedDevice& device) {
     EXPECT_EQ(cpuFlashRequests(device), 0);
-    EXPECT_TRUE(test::flashOperations(device.instrument()).empty());
+    EXPECT_TRUE(device.flashOperations().empty());
     EXPECT_TRUE(device.flags.linkCheckEnabled);
+    EXPECT_TRUE(device.dialogs.progress.isEmpty() || device.dialogs.progress.last() == 0);
 }
 
-TEST(UpdateKmt2, AFirmwareThatCannotBePlacedEndsBeforeAnyErase) {
+// Nothing that cannot be written correctly reaches the flash: no erase, no write.
+TEST(UpdateKmt2, RefusalsEndBeforeAnyFlashRequest) {
     struct Case {
         const char* what;
         sim::InstrumentConfig config;
-        QString logLine;
+        QString path;
+        QString reason;
     };
-    sim::InstrumentConfig pastTheEnd = bootLoaderWithRegion(0x1000);
+    const sim::InstrumentConfig inBootLoader = bootLoaderWithRegion(0x1000);
+    sim::InstrumentConfig pastTheEnd = inBootLoader;
     pastTheEnd.checksumWordAddress = kFlashBase + kFlashSize - 2;
-    sim::InstrumentConfig beforeStart = bootLoaderWithRegion(0x1000);
+    sim::InstrumentConfig beforeStart = inBootLoader;
     beforeStart.checksumWordAddress = kMainStart - 0x100;
-    sim::InstrumentConfig unknownType;
-    unknownType.startMode = InstrumentMode::BootLoader;
+    sim::InstrumentConfig unknownType = inBootLoader;
     unknownType.processorType = 99;
+    const QString outside = QStringLiteral("область ПО вне флэш-памяти: S=0x08004000 E=");
     const Case cases[] = {
-        {"checksum word past the flash", pastTheEnd,
-         "Обновление KMT2 не выполнено - область ПО вне флэш-памяти: S=0x08004000 "
-         "E=0x0803FFFE: ERC[0]"},
-        {"checksum word before the start", beforeStart,
-         "Обновление KMT2 не выполнено - область ПО вне флэш-памяти: S=0x08004000 "
-         "E=0x08003F00: ERC[0]"},
-        {"unlisted processor", unknownType,
-         "Обновление KMT2 не выполнено - неизвестный тип процессора 99: ERC[0]"},
+        {"no file", inBootLoader, QString(), "нет файла"},
+        {"main firmware running", {}, demoFirmware(), "прибор не в режиме загрузчика"},
+        {"checksum word past the flash", pastTheEnd, demoFirmware(), outside + "0x0803FFFE"},
+        {"checksum word before the start", beforeStart, demoFirmware(), outside + "0x08003F00"},
+        {"unlisted processor", unknownType, demoFirmware(), "неизвестный тип процессора 99"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimulatedDevice device(c.config);
         ASSERT_TRUE(device.start());
-        EXPECT_FALSE(Update_KMT2(device.session, demoFirmware()));
-        EXPECT_EQ(device.logLines().last(), c.logLine);
-        EXPECT_EQ(cpuFlashRequests(device), 0);
-        EXPECT_TRUE(device.flags.linkCheckEnabled);
-        ASSERT_FALSE(device.dialogs.progress.isEmpty());
-        EXPECT_EQ(device.dialogs.progress.last(), 0);
+        EXPECT_FALSE(Update_KMT2(device.session, c.path));
+        EXPECT_EQ(device.log.lastLine(),
+                  QStringLiteral("Обновление KMT2 не выполнено - ") + c.reason + ": ERC[0]");
+        EXPECT_TRUE(device.dialogs.boxes.isEmpty());
+        EXPECT_TRUE(device.dialogs.statusTexts.isEmpty());
+        expectNoFlashRequest(device);
     }
-}
 
-TEST(UpdateKmt2, RecordErrorsShowTheirBoxAndNothingIsErased) {
-    SimulatedDevice device(bootLoaderWithRegion(0x1000));
+    // A record error shows its box, after the status named the file.
+    SimulatedDevice device(inBootLoader);
     ASSERT_TRUE(device.start());
-    const QString path =
-        test::writeTestFile("broken.hex", ":020000040800F2\r\n:020008000102F4\r\n:00000001FF\r\n");
-
-    EXPECT_FALSE(Update_KMT2(device.session, path));
+    QByteArray broken = kTwoByteFirmware;
+    EXPECT_FALSE(
+        Update_KMT2(device.session, test::writeTestFile("broken.hex", broken.replace("F3", "F4"))));
     const QStringList errors = device.dialogs.textsOf("error");
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].startsWith("Ошибка преобразования HEX\n2 [")) << errors[0].toStdString();
-    EXPECT_EQ(cpuFlashRequests(device), 0);
-    EXPECT_EQ(device.dialogs.statusTexts.last(), QStringLiteral("Загрузка ПО KMT2 [broken.hex]"));
-    EXPECT_EQ(device.dialogs.progress.last(), 0);
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.value(0).startsWith("Ошибка преобразования HEX\n2 ["))
+        << errors.value(0).toStdString();
+    EXPECT_EQ(device.dialogs.statusTexts,
+              QStringList{QStringLiteral("Загрузка ПО KMT2 [broken.hex]")});
+    expectNoFlashRequest(device);
 }
 
 TEST(UpdateKmt2, LostAnswersAreResentAndTheFlashStillMatches) {
@@ -262,19 +203,23 @@ TEST(UpdateKmt2, LostAnswersAreResentAndTheFlashStillMatches) {
     device.instrument().setFaults(faults);
 
     ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
-    EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) ==
-                sealedRegion(demoFirmware(), kMainStart + kRegion - 4));
-    const auto refused = device.instrument().withInstrument(
-        [](sim::Instrument& instrument) { return instrument.processorFlash().refusedWrites(); });
-    EXPECT_FALSE(refused.empty())
-        << "some write answer should have been lost, its repeat refused and the chunk read back";
+    EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) == sealedDemoRegion(kRegion));
+    EXPECT_FALSE(device
+                     .withInstrument([](sim::Instrument& instrument) {
+                         return instrument.processorFlash().refusedWrites();
+                     })
+                     .empty())
+        << "some write answer should have been lost, its repeat refused and read back";
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
     EXPECT_EQ(device.logLines().last(), QStringLiteral("100% 16Кб "));
 }
 
 TEST(UpdateKmt2, AnInstrumentPulledMidWriteFailsAndARerunAfterReplugCompletes) {
     constexpr std::uint32_t kRegion = 0x8000;
-    SimulatedDevice device(bootLoaderWithRegion(kRegion));
+    sim::InstrumentConfig config = bootLoaderWithRegion(kRegion);
+    config.boardType = 1;  // board 245 of variant 4x takes 64-byte requests
+    config.boardVariant = 45;
+    SimulatedDevice device(config);
     ASSERT_TRUE(device.start());
     sim::SimFaults faults;
     faults.unplugAfterBytes = 10000;
@@ -288,15 +233,14 @@ TEST(UpdateKmt2, AnInstrumentPulledMidWriteFailsAndARerunAfterReplugCompletes) {
               PickText("Ошибка во время загрузки программы", "Error in dowloading data to Device"));
     EXPECT_EQ(device.dialogs.progress.last(), 0);
 
-    device.instrument().setFaults({});
-    device.instrument().replug();
-    ASSERT_TRUE(device.instrument().waitForAppearance(2, 5000));
-    device.protocol.close();
-    ASSERT_TRUE(device.protocol.open(SimulatedDevice::kBaudRate));
-
+    ASSERT_TRUE(device.replugAndReopen());
     ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
-    EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) ==
-                sealedRegion(demoFirmware(), kMainStart + kRegion - 4));
+    EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) == sealedDemoRegion(kRegion));
+    for (const FlashOperation& op : device.flashOperations()) {
+        if (op.kind == FlashOperation::Kind::Write) {
+            EXPECT_EQ(op.length, 64);
+        }
+    }
 }
 
 }  // namespace

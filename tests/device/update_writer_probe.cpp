@@ -34,11 +34,6 @@ int LinkCheckProbe::enabledSamplesBefore(std::size_t finalOperations) const {
     }));
 }
 
-std::vector<sim::FlashOperation> flashOperations(sim::PtyInstrument& instrument) {
-    return instrument.withInstrument(
-        [](sim::Instrument& device) { return device.flashOperations(); });
-}
-
 QString writeTestFile(const QString& name, const QByteArray& bytes) {
     const QString path = QDir::temp().filePath(name);
     QFile file(path);

@@ -34,8 +34,6 @@ private:
     std::vector<Sample> samples_;
 };
 
-std::vector<sim::FlashOperation> flashOperations(sim::PtyInstrument& instrument);
-
 // A file of the test's own in its private temporary folder; its full path.
 QString writeTestFile(const QString& name, const QByteArray& bytes);
 // Repeatable bytes that do not repeat within the file.

@@ -8,48 +8,19 @@
 namespace verimant {
 namespace {
 
-std::vector<std::pair<std::uint32_t, int>> chunksOf(std::uint32_t start, qsizetype total,
-                                                    int chunkSize) {
-    std::vector<std::pair<std::uint32_t, int>> chunks;
+using Chunks = std::vector<std::pair<std::uint32_t, int>>;
+
+Chunks chunksOf(std::uint32_t start, qsizetype total, int chunkSize) {
+    Chunks chunks;
     for (ChunkCursor cursor(start, total, chunkSize); !cursor.atEnd(); cursor.advance()) {
         chunks.emplace_back(cursor.current().address, cursor.current().length);
     }
     return chunks;
 }
 
-// The external-flash writer's order of requests: the erases due before each chunk, then the chunk.
-struct EflStep {
-    QList<std::uint32_t> erases;
-    Chunk chunk;
-};
-
-std::vector<EflStep> eflSteps(qsizetype total, int chunkSize) {
-    std::vector<EflStep> steps;
-    SectorEraseMap sectors;
-    for (ChunkCursor cursor(0, total, chunkSize); !cursor.atEnd(); cursor.advance()) {
-        EflStep step{sectors.erasesBefore(cursor.current()), cursor.current()};
-        for (std::uint32_t address : step.erases) {
-            sectors.markErased(address);
-        }
-        steps.push_back(step);
-    }
-    return steps;
-}
-
-QList<int> erasedSectors(const std::vector<EflStep>& steps) {
-    QList<int> sectors;
-    for (const EflStep& step : steps) {
-        for (std::uint32_t address : step.erases) {
-            sectors.append(SectorEraseMap::sectorOf(address));
-        }
-    }
-    return sectors;
-}
-
-TEST(WritePlanChunkSize, BoardAndProcessorPickTheRequestSize) {
-    // small page family, board code, variant, boot loader version -> chunk size
+TEST(WritePlan, BoardAndProcessorPickTheRequestSize) {
     struct Case {
-        ChunkSizeInputs inputs;
+        ChunkSizeInputs inputs;  // small page family, board code, variant, boot loader version
         int expected;
     };
     const Case cases[] = {
@@ -59,7 +30,7 @@ TEST(WritePlanChunkSize, BoardAndProcessorPickTheRequestSize) {
         {{false, 245, 40, 0x0410}, 64},
         {{false, 245, 39, 0x0410}, 128},
         {{false, 245, 50, 0x0410}, 128},
-        {{false, 245, 145, 0x0410}, 128},  // 145 / 10 is 14, not 4
+        {{false, 245, 145, 0x0410}, 128},  // 145 / 10 is 14
         {{false, 300, 45, 0x0410}, 128},
         // Boot loaders before 0x400 stand for board 245 of variant 0, whatever is cached.
         {{false, 274, 45, 0x03FF}, 128},
@@ -73,24 +44,23 @@ TEST(WritePlanChunkSize, BoardAndProcessorPickTheRequestSize) {
     }
 }
 
-TEST(WritePlanChunks, AlignedStartWritesFullChunksAndATail) {
-    using Chunks = std::vector<std::pair<std::uint32_t, int>>;
-    EXPECT_EQ(chunksOf(0, 300, 128), (Chunks{{0, 128}, {128, 128}, {256, 44}}));
-    EXPECT_EQ(chunksOf(0x08004000, 300, 128),
-              (Chunks{{0x08004000, 128}, {0x08004080, 128}, {0x08004100, 44}}));
-    EXPECT_EQ(chunksOf(0, 64, 32), (Chunks{{0, 32}, {32, 32}}));
-    EXPECT_TRUE(chunksOf(0, 0, 128).empty());
-}
-
-TEST(WritePlanChunks, UnalignedStartEndsTheFirstChunkOnTheNextBoundary) {
-    using Chunks = std::vector<std::pair<std::uint32_t, int>>;
-    EXPECT_EQ(chunksOf(0x08004010, 300, 128),
-              (Chunks{{0x08004010, 112}, {0x08004080, 128}, {0x08004100, 60}}));
-    EXPECT_EQ(chunksOf(0x1F, 10, 32), (Chunks{{0x1F, 1}, {0x20, 9}}));
-    EXPECT_EQ(nextChunkLength(0x08004010, 5, 128), 5);
-}
-
-TEST(WritePlanChunks, NoChunkCrossesAChunkBoundary) {
+TEST(WritePlan, ChunksEndOnChunkBoundariesAndCoverTheDataOnce) {
+    struct Case {
+        std::uint32_t start;
+        qsizetype total;
+        int chunkSize;
+        Chunks expected;
+    };
+    const Case cases[] = {
+        {0x08004000, 300, 128, {{0x08004000, 128}, {0x08004080, 128}, {0x08004100, 44}}},
+        {0x08004010, 300, 128, {{0x08004010, 112}, {0x08004080, 128}, {0x08004100, 60}}},
+        {0, 64, 32, {{0, 32}, {32, 32}}},
+        {0x1F, 10, 32, {{0x1F, 1}, {0x20, 9}}},
+        {0, 0, 128, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(chunksOf(c.start, c.total, c.chunkSize), c.expected) << std::hex << c.start;
+    }
     for (int chunkSize : {32, 64, 128}) {
         qsizetype covered = 0;
         std::uint32_t expectedNext = 0x08004005;
@@ -104,39 +74,34 @@ TEST(WritePlanChunks, NoChunkCrossesAChunkBoundary) {
     }
 }
 
-TEST(WritePlanEfl, ThreeHundredBytesEraseSectorZeroOnceBeforeTheFirstChunk) {
-    const auto steps = eflSteps(300, 128);
-    ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0].erases, QList<std::uint32_t>{0});
-    EXPECT_TRUE(steps[1].erases.isEmpty());
-    EXPECT_TRUE(steps[2].erases.isEmpty());
-    EXPECT_EQ(steps[2].chunk.address, 256u);
-    EXPECT_EQ(steps[2].chunk.length, 44);
-}
-
-TEST(WritePlanEfl, AChunkEndingOnASectorBoundaryErasesTheNextSectorAhead) {
-    const auto steps = eflSteps(4096, 128);
-    ASSERT_EQ(steps.size(), 32u);
-    EXPECT_EQ(steps.back().erases, QList<std::uint32_t>{4096});
-    EXPECT_EQ(erasedSectors(steps), (QList<int>{0, 1}));
-
-    // Unaligned lengths: every sector written is erased exactly once, before its first write.
-    const auto longer = eflSteps(3 * 4096 + 100, 32);
-    EXPECT_EQ(erasedSectors(longer), (QList<int>{0, 1, 2, 3}));
-    SectorEraseMap seen;
-    for (const EflStep& step : longer) {
-        for (std::uint32_t address : step.erases) {
-            seen.markErased(address);
+// The external-flash writer's order: the erases due before each chunk, then the chunk. Every
+// sector written is erased once, before its first write; a chunk ending on a sector boundary
+// erases the next sector ahead.
+TEST(WritePlan, ExternalFlashSectorsAreErasedOnceBeforeTheirFirstWrite) {
+    struct Case {
+        qsizetype total;
+        int chunkSize;
+        QList<int> sectors;
+    };
+    for (const Case& c :
+         {Case{300, 128, {0}}, Case{4096, 128, {0, 1}}, Case{3 * 4096 + 100, 32, {0, 1, 2, 3}}}) {
+        SCOPED_TRACE(c.total);
+        SectorEraseMap sectors;
+        QList<int> erased;
+        for (ChunkCursor cursor(0, c.total, c.chunkSize); !cursor.atEnd(); cursor.advance()) {
+            const Chunk chunk = cursor.current();
+            for (std::uint32_t address : sectors.erasesBefore(chunk)) {
+                sectors.markErased(address);
+                erased.append(SectorEraseMap::sectorOf(address));
+            }
+            EXPECT_TRUE(sectors.isErased(chunk.address));
+            EXPECT_TRUE(sectors.isErased(chunk.address + chunk.length - 1));
         }
-        EXPECT_TRUE(seen.isErased(step.chunk.address));
-        EXPECT_TRUE(seen.isErased(step.chunk.address + step.chunk.length - 1));
+        EXPECT_EQ(erased, c.sectors);
     }
-}
 
-TEST(WritePlanEfl, TheMapEndsAtEightMebibytes) {
-    SectorEraseMap sectors;
+    SectorEraseMap sectors;  // the map ends at 8 MiB
     EXPECT_EQ(SectorEraseMap::sectorOf(0x7FFFFF), 2047);
-    EXPECT_EQ(SectorEraseMap::sectorOf(0x800000), 2047);
     EXPECT_EQ(SectorEraseMap::sectorOf(0xFFFFFFFF), 2047);
     sectors.markErased(0x900000);
     EXPECT_TRUE(sectors.isErased(0x7FF000));
@@ -146,25 +111,22 @@ TEST(WritePlanEfl, TheMapEndsAtEightMebibytes) {
     EXPECT_FALSE(sectors.isErased(0x7FF000));
 }
 
-TEST(WritePlanProgress, Kmt2TextInWholePercentAndKibibytes) {
+TEST(WritePlan, ProgressTextsInWholePercentAndKibibytes) {
     EXPECT_EQ(kmt2ProgressText(0, 300), QStringLiteral("0% 0Кб "));
     EXPECT_EQ(kmt2ProgressText(128 * 1024, 245760), QStringLiteral("53% 128Кб "));
     EXPECT_EQ(kmt2ProgressText(300, 300), QStringLiteral("100% 0Кб "));
-}
 
-TEST(WritePlanProgress, EflBarFillsOneMarkPerFourPercent) {
-    EXPECT_EQ(eflProgressBar(0), QStringLiteral(">") + QString(24, u'-'));
-    EXPECT_EQ(eflProgressBar(50), QString(13, u'>') + QString(12, u'-'));
-    EXPECT_EQ(eflProgressBar(100), QString(25, u'>'));
+    // One mark per four percent, the first always shown.
     EXPECT_EQ(eflProgressBar(3), QStringLiteral(">") + QString(24, u'-'));
     EXPECT_EQ(eflProgressBar(4), QStringLiteral(">>") + QString(23, u'-'));
+    EXPECT_EQ(eflProgressBar(100), QString(25, u'>'));
     EXPECT_EQ(eflProgressText(2048, 4096),
-              QStringLiteral("# Writing: 50% 2KB [") + eflProgressBar(50) + QStringLiteral("]"));
+              QStringLiteral("# Writing: 50% 2KB [>>>>>>>>>>>>>------------]"));
     EXPECT_EQ(eflProgressText(0, 0),
-              QStringLiteral("# Writing: 0% 0KB [") + eflProgressBar(0) + QStringLiteral("]"));
+              QStringLiteral("# Writing: 0% 0KB [>------------------------]"));
 }
 
-TEST(WritePlanProgress, ThrottleWaitsMoreThanTheIntervalButAlwaysShowsTheEnd) {
+TEST(WritePlan, ThrottleWaitsMoreThanTheIntervalButAlwaysShowsTheEnd) {
     ProgressThrottle throttle(200, 1000);
     EXPECT_FALSE(throttle.due(1200, false));
     EXPECT_TRUE(throttle.due(1201, false));
@@ -173,16 +135,14 @@ TEST(WritePlanProgress, ThrottleWaitsMoreThanTheIntervalButAlwaysShowsTheEnd) {
     EXPECT_FALSE(throttle.due(1500, false)) << "the end restarts the interval too";
 }
 
-TEST(WritePlanScreen, SpinnerTurnsThroughItsFourCharactersAndKeepsItsPlace) {
-    const QString all = QStringLiteral("|/-\\");
+TEST(WritePlan, SpinnerTurnsThroughItsFourCharactersAndKeepsItsPlace) {
     QString turned;
     for (int i = 0; i < 8; ++i) {
         turned += nextSpinnerChar();
     }
+    const QString all = QStringLiteral("|/-\\");
     EXPECT_EQ(turned.left(4), turned.mid(4));
-    for (QChar c : all) {
-        EXPECT_EQ(turned.left(4).count(c), 1) << QString(c).toStdString();
-    }
+    EXPECT_TRUE((turned.left(4) + turned.left(4)).contains(all)) << turned.toStdString();
     const int next = (all.indexOf(turned.back()) + 1) % 4;
     EXPECT_EQ(eflSpinnerText(), QStringLiteral("{Y83|CC|F02|AS|*}") + all[next] + QChar(0));
 }
