@@ -195,7 +195,14 @@ TEST_F(FileHelpers, EmptyFolderDeletesMatchingFilesOnly) {
     EXPECT_TRUE(QFile::exists(path("sub/keep.txt")));
 
     emptyFolder(path("does-not-exist"));
+    // An empty folder name is resolved against the working folder: call it only where that can
+    // do no harm, never in the folder the suite runs from.
+    const QString scratch = test::testRootDir() + "/cwd";
+    ASSERT_TRUE(QDir().mkpath(scratch));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(scratch));
     emptyFolder(QString());
+    ASSERT_TRUE(QDir::setCurrent(previous));
 }
 
 // Thin over the platform layer, which has its own tests; here only that they reach it.
