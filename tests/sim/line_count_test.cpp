@@ -1,13 +1,7 @@
 #include "sim/pty_instrument.h"
-#include "sim/sim_command_line.h"
 
 #include "tests/sim/raw_line.h"
 #include "tests/sim/request_bytes.h"
-#include "tests/support/test_environment.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -31,11 +25,6 @@ bool sentCountReaches(const PtyInstrument& instrument, qint64 expected) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return instrument.lineBytesSent() == expected;
-}
-
-qint64 encodedSize(const QByteArray& body) {
-    const auto frame = encodeFrame(body);
-    return frame ? frame->size() : -1;
 }
 
 // The counts must be the bytes a real line would carry, stuffing included, or a benchmark's ideal
@@ -68,45 +57,6 @@ TEST(LineCounts, CountEveryFramedByteInBothDirectionsStuffingIncluded) {
     // Checksum, delimiters and one escape byte for each of the three stuffed data bytes.
     EXPECT_GE(encodedSize(*answer), answer->size() + 2 + 2 + 3);
     EXPECT_EQ(instrument.framesReceived(), 2);
-}
-
-TEST(LineCounts, ProgramWritesItsCountsAtExitWhenAsked) {
-    QString error;
-    QCommandLineParser parser;
-    addSimOptions(parser);
-    ASSERT_TRUE(parser.parse({"verimant-sim", "--stats-file", "/x/stats.txt"}));
-    const auto options = readSimOptions(parser, &error);
-    ASSERT_TRUE(options) << error.toStdString();
-    EXPECT_EQ(options->statsFile, "/x/stats.txt");
-
-    const QString program = verimant::test::builtProgram("verimant-sim");
-    if (!QFileInfo(program).isExecutable()) {
-        GTEST_SKIP() << "verimant-sim is not built";
-    }
-    const QString statsFile = verimant::test::testRootDir() + "/stats.txt";
-    QProcess process;
-    process.start(program, {"--port", "8", "--stats-file", statsFile});
-    ASSERT_TRUE(process.waitForStarted(5000));
-    ASSERT_TRUE(process.waitForReadyRead(5000));
-    const QByteArray request = requestBody(command(1, 0) + "Tarvelon");
-    qint64 answerBytes = 0;
-    {
-        RawLine line(qEnvironmentVariable("VERIMANT_PORTS_DIR") + "/COM8");
-        ASSERT_TRUE(line.send(request));
-        const auto answer = line.receive(2000);
-        ASSERT_TRUE(answer);
-        answerBytes = encodedSize(*answer);
-    }
-    process.terminate();
-    ASSERT_TRUE(process.waitForFinished(5000));
-    EXPECT_EQ(process.exitCode(), 0);
-
-    QFile stats(statsFile);
-    ASSERT_TRUE(stats.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromLatin1(stats.readAll()),
-              QStringLiteral("bytes_received: %1\nbytes_sent: %2\nframes_received: 1\n")
-                  .arg(encodedSize(request))
-                  .arg(answerBytes));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/frame_codec.h"
+
 #include <QByteArray>
+#include <QFile>
 #include <QtEndian>
 
 #include <cstdint>
@@ -42,6 +45,17 @@ inline QByteArray readRequest(int group, int code, std::uint32_t address, int co
 
 inline QByteArray writeRequest(int group, int code, std::uint32_t address, const QByteArray& data) {
     return command(group, code) + le32(address) + char(data.size()) + data;
+}
+
+// Bytes a body occupies on the line once framed, delimiters and stuffing included.
+inline qint64 encodedSize(const QByteArray& body) {
+    const auto frame = encodeFrame(body);
+    return frame ? frame->size() : -1;
+}
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 }  // namespace verimant::sim::test

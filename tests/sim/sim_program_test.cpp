@@ -5,6 +5,7 @@
 #include "tests/sim/request_bytes.h"
 #include "tests/support/test_environment.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,36 +29,17 @@ std::optional<SimCommandLine> parse(const QStringList& arguments, QString* error
 
 TEST(SimCommandLine, IdentityFaultsAndHostOptionsReachTheirFields) {
     QString error;
-    const auto line = parse({"--port",
-                             "12",
-                             "--serial",
-                             "9-87-65432",
-                             "--boot-version",
-                             "1.6",
-                             "--main-version",
-                             "0x0305",
-                             "--processor-type",
-                             "257",
-                             "--uid",
-                             "00112233445566778899AABB",
-                             "--assembling",
-                             "2:3",
-                             "--mode",
-                             "boot",
-                             "--paced",
-                             "--drop-share",
-                             "0.25",
-                             "--unplug-after-bytes",
-                             "4096",
-                             "--parameter",
-                             "9=-3",
-                             "--settings",
-                             "copy0-bad",
-                             "--efl-version",
-                             "",
-                             "--save-dir",
-                             "/tmp/x"},
-                            &error);
+    const auto line =
+        parse(QString("--port 12 --serial 9-87-65432 --boot-version 1.6 --main-version "
+                      "0x0305 "
+                      "--processor-type 257 --uid 00112233445566778899AABB "
+                      "--assembling 2:3 "
+                      "--mode boot --paced --drop-share 0.25 --unplug-after-bytes 4096 "
+                      "--parameter 9=-3 --settings copy0-bad --save-dir /tmp/x "
+                      "--stats-file /x/stats.txt")
+                      .split(' ') +
+                  QStringList{"--efl-version", ""},
+              &error);
     ASSERT_TRUE(line) << error.toStdString();
     EXPECT_EQ(line->options.portNumber, 12);
     EXPECT_EQ(line->config.serial, "9-87-65432");
@@ -75,6 +57,7 @@ TEST(SimCommandLine, IdentityFaultsAndHostOptionsReachTheirFields) {
     EXPECT_EQ(line->config.settingsStart, SettingsStart::Copy0Bad);
     EXPECT_TRUE(line->config.eflVersionText.isEmpty());
     EXPECT_EQ(line->saveDir, "/tmp/x");
+    EXPECT_EQ(line->statsFile, "/x/stats.txt");
 }
 
 TEST(SimCommandLine, MalformedValuesAreRefusedWithTheOptionNamed) {
@@ -93,14 +76,16 @@ TEST(SimCommandLine, MalformedValuesAreRefusedWithTheOptionNamed) {
     EXPECT_FALSE(parseVersionCode("0x10000"));
 }
 
-TEST(SimProgram, ServesUntilTerminatedThenSavesAndRemovesItsLink) {
+TEST(SimProgram, ServesUntilTerminatedThenSavesWritesItsCountsAndRemovesItsLink) {
     const QString program = verimant::test::builtProgram("verimant-sim");
     if (!QFileInfo(program).isExecutable()) {
         GTEST_SKIP() << "verimant-sim is not built";
     }
     const QString saveDir = verimant::test::testRootDir() + "/sim-save";
+    const QString statsFile = verimant::test::testRootDir() + "/stats.txt";
     QProcess process;
-    process.start(program, {"--port", "6", "--mode", "boot", "--save-dir", saveDir});
+    process.start(program, {"--port", "6", "--mode", "boot", "--save-dir", saveDir, "--stats-file",
+                            statsFile});
     ASSERT_TRUE(process.waitForStarted(5000));
     ASSERT_TRUE(process.waitForReadyRead(5000));
     const QString ready = QString::fromLocal8Bit(process.readLine()).trimmed();
@@ -110,12 +95,15 @@ TEST(SimProgram, ServesUntilTerminatedThenSavesAndRemovesItsLink) {
         << ready.toStdString();
 
     const QString link = qEnvironmentVariable("VERIMANT_PORTS_DIR") + "/COM6";
+    const QByteArray request = requestBody(command(1, 7) + QByteArray("boot text") + '\0');
+    qint64 answerBytes = 0;
     {
         RawLine line(link);
-        ASSERT_TRUE(line.send(requestBody(command(1, 7) + QByteArray("boot text") + '\0')));
+        ASSERT_TRUE(line.send(request));
         const auto answer = line.receive(2000);
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->mid(4), QByteArray("\x41\x07", 2));
+        answerBytes = encodedSize(*answer);
     }
 
     process.terminate();
@@ -123,10 +111,12 @@ TEST(SimProgram, ServesUntilTerminatedThenSavesAndRemovesItsLink) {
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_FALSE(QFileInfo(link).isSymLink());
-    QFile screen(saveDir + "/" + kScreenTextsFile);
-    ASSERT_TRUE(screen.open(QIODevice::ReadOnly));
-    EXPECT_EQ(screen.readAll(), QByteArray("boot text\n"));
+    EXPECT_EQ(fileBytes(saveDir + "/" + kScreenTextsFile), QByteArray("boot text\n"));
     EXPECT_EQ(QFileInfo(saveDir + "/" + kExternalFlashFile).size(), 8 * 1024 * 1024);
+    EXPECT_EQ(QString::fromLatin1(fileBytes(statsFile)),
+              QStringLiteral("bytes_received: %1\nbytes_sent: %2\nframes_received: 1\n")
+                  .arg(encodedSize(request))
+                  .arg(answerBytes));
 }
 
 }  // namespace
