@@ -6,6 +6,8 @@
 
 #include <QLabel>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace verimant {
@@ -22,36 +24,33 @@ TEST(DeviceInfoDisplay, FillsTheGroupAndEmptiesItAgainForAnInvalidRecord) {
     DeviceInfo info;
     info.valid = true;
     info.modelName = QStringLiteral("Compact");
-    info.boardRecord.raw[1] = 3;
-    info.boardRecord.raw[2] = 2;
-    info.boardRecord.raw[3] = 1;
-    info.boardRecord.raw[4] = 1;
-    info.boardRecord.raw[9] = 0x21;
-    info.boardRecord.raw[10] = 0x43;
-    info.boardRecord.raw[11] = 0x65;
-    info.boardRecord.raw[12] = 0x87;
+    // Board type 3, version 2, assembling 1:1, serial digits packed low nibble first.
+    info.boardRecord.raw = {0, 3, 2, 1, 1, 0, 0, 0, 0, 0x21, 0x43, 0x65, 0x87};
     info.uid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     info.eflVersion = 0x0105;
     info.programInfo.bootVersion = 0x0410;
     info.programInfo.mainVersion = 0x0203;
 
+    const std::pair<const char*, const char*> fields[] = {
+        {"ST_DI_UID", "01:02:03:04:05:06:07:08:09:0A:0B:0C"},
+        {"ST_DI_Serial_Number", "1-23-45678"},
+        {"ST_DI_Board_Version", "TRV-278.2"},
+        {"ST_DI_Board_Assembling", "(1:1)"},
+        {"ST_DI_SW_External", "1.5"},
+        {"ST_DI_SW_Boot", "4.16"},
+        {"ST_DI_SW_KMT2", "2.3"},
+    };
     EXPECT_TRUE(showDeviceInfo(strip, info));
     EXPECT_EQ(strip.deviceGroup()->title(), "Verimant - Compact");
-    EXPECT_EQ(fieldText(strip, "ST_DI_UID"), "01:02:03:04:05:06:07:08:09:0A:0B:0C");
-    EXPECT_EQ(fieldText(strip, "ST_DI_Serial_Number"), "1-23-45678");
-    EXPECT_EQ(fieldText(strip, "ST_DI_Board_Version"), "TRV-278.2");
-    EXPECT_EQ(fieldText(strip, "ST_DI_Board_Assembling"), "(1:1)");
-    EXPECT_EQ(fieldText(strip, "ST_DI_SW_External"), "1.5");
-    EXPECT_EQ(fieldText(strip, "ST_DI_SW_Boot"), "4.16");
-    EXPECT_EQ(fieldText(strip, "ST_DI_SW_KMT2"), "2.3");
+    for (const auto& [name, text] : fields) {
+        EXPECT_EQ(fieldText(strip, name), text) << name;
+    }
 
     info.valid = false;
     EXPECT_TRUE(showDeviceInfo(strip, info));
     EXPECT_EQ(strip.deviceGroup()->title(), "Device Information");
-    for (const char* name :
-         {"ST_DI_UID", "ST_DI_Serial_Number", "ST_DI_Board_Version", "ST_DI_Board_Assembling",
-          "ST_DI_SW_External", "ST_DI_SW_Boot", "ST_DI_SW_KMT2"}) {
-        EXPECT_EQ(fieldText(strip, name), "") << name;
+    for (const auto& field : fields) {
+        EXPECT_EQ(fieldText(strip, field.first), "") << field.first;
     }
 
     QWidget empty;

@@ -19,6 +19,9 @@ protected:
 };
 
 TEST_F(ActionsTest, CtrlXEndsTheRunFromAnywhereInTheWindow) {
+    // The menu item shows the shortcut without owning it, so it cannot fire twice.
+    EXPECT_EQ(widget<QAction>("MainMenu_File_Exit")->text(), "Выход\tCtrl+X");
+    EXPECT_TRUE(widget<QAction>("MainMenu_File_Exit")->shortcut().isEmpty());
     for (const char* focus : {"Memo_Log", "BitBtn_ReNewDeviceInfo", "Panel_Main"}) {
         SCOPED_TRACE(focus);
         window->SetLogVisible(true);
@@ -60,7 +63,6 @@ TEST_F(ActionsTest, HiddenAndDisabledEntries) {
     EXPECT_FALSE(action("Action_Connection_Manual")->isChecked());
     EXPECT_TRUE(action("Action_Data_Source_Internet")->isChecked());
     EXPECT_FALSE(window->connectionTimer().isActive());
-    EXPECT_EQ(window->connectionTimer().interval(), 500);
 }
 
 TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
@@ -98,13 +100,6 @@ TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
     EXPECT_TRUE(widget<QAction>("MainMenu_Connection_Auto")->isChecked());
 }
 
-TEST_F(ActionsTest, ExitItemShowsTheShortcutWithoutOwningIt) {
-    auto* item = widget<QAction>("MainMenu_File_Exit");
-    EXPECT_EQ(item->text(), "Выход\tCtrl+X");
-    EXPECT_TRUE(item->shortcut().isEmpty());
-    EXPECT_EQ(action("Action_Exit")->shortcut(), QKeySequence("Ctrl+X"));
-}
-
 TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIcon) {
     QAction* source = action("Action_Data_Source");
     widget<QAction>("MainMenu_Data_Source_Local")->trigger();
@@ -118,24 +113,8 @@ TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIcon) {
     EXPECT_EQ(source->icon().cacheKey(), window->imageList().icon(ImageList::Globe).cacheKey());
 }
 
-TEST_F(ActionsTest, UpgradeButtonDoesNothingWithoutAnInstrument) {
+TEST_F(ActionsTest, UpgradeRunsOnlyWithAnInstrumentDisabledThenEndsTheRun) {
     showWindow();
-    int runs = 0;
-    window->setUpgradeWorkflow([&] { ++runs; });
-    QSignalSpy exits(action("Action_Exit"), &QAction::triggered);
-
-    upgradeButton()->click();  // nobody reports a connection yet
-    window->setDeviceConnectedQuery([] { return false; });
-    QTest::mouseClick(upgradeButton(), Qt::LeftButton);
-    EXPECT_EQ(runs, 0);
-    EXPECT_EQ(exits.count(), 0);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(upgradeButton()->isEnabled());
-}
-
-TEST_F(ActionsTest, UpgradeRunsDisabledThenEndsTheRun) {
-    showWindow();
-    window->setDeviceConnectedQuery([] { return true; });
     QSignalSpy exits(action("Action_Exit"), &QAction::triggered);
     int runs = 0;
     bool enabledDuring = true;
@@ -147,6 +126,14 @@ TEST_F(ActionsTest, UpgradeRunsDisabledThenEndsTheRun) {
         upgradeButton()->click();  // a second press while it runs is ignored
     });
 
+    upgradeButton()->click();  // nobody reports a connection yet
+    window->setDeviceConnectedQuery([] { return false; });
+    QTest::mouseClick(upgradeButton(), Qt::LeftButton);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(exits.count(), 0);
+    EXPECT_TRUE(window->isVisible());
+
+    window->setDeviceConnectedQuery([] { return true; });
     QTest::mouseClick(upgradeButton(), Qt::LeftButton);
     EXPECT_EQ(runs, 1);
     EXPECT_FALSE(enabledDuring);
@@ -156,28 +143,16 @@ TEST_F(ActionsTest, UpgradeRunsDisabledThenEndsTheRun) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(ActionsTest, StatusBarAndInformationFieldsShowWhatTheyAreGiven) {
-    window->setPanelComText(QStringLiteral("COM 5"));
-    window->setPanelConnection(QStringLiteral("= OK ="), colourFromBgr(0x00FF00));
-    window->setBottomInfoText(QStringLiteral("Запись..."));
+// Only what the window adds to its widgets: the progress clamp and the Windows colour order.
+TEST_F(ActionsTest, StatusBarClampsProgressAndReadsColoursAsBgr) {
     window->setBottomProgress(140);
-    EXPECT_EQ(widget<QLabel>("Panel_COM")->text(), "COM 5");
-    EXPECT_EQ(widget<QLabel>("Panel_Connection")->text(), "= OK =");
-    EXPECT_EQ(window->bottomPanel().connectionColour(), QColor(0, 255, 0));
-    EXPECT_EQ(widget<QLabel>("Panel_Bottom_Info_Text")->text(), "Запись...");
     EXPECT_EQ(widget<QProgressBar>("ProgressBar_Bottom_Info")->value(), 100);
     window->setBottomProgress(-3);
     EXPECT_EQ(widget<QProgressBar>("ProgressBar_Bottom_Info")->value(), 0);
-
     window->setPanelConnection(QStringLiteral("ERR"), colourFromBgr(0x0000FF));
     EXPECT_EQ(window->bottomPanel().connectionColour(), QColor(255, 0, 0));
-
-    window->setInfoField(InfoField::Uid, QStringLiteral("0123456789ABCDEF01234567"));
     window->setInfoField(InfoField::SwKmt2, QStringLiteral("3.14"));
-    EXPECT_EQ(widget<QLabel>("ST_DI_UID")->text(), "0123456789ABCDEF01234567");
     EXPECT_EQ(widget<QLabel>("ST_DI_SW_KMT2")->text(), "3.14");
-    EXPECT_EQ(widget<QLabel>("ST_DI_UID")->width(), 185);
-    EXPECT_EQ(widget<QLabel>("ST_DI_Serial_Number")->width(), 121);
 }
 
 TEST_F(ActionsTest, ValueFieldsUseAFixedPitchFaceWithCyrillic) {
