@@ -144,6 +144,11 @@ QString temporaryFolder() {
 }
 
 void emptyFolder(const QString& folder, const QString& mask) {
+    // An empty name would mean the working folder: when the temporary folder cannot be found, a
+    // start-up that empties it must not empty wherever the tool was started from.
+    if (folder.isEmpty()) {
+        return;
+    }
     // "*.*" means every name on the system this tool comes from, dotless names included.
     const QString pattern = mask == QStringLiteral("*.*") ? QStringLiteral("*") : mask;
     QDir dir(folder);

@@ -195,14 +195,16 @@ TEST_F(FileHelpers, EmptyFolderDeletesMatchingFilesOnly) {
     EXPECT_TRUE(QFile::exists(path("sub/keep.txt")));
 
     emptyFolder(path("does-not-exist"));
-    // An empty folder name is resolved against the working folder: call it only where that can
-    // do no harm, never in the folder the suite runs from.
+    // An empty folder name must not mean the working folder. Checked in a scratch folder, so
+    // that a regression cannot empty the folder the suite runs from.
     const QString scratch = test::testRootDir() + "/cwd";
     ASSERT_TRUE(QDir().mkpath(scratch));
+    put(scratch + "/survivor.txt", "x");
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(scratch));
     emptyFolder(QString());
     ASSERT_TRUE(QDir::setCurrent(previous));
+    EXPECT_TRUE(QFile::exists(scratch + "/survivor.txt"));
 }
 
 // Thin over the platform layer, which has its own tests; here only that they reach it.
