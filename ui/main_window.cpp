@@ -1,9 +1,9 @@
 #include "ui/main_window.h"
 
+#include "base/log_banner.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
 #include "ui/icon_painter.h"
-#include "ui/log_banner.h"
 #include "ui/memo_log.h"
 #include "ui/menu_bar_style.h"
 #include "ui/ui_fonts.h"

@@ -1,7 +1,7 @@
 #include "tests/ui/window_fixture.h"
 
+#include "base/log_banner.h"
 #include "ui/image_list.h"
-#include "ui/log_banner.h"
 #include "ui/memo_log.h"
 
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "ui/log_banner.h"
+#include "base/log_banner.h"
 
 #include <QRegularExpression>
 

@@ -13,7 +13,7 @@ QString logSeparatorLine();
 // time-zone name, one blank between them (29.06.2026 10:24:04 on a Russian system).
 QString bannerDateTime(const QDateTime& moment, const QLocale& locale = QLocale::system());
 
-// "END: " + the current local date and time.
+// "END: " + the current local date and time; start-up writes the matching "START: " banner.
 QString endBannerLine();
 
 }  // namespace verimant
