@@ -65,25 +65,33 @@ TEST_F(ConnectionManagerTest, NumberDialogAsksInTheInterfaceLanguagePresetWithTh
     installUserDialogs(&dialogs);
 }
 
-TEST_F(ConnectionManagerTest, NumbersOutsideTheRangeShowTheFormatErrorAndChangeNothing) {
+TEST_F(ConnectionManagerTest, NumbersOutsideTheRangeChangeNothingAndPortZeroNeverOpens) {
     for (const char* typed : {"251", "-3", "abc"}) {
         dialogs.textAnswers.enqueue(typed);
         EXPECT_EQ(manager.askManualPortNumber(), Entry::Rejected) << typed;
     }
     EXPECT_EQ(dialogs.textsOf("error"), QStringList(3, "Ошибка формата номера COM порта"));
-    EXPECT_EQ(manager.connectionMode(), Manager::kAutoWatching);
     EXPECT_EQ(manager.manualPortNumber(), 1);
     EXPECT_EQ(manager.candidatePort(), -1);
-
     // Cancel changes nothing either, and shows nothing.
     EXPECT_EQ(manager.askManualPortNumber(), Entry::Cancelled);
     EXPECT_EQ(dialogs.textsOf("error").size(), 3);
     EXPECT_EQ(manager.connectionMode(), Manager::kAutoWatching);
 
-    // The edges of the range are accepted.
+    // The edges of the range are accepted; port 0 exists for nobody.
     dialogs.textAnswers.enqueue("250");
     EXPECT_EQ(manager.askManualPortNumber(), Entry::Accepted);
     EXPECT_EQ(manager.candidatePort(), 250);
+    dialogs.textAnswers.enqueue("0");
+    ASSERT_EQ(manager.askManualPortNumber(), Entry::Accepted);
+    EXPECT_EQ(manager.manualCaption(), "Вручную COM0");
+    for (int i = 0; i < 3; ++i) {
+        manager.tick();
+        EXPECT_EQ(view.last().state, LinkState::Nok);
+        EXPECT_EQ(view.last().comText, "----");
+    }
+    EXPECT_EQ(portLinesStartingWith("Open COM"), 0);
+    EXPECT_EQ(dialogs.textsOf("error").size(), 3);
 }
 
 TEST_F(ConnectionManagerTest, ManualModeReachesAnInstrumentPresentAtStartAtOnce) {
@@ -115,20 +123,7 @@ TEST_F(ConnectionManagerTest, ManualModeReachesAnInstrumentPresentAtStartAtOnce)
     EXPECT_EQ(manager.connectionMode(), Manager::kManualMode);
 }
 
-TEST_F(ConnectionManagerTest, PortZeroIsAcceptedButNeverOpens) {
-    dialogs.textAnswers.enqueue("0");
-    ASSERT_EQ(manager.askManualPortNumber(), Entry::Accepted);
-    EXPECT_EQ(manager.manualCaption(), "Вручную COM0");
-    for (int i = 0; i < 3; ++i) {
-        manager.tick();
-        EXPECT_EQ(view.last().state, LinkState::Nok);
-        EXPECT_EQ(view.last().comText, "----");
-    }
-    EXPECT_EQ(portLinesStartingWith("Open COM"), 0);
-    EXPECT_TRUE(dialogs.textsOf("error").isEmpty());
-}
-
-TEST_F(ConnectionManagerTest, AnotherNumberWhileConnectedShowsErrForOneTickThenConnects) {
+TEST_F(ConnectionManagerTest, AnotherNumberWhileConnectedShowsErrOnceAndAutomaticKeepsTheLink) {
     plugIn(7);
     plugIn(8);
     ASSERT_TRUE(manager.chooseManualPort(7));
@@ -145,21 +140,13 @@ TEST_F(ConnectionManagerTest, AnotherNumberWhileConnectedShowsErrForOneTickThenC
     EXPECT_EQ(view.last().state, LinkState::Ok);
     EXPECT_EQ(view.last().comText, "COM 8");
     EXPECT_EQ(manager.connectedPort(), 8);
-}
 
-TEST_F(ConnectionManagerTest, AutomaticEntryKeepsTheManualConnectionAndWatchesIt) {
-    plugIn(5);
-    ASSERT_TRUE(manager.chooseManualPort(5));
-    manager.tick();
-    ASSERT_TRUE(flags.deviceConnected);
-
+    // The automatic entry watches the manual connection instead of scanning afresh.
     manager.chooseAutomatic();
     EXPECT_EQ(manager.connectionMode(), Manager::kAutoWatching);
     manager.tick();
     EXPECT_EQ(view.last().state, LinkState::Ok);
-    EXPECT_EQ(view.last().comText, "COM 5");
-    EXPECT_FALSE(manager.chooseManualPort(251));
-    EXPECT_EQ(manager.connectionMode(), Manager::kAutoWatching);
+    EXPECT_EQ(view.last().comText, "COM 8");
 }
 
 }  // namespace

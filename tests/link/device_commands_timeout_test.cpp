@@ -1,4 +1,3 @@
-#include "platform/monotonic_clock.h"
 #include "tests/link/device_commands_fixture.h"
 
 #include <array>
@@ -9,29 +8,23 @@
 namespace verimant {
 namespace {
 
-using test::DeviceCommandsSimTest;
+using test::DeviceCommandsTest;
 
-TEST_F(DeviceCommandsSimTest, SilentSecondPieceEndsTheReadWithItsOwnBox) {
-    startInstrument();
-    const std::uint32_t start = instrument->snapshot().layout().mainFirmwareStart;
-    sim::SimFaults faults;
-    faults.silentAfter = 1;
-    instrument->setFaults(faults);
-    const int framesBefore = instrument->framesReceived();
-
+TEST_F(DeviceCommandsTest, SilentSecondPieceEndsTheReadWithItsOwnBox) {
+    const std::uint32_t start = snapshot().layout().mainFirmwareStart;
+    answerOnly(1);
     std::array<std::uint8_t, 48> buffer{};
     EXPECT_EQ(commands.readMemory(start, buffer.data(), 48, true), -1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(instrument->framesReceived() - framesBefore, 1 + 3)
+    EXPECT_EQ(peer.requestCount(), 1 + 3)
         << "the first piece once, the second three times, the third never";
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].kind, "error");
     EXPECT_EQ(dialogs.boxes[0].text, "No answer in Reading");
 }
 
-TEST_F(DeviceCommandsSimTest, QueriesAgainstASilentDeviceAnswerZero) {
-    startInstrument();
-    silence();
+TEST_F(DeviceCommandsTest, QueriesAgainstASilentDeviceAnswerZero) {
+    answerOnly(0);
     EXPECT_EQ(commands.flashPageSize(), 0);
     EXPECT_FALSE(commands.hasProgramInfo());
     EXPECT_FALSE(commands.hasPlatformDescription());
@@ -43,11 +36,9 @@ TEST_F(DeviceCommandsSimTest, QueriesAgainstASilentDeviceAnswerZero) {
     EXPECT_EQ(dialogs.boxes.size(), 1) << "no box without report";
 }
 
-TEST_F(DeviceCommandsSimTest, ParameterWriteAndScreenTextsReportTheirOwnTexts) {
-    startInstrument();
+TEST_F(DeviceCommandsTest, ParameterWriteAndScreenTextsReportTheirOwnTexts) {
     ASSERT_TRUE(commands.readPlatformDescription(nullptr, false));
-    silence();
-
+    answerOnly(0);
     ParameterRecord record;
     record.id = 6;
     record.value = 2;

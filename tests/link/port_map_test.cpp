@@ -59,19 +59,6 @@ TEST_F(PortMapTest, FolderEntriesNamedComAreThePorts) {
     EXPECT_TRUE(portDevicePath(0).isEmpty());
 }
 
-TEST_F(PortMapTest, CapacityLimitsWhatIsRead) {
-    link("COM1", "/dev/null");
-    link("COM2", "/dev/null");
-    link("COM3", "/dev/null");
-    using Numbers = std::vector<std::int32_t>;
-    EXPECT_EQ(listed(2, true), (Numbers{1, 2}));
-    EXPECT_EQ(listed(3, true), (Numbers{1, 2, 3}));
-    int count = 0;
-    PortEntry entry;
-    enumeratePorts(&entry, count);
-    EXPECT_EQ(count, 0);
-}
-
 TEST_F(PortMapTest, EntriesWithoutAUsableNumberAreNotPorts) {
     link("COM", "/dev/null");
     link("COM255", "/dev/null");          // the empty marker itself
@@ -84,15 +71,29 @@ TEST_F(PortMapTest, EntriesWithoutAUsableNumberAreNotPorts) {
     EXPECT_TRUE(portDevicePath(9).isEmpty());
 }
 
-TEST_F(PortMapTest, EnumerationDoesNotKeepStaleNumbers) {
-    std::vector<PortEntry> entries(5, PortEntry{3, 0});  // left over from an earlier look
+TEST_F(PortMapTest, CapacityLimitsWhatIsReadAndNoStaleNumberStays) {
     link("AUX", "/dev/null");
-    link("COM4", "/dev/null");
-    int count = 5;
+    link("COM1", "/dev/null");
+    link("COM2", "/dev/null");
+    link("COM3", "/dev/null");
+    using Numbers = std::vector<std::int32_t>;
+    EXPECT_EQ(listed(2, true), Numbers{1}) << "AUX takes a slot too, naming no port";
+    EXPECT_EQ(listed(3, true), (Numbers{1, 2}));
+    int count = 0;
+    PortEntry entry;
+    enumeratePorts(&entry, count);
+    EXPECT_EQ(count, 0);
+
+    // Slots left over from an earlier look are overwritten or emptied, never kept.
+    std::vector<PortEntry> entries(5, PortEntry{7, 0});
+    count = 5;
     enumeratePorts(entries.data(), count);
+    ASSERT_EQ(count, 4);
     compactPortEntries(entries.data(), count);
-    ASSERT_EQ(count, 1);
-    EXPECT_EQ(entries[0].portNumber, 4);
+    EXPECT_EQ(count, 3);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(entries[i].portNumber, i < 3 ? int(i) + 1 : PortEntry::kEmpty) << i;
+    }
 }
 
 TEST(PortEntries, CompactionKeepsFirstOccurrences) {
@@ -103,21 +104,21 @@ TEST(PortEntries, CompactionKeepsFirstOccurrences) {
     int count = int(entries.size());
     compactPortEntries(entries.data(), count);
     ASSERT_EQ(count, 3);
-    EXPECT_EQ(entries[0].portNumber, 3);
-    EXPECT_EQ(entries[1].portNumber, 5);
-    EXPECT_EQ(entries[2].portNumber, 7);
-    for (std::size_t i = 3; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].portNumber, PortEntry::kEmpty);
+    std::vector<std::int32_t> numbers;
+    for (const PortEntry& entry : entries) {
+        numbers.push_back(entry.portNumber);
     }
+    EXPECT_EQ(numbers, (std::vector<std::int32_t>{3, 5, 7, 255, 255, 255, 255, 255}));
 }
 
 TEST(PortEntries, NumberFromName) {
-    EXPECT_EQ(portNumberFromName("COM12"), 12);
-    EXPECT_EQ(portNumberFromName("com7"), 7);
-    EXPECT_EQ(portNumberFromName("COM3 (USB)"), 3);
-    EXPECT_EQ(portNumberFromName("COM1x2"), 2);
-    EXPECT_EQ(portNumberFromName("COM"), 0);
-    EXPECT_EQ(portNumberFromName(""), 0);
+    const struct {
+        const char* name;
+        int number;
+    } rows[] = {{"COM12", 12}, {"com7", 7}, {"COM3 (USB)", 3}, {"COM1x2", 2}, {"COM", 0}, {"", 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(portNumberFromName(row.name), row.number) << row.name;
+    }
 }
 
 TEST(SystemPorts, NumberingMatchesTheDevices) {

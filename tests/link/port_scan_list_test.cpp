@@ -102,31 +102,24 @@ TEST_F(PortScanListTest, LastConnectedPortLeadsAndCountsAsChangedWhilePresent) {
     EXPECT_EQ(order(), QList<int>{1});
 }
 
-TEST_F(PortScanListTest, PortListIsLoggedOncePerChange) {
+TEST_F(PortScanListTest, PortListIsLoggedOncePerChangeAndPortsFromAThousandOnAreNeverTried) {
     list.rebuild();
     EXPECT_TRUE(logged.isEmpty());
     add(5);
     list.rebuild();
     list.rebuild();
-    list.rebuild();
+    add(1000);
     add(12);
     list.rebuild();
+    EXPECT_EQ(order(), (QList<int>{12, 5}));
+    EXPECT_EQ(list.state(1000), PortScanList::Absent);
     list.rebuild();
     remove(5);
     remove(12);
+    remove(1000);
     list.rebuild();
     list.rebuild();
-    EXPECT_EQ(logged, (QStringList{"PORT LIST: 5", "PORT LIST: 12,5", "PORT LIST: "}));
-}
-
-TEST_F(PortScanListTest, PortsFromAThousandOnAreListedButNeverTried) {
-    list.rebuild();
-    add(1000);
-    add(999);
-    list.rebuild();
-    EXPECT_EQ(order(), QList<int>{999});
-    EXPECT_EQ(logged, QStringList{"PORT LIST: 1000,999"});
-    EXPECT_EQ(list.state(1000), PortScanList::Absent);
+    EXPECT_EQ(logged, (QStringList{"PORT LIST: 5", "PORT LIST: 1000,12,5", "PORT LIST: "}));
 }
 
 }  // namespace
