@@ -6,13 +6,13 @@ namespace verimant::sim {
 
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* valueName;  // nullptr for a switch
     const char* help;
 };
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"port", "n", "COM number of the link (default 7)."},
     {"ports-dir", "dir", "Folder of the COM<n> links (default: $VERIMANT_PORTS_DIR)."},
     {"serial", "digits", "Serial number, 8 digits or 1-23-45678 (default 12345678)."},
@@ -226,10 +226,10 @@ std::optional<std::uint16_t> parseVersionCode(const QString& text) {
 }
 
 void addSimOptions(QCommandLineParser& parser) {
-    for (const OptionSpec& spec : kOptions) {
-        QCommandLineOption option(QLatin1String(spec.name), QLatin1String(spec.help));
-        if (spec.valueName) {
-            option.setValueName(QLatin1String(spec.valueName));
+    for (const OptionEntry& entry : kOptions) {
+        QCommandLineOption option(QLatin1String(entry.name), QLatin1String(entry.help));
+        if (entry.valueName) {
+            option.setValueName(QLatin1String(entry.valueName));
         }
         parser.addOption(option);
     }
