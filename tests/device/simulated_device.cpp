@@ -1,6 +1,12 @@
 #include "tests/device/simulated_device.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 namespace verimant::test {
 
@@ -73,6 +79,39 @@ std::vector<sim::FlashOperation> SimulatedDevice::flashOperations() {
 
 QStringList SimulatedDevice::screenTexts() {
     return withInstrument([](sim::Instrument& device) { return device.screenTexts(); });
+}
+
+LinkCheckProbe::LinkCheckProbe(SimulatedDevice& device) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, &device] {
+        const std::size_t operations = device.flashOperations().size();
+        if (operations > 0) {
+            samples_.push_back({operations, device.flags.linkCheckEnabled});
+        }
+    });
+    timer_.start(2);
+}
+
+int LinkCheckProbe::samplesBefore(std::size_t finalOperations, bool onlyEnabled) const {
+    return int(std::count_if(samples_.begin(), samples_.end(), [&](const Sample& s) {
+        return s.operations < finalOperations && (s.linkCheckEnabled || !onlyEnabled);
+    }));
+}
+
+QString writeTestFile(const QString& name, const QByteArray& bytes) {
+    const QString path = QDir::temp().filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    EXPECT_EQ(file.write(bytes), bytes.size());
+    return path;
+}
+
+QByteArray patternBytes(qsizetype size, unsigned seed) {
+    std::mt19937 engine(seed);
+    QByteArray bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = char(engine() & 0xFF);
+    }
+    return bytes;
 }
 
 }  // namespace verimant::test

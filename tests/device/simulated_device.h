@@ -9,8 +9,10 @@
 #include "tests/support/scripted_dialogs.h"
 
 #include <QStringList>
+#include <QTimer>
 
 #include <ostream>
+#include <vector>
 
 namespace verimant::test {
 
@@ -59,6 +61,28 @@ public:
 private:
     sim::PtyInstrument instrument_;
 };
+
+// Looks, from inside the writer's waits (they run the event loop), at the link flags while the
+// instrument's flash is being changed, as the connection manager's timer would.
+class LinkCheckProbe {
+public:
+    explicit LinkCheckProbe(SimulatedDevice& device);
+    // Samples taken after the first flash operation and before the `finalOperations`-th one.
+    int samplesBefore(std::size_t finalOperations, bool onlyEnabled = false) const;
+
+private:
+    struct Sample {
+        std::size_t operations;
+        bool linkCheckEnabled;
+    };
+    QTimer timer_;
+    std::vector<Sample> samples_;
+};
+
+// A file of the test's own in its private temporary folder; its full path.
+QString writeTestFile(const QString& name, const QByteArray& bytes);
+// Repeatable bytes that do not repeat within the file.
+QByteArray patternBytes(qsizetype size, unsigned seed);
 
 }  // namespace verimant::test
 

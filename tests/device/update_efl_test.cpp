@@ -3,7 +3,6 @@
 #include "base/ui_language.h"
 #include "device/write_cancel.h"
 #include "tests/device/simulated_device.h"
-#include "tests/device/update_writer_probe.h"
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -28,7 +27,7 @@ int totalRequests(SimulatedDevice& device) {
 TEST(UpdateEfl, CopiesTheFileErasingAheadAndShowsItsProgressOnTheInstrument) {
     SimulatedDevice device;
     ASSERT_TRUE(device.start());
-    test::LinkCheckProbe probe(device.flags, device.instrument());
+    test::LinkCheckProbe probe(device);
     const QByteArray data = test::patternBytes(0x10000, 11);
 
     ASSERT_TRUE(Update_EFL(device.session, test::writeTestFile("efl_data.bin", data)));
@@ -91,7 +90,7 @@ TEST(UpdateEfl, CopiesTheFileErasingAheadAndShowsItsProgressOnTheInstrument) {
 
     EXPECT_TRUE(device.flags.linkCheckEnabled);
     EXPECT_GT(probe.samplesBefore(operations.size()), 0);
-    EXPECT_EQ(probe.enabledSamplesBefore(operations.size()), 0)
+    EXPECT_EQ(probe.samplesBefore(operations.size(), true), 0)
         << "the link test must stay off while the flash is written";
 }
 

@@ -4,7 +4,6 @@
 #include "device/firmware_record_file.h"
 #include "device/flash_image.h"
 #include "tests/device/simulated_device.h"
-#include "tests/device/update_writer_probe.h"
 
 #include <QFile>
 
@@ -70,7 +69,7 @@ TEST(UpdateKmt2, WritesTheSealedRegionByteForByteErasingEachPageAsTheWriteReache
     constexpr std::uint32_t kRegion = 0x10000;
     SimulatedDevice device(bootLoaderWithRegion(kRegion));
     ASSERT_TRUE(device.start());
-    test::LinkCheckProbe probe(device.flags, device.instrument());
+    test::LinkCheckProbe probe(device);
 
     ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
 
@@ -117,7 +116,7 @@ TEST(UpdateKmt2, WritesTheSealedRegionByteForByteErasingEachPageAsTheWriteReache
 
     EXPECT_TRUE(device.flags.linkCheckEnabled);
     EXPECT_GT(probe.samplesBefore(operations.size()), 0);
-    EXPECT_EQ(probe.enabledSamplesBefore(operations.size()), 0)
+    EXPECT_EQ(probe.samplesBefore(operations.size(), true), 0)
         << "the link test must stay off while the flash is written";
 }
 
