@@ -74,12 +74,7 @@ void ConnectionManager::tickManual() {
         return;
     }
     if (flags_.deviceConnected) {
-        const int result = linkTest();
-        if (result < 0) {
-            markLost();
-        } else if (result == 0) {
-            dropLink();
-        } else {
+        if (linkAnswered()) {
             show(LinkState::Ok);
         }
         return;
@@ -93,12 +88,7 @@ void ConnectionManager::tickManual() {
         show(LinkState::Nok);
         return;
     }
-    const int result = linkTest();
-    if (result < 0) {
-        markLost();
-    } else if (result == 0) {
-        dropLink();
-    } else {
+    if (linkAnswered()) {
         markConnected();
     }
 }
@@ -109,14 +99,9 @@ void ConnectionManager::tickWatching() {
         connectionMode_ = kAutoScanning;
         return;
     }
-    const int result = linkTest();
-    if (result >= 1) {
+    if (linkAnswered()) {
         show(LinkState::Ok);
-    } else if (result < 0) {
-        markLost();
-        connectionMode_ = kAutoScanning;
     } else {
-        dropLink();
         connectionMode_ = kAutoScanning;
     }
 }
@@ -161,18 +146,22 @@ bool ConnectionManager::tryScanCandidate() {
         // A port that cannot be opened is simply passed over until its turn comes again.
         return false;
     }
-    const int result = linkTest();
-    if (result >= 1) {
-        markConnected();
-        connectionMode_ = kAutoWatching;
-        return true;
+    if (!linkAnswered()) {
+        return false;
     }
+    markConnected();
+    connectionMode_ = kAutoWatching;
+    return true;
+}
+
+bool ConnectionManager::linkAnswered() {
+    const int result = linkTest();
     if (result < 0) {
-        markLost();
-    } else {
+        markLost();  // the port or the protocol is not ready
+    } else if (result == 0) {
         dropLink();
     }
-    return false;
+    return result > 0;
 }
 
 int ConnectionManager::linkTest() {

@@ -91,6 +91,8 @@ private:
     // 1 answered (or link checks are off), 0 no or wrong answer, below 0 port or protocol not
     // ready.
     int linkTest();
+    // Runs the link test; a failure marks the link lost (below 0) or drops it (0).
+    bool linkAnswered();
     bool openCandidate();
     void markConnected();
     void markLost();
