@@ -1,4 +1,4 @@
-#include "device/settings_block.h"
+#include "link/settings_block.h"
 
 #include "sim/settings_image.h"
 #include "tests/device/simulated_device.h"
@@ -86,7 +86,7 @@ TEST(SettingsBlockLoad, FirstValidCopyIsTakenAndTheDamagedOnesRewritten) {
         }
 
         SettingsBlock block;
-        block.load(device.session);
+        block.load(device.session.commands);
 
         EXPECT_EQ(block.isValid(), c.takenCopy >= 0);
         EXPECT_EQ(block.values(), taken);
@@ -118,7 +118,7 @@ TEST(SettingsBlockValues, GetFallsBackToTheDefaultOutsideTheLimits) {
                                            sim::settingsBytes(stored));
     });
     SettingsBlock block;
-    block.load(device.session);
+    block.load(device.session.commands);
     ASSERT_TRUE(block.isValid());
     const int requestsBefore = device.requests(0x02, 0x02);
 
@@ -138,10 +138,10 @@ TEST(SettingsBlockValues, SetClampsCountsSealsAndWritesBothCopies) {
     SimulatedDevice device(startingWith(sim::SettingsStart::Valid));
     ASSERT_TRUE(device.start());
     SettingsBlock block;
-    block.load(device.session);
+    block.load(device.session.commands);
     const std::int32_t counter = block.values()[SettingsBlock::kCounterIndex];
 
-    block.set(device.session, 61, 500);
+    block.set(device.session.commands, 61, 500);
     EXPECT_EQ(block.values()[61], 100);
     EXPECT_EQ(block.values()[SettingsBlock::kCounterIndex], counter + 1);
     EXPECT_TRUE(block.isValid());
@@ -149,21 +149,21 @@ TEST(SettingsBlockValues, SetClampsCountsSealsAndWritesBothCopies) {
     EXPECT_EQ(asBlockValues(copyInFlash(device, 0)), block.values());
     EXPECT_EQ(asBlockValues(copyInFlash(device, 1)), block.values());
 
-    block.set(device.session, 21, 7);     // no limit
-    block.set(device.session, 61, -101);  // below the minimum
+    block.set(device.session.commands, 21, 7);     // no limit
+    block.set(device.session.commands, 61, -101);  // below the minimum
     EXPECT_EQ(block.get(21), 7);
     EXPECT_EQ(block.get(61), -100);
     EXPECT_EQ(block.values()[SettingsBlock::kCounterIndex], counter + 3);
 
     const std::size_t operations = device.flashOperations().size();
     const SettingsBlock::Values before = block.values();
-    block.set(device.session, 70, 1);
-    block.set(device.session, -1, 1);
+    block.set(device.session.commands, 70, 1);
+    block.set(device.session.commands, -1, 1);
     EXPECT_EQ(block.values(), before);
     EXPECT_EQ(device.flashOperations().size(), operations);
 
     SettingsBlock reloaded;
-    reloaded.load(device.session);
+    reloaded.load(device.session.commands);
     EXPECT_EQ(reloaded.values(), block.values());
 }
 
@@ -174,10 +174,10 @@ TEST(SettingsBlockFailures, EveryCopyThatCannotBeTransferredIsCounted) {
     device.silence(32);  // both copies are read; the repair of copy 0 gets no answer
 
     SettingsBlock block;
-    block.load(device.session);
+    block.load(device.session.commands);
     EXPECT_EQ(block.settingsFailureCount(), 1);
     EXPECT_TRUE(block.isValid()) << "the good second copy is still in use";
-    EXPECT_FALSE(block.readCopy(device.session, 1));
+    EXPECT_FALSE(block.readCopy(device.session.commands, 1));
     EXPECT_EQ(block.settingsFailureCount(), 2);
 
     EXPECT_TRUE(device.dialogs.textsOf("error").contains("No answer in EFLASH Write"));

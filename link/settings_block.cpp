@@ -1,7 +1,6 @@
-#include "device/settings_block.h"
+#include "link/settings_block.h"
 
 #include "base/file_helpers.h"
-#include "device/device_session.h"
 #include "link/device_commands.h"
 
 #include <QtEndian>
@@ -89,12 +88,11 @@ void SettingsBlock::seal() {
     values_[kCheckIndex] = std::int32_t(settingsCheckValue(values_));
 }
 
-bool SettingsBlock::readCopy(DeviceSession& session, int copy) {
+bool SettingsBlock::readCopy(DeviceCommands& commands, int copy) {
     fillErased();
     for (int piece = 0; piece < kPieceCount; ++piece) {
         std::uint8_t bytes[kPieceSize];
-        if (session.commands.readEflash(pieceAddress(copy, piece), bytes, kPieceSize, true) !=
-            kPieceSize) {
+        if (commands.readEflash(pieceAddress(copy, piece), bytes, kPieceSize, true) != kPieceSize) {
             ++failures_;
             return false;
         }
@@ -105,16 +103,16 @@ bool SettingsBlock::readCopy(DeviceSession& session, int copy) {
     return true;
 }
 
-bool SettingsBlock::writeCopy(DeviceSession& session, int copy) {
+bool SettingsBlock::writeCopy(DeviceCommands& commands, int copy) {
     // The erase is not checked: a failed erase shows in the writes that follow.
-    session.commands.eraseEflashSector4K(kCopyAddress[copy], true);
+    commands.eraseEflashSector4K(kCopyAddress[copy], true);
     waitMs(kEraseSettleMs);
     for (int piece = 0; piece < kPieceCount; ++piece) {
         std::uint8_t bytes[kPieceSize];
         for (int k = 0; k < kValuesPerPiece; ++k) {
             qToLittleEndian(values_[piece * kValuesPerPiece + k], bytes + 4 * k);
         }
-        if (!session.commands.writeEflash(pieceAddress(copy, piece), bytes, kPieceSize, true)) {
+        if (!commands.writeEflash(pieceAddress(copy, piece), bytes, kPieceSize, true)) {
             ++failures_;
             return false;
         }
@@ -122,21 +120,21 @@ bool SettingsBlock::writeCopy(DeviceSession& session, int copy) {
     return true;
 }
 
-void SettingsBlock::load(DeviceSession& session) {
-    readCopy(session, 0);
+void SettingsBlock::load(DeviceCommands& commands) {
+    readCopy(commands, 0);
     if (isValid()) {
         return;
     }
-    readCopy(session, 1);
+    readCopy(commands, 1);
     if (isValid()) {
-        writeCopy(session, 0);
+        writeCopy(commands, 0);
         return;
     }
     // Both damaged: the erased pattern goes to both copies unsealed, so the instrument falls back
     // to its own defaults and the next load still sees them as damaged.
     fillErased();
-    writeCopy(session, 0);
-    writeCopy(session, 1);
+    writeCopy(commands, 0);
+    writeCopy(commands, 1);
 }
 
 std::int32_t SettingsBlock::get(int index) const {
@@ -152,7 +150,7 @@ std::int32_t SettingsBlock::get(int index) const {
     return value;
 }
 
-void SettingsBlock::set(DeviceSession& session, int index, std::int32_t value) {
+void SettingsBlock::set(DeviceCommands& commands, int index, std::int32_t value) {
     if (!inBlock(index)) {
         return;
     }
@@ -163,8 +161,8 @@ void SettingsBlock::set(DeviceSession& session, int index, std::int32_t value) {
     values_[index] = value;
     values_[kCounterIndex] = std::int32_t(std::uint32_t(values_[kCounterIndex]) + 1);
     seal();
-    writeCopy(session, 0);
-    writeCopy(session, 1);
+    writeCopy(commands, 0);
+    writeCopy(commands, 1);
 }
 
 }  // namespace verimant

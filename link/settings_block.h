@@ -5,7 +5,7 @@
 
 namespace verimant {
 
-struct DeviceSession;
+class DeviceCommands;
 
 // The range and fallback of one setting. An entry whose minimum exceeds its maximum limits
 // nothing.
@@ -32,13 +32,13 @@ public:
 
     // Brings the working copy up to date: copy 0 if valid, else copy 1 (rewriting copy 0 from
     // it), else both copies are rewritten with the erased pattern, which stays invalid.
-    void load(DeviceSession& session);
+    void load(DeviceCommands& commands);
     // The working value, or the setting's default when it lies outside its limits; 0 for indices
     // outside the block. Never talks to the instrument.
     std::int32_t get(int index) const;
     // Clamps into the setting's limits, counts the save, seals the block and writes both copies.
     // Indices outside the block change nothing.
-    void set(DeviceSession& session, int index, std::int32_t value);
+    void set(DeviceCommands& commands, int index, std::int32_t value);
 
     bool isValid() const;
     const Values& values() const { return values_; }
@@ -48,8 +48,8 @@ public:
     void resetSettingsFailureCount() { failures_ = 0; }
 
     // One copy, in 16-byte pieces. A failed piece is counted and ends the transfer.
-    bool readCopy(DeviceSession& session, int copy);
-    bool writeCopy(DeviceSession& session, int copy);
+    bool readCopy(DeviceCommands& commands, int copy);
+    bool writeCopy(DeviceCommands& commands, int copy);
 
 private:
     void fillErased();
