@@ -25,9 +25,10 @@ void printHelp(std::FILE* out) {
                  "  --port N   the instrument's COM port number (1 to 250); 'ports' lists them\n"
                  "  --yes      answer Yes to every question instead of asking on the terminal\n"
                  "  --help     this text\n\n"
-                 "The activity log goes to standard output as it is written; messages go to\n"
+                 "The activity log goes to standard output as it is written. Messages go to\n"
                  "standard error as one line starting with 'Error: ', 'Warning: ' or\n"
-                 "'Information: '. Exit code 0 on success, 1 on a failure the tool reports,\n"
+                 "'Information: '; questions as 'Question: ' lines, and the progress of long\n"
+                 "writes there too. Exit code 0 on success, 1 on a failure the tool reports,\n"
                  "2 on bad usage. VERIMANT_PORTS_DIR replaces the system's serial ports with\n"
                  "the COM<n> links of that folder.\n");
 }

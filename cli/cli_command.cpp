@@ -16,8 +16,10 @@ const QList<CliCommand>& cliCommands() {
          QStringLiteral("restart the instrument into its boot loader or main firmware"), 1, 1, true,
          &runModeCommand, &checkModeArguments},
         {QStringLiteral("settings"), QStringLiteral("get INDEX | set INDEX VALUE"),
-         QStringLiteral("read or store one value of the settings block (0 to 63)"), 2, 3, true,
-         &runSettingsCommand, &checkSettingsArguments},
+         QStringLiteral(
+             "read or store one value of the settings block (0 to 63); like the upgrade, "
+             "this first repairs a bad copy"),
+         2, 3, true, &runSettingsCommand, &checkSettingsArguments},
         {QStringLiteral("write-kmt2"), QStringLiteral("FILE"),
          QStringLiteral("write the main firmware of a record file (via the boot loader)"), 1, 1,
          true, &runWriteKmt2Command},

@@ -4,6 +4,7 @@
 #include "platform/port_map.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -39,6 +40,11 @@ CliRun::~CliRun() {
 // Progress lines that the writers rewrite in place are rewritten on a terminal too; in a pipe
 // every state is kept as its own line.
 void CliRun::printLine(const QString& line, bool replacing) {
+    // A rewritten progress line sits right above the open status line and is reached from there;
+    // a new line must not be glued onto the status line.
+    if (!replacing) {
+        dialogs_.endProgressLine();
+    }
     const QByteArray text = line.toUtf8();
     if (replacing && outIsTerminal_) {
         std::fprintf(out_, "\033[1A\r\033[K%s\n", text.constData());
@@ -46,6 +52,15 @@ void CliRun::printLine(const QString& line, bool replacing) {
         std::fprintf(out_, "%s\n", text.constData());
     }
     std::fflush(out_);
+}
+
+bool CliRun::readableFile(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isFile() && file.isReadable()) {
+        return true;
+    }
+    dialogs_.showError(QStringLiteral("Cannot read the file %1").arg(path));
+    return false;
 }
 
 bool CliRun::connect(int port) {

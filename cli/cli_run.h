@@ -28,6 +28,10 @@ public:
     // standard error, when no instrument answers there.
     bool connect(int port);
 
+    // True when `path` is a file that can be read; otherwise says so on standard error. Checked
+    // before the instrument is restarted for a write, so a mistyped name leaves it as it was.
+    bool readableFile(const QString& path);
+
     DeviceSession& session() { return session_; }
     ActivityLog& log() { return log_; }
     TerminalDialogs& dialogs() { return dialogs_; }

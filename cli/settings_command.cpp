@@ -2,7 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 
-#include "device/settings_block.h"
+#include "link/settings_block.h"
 
 #include <optional>
 
@@ -31,7 +31,7 @@ int reportFailures(CliRun& run, const SettingsBlock& block) {
 
 int getSetting(CliRun& run, int index) {
     SettingsBlock block;
-    block.load(run.session());
+    block.load(run.session().commands);
     const int result = reportFailures(run, block);
     if (result == kExitSuccess) {
         std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
@@ -41,9 +41,12 @@ int getSetting(CliRun& run, int index) {
 
 int setSetting(CliRun& run, int index, std::int32_t value) {
     SettingsBlock block;
-    block.load(run.session());
-    block.resetSettingsFailureCount();
-    block.set(run.session(), index, value);
+    block.load(run.session().commands);
+    // A block that could not be read would be stored back as whatever the failed read left.
+    if (reportFailures(run, block) != kExitSuccess) {
+        return kExitFailure;
+    }
+    block.set(run.session().commands, index, value);
     const int result = reportFailures(run, block);
     if (result == kExitSuccess) {
         std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));

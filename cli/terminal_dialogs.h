@@ -23,10 +23,13 @@ public:
     void setStatusText(const QString& text) override;
     void setProgress(int percent) override;
 
+    // Ends a progress line left open on a terminal, so that other output starts on a line of its
+    // own.
+    void endProgressLine();
+
 private:
     void printBox(const char* kind, const QString& text);
     bool readAnswer(QString& answer);
-    void endProgressLine();
 
     bool assumeYes_;
     std::FILE* input_;

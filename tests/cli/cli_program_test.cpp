@@ -114,5 +114,21 @@ TEST_F(CliProgramTest, SettingsAreClampedStoredAndReadBack) {
     }
 }
 
+// A block that could not be read must not be stored back with one value changed: that would seal
+// whatever the failed read left as a valid block.
+TEST_F(CliProgramTest, SetStoresNothingWhenTheBlockCannotBeRead) {
+    sim::SimFaults silentAfterTheLinkTest;
+    silentAfterTheLinkTest.silentAfter = 1;
+    plugIn(silentAfterTheLinkTest);
+    const CliResult result = runCli({"settings", "set", "6", "1", "--port", "5"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("Error: No answer in reading EFLASH")) << result.err;
+    EXPECT_TRUE(result.err.contains("settings block transfer(s) failed")) << result.err;
+    EXPECT_FALSE(result.out.contains("setting 6 =")) << result.out;
+    // The link test, then the load's own traffic: reading both copies and rewriting both, each
+    // request sent three times. Storing the value would add the erase and write of both copies.
+    EXPECT_EQ(instrument->framesReceived(), 1 + 6 * 3);
+}
+
 }  // namespace
 }  // namespace verimant::test
