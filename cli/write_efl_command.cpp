@@ -8,7 +8,8 @@
 namespace verimant::cli {
 
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
-    if (enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed) {
+    if (!run.readableFile(arguments.value(0)) ||
+        enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed) {
         return kExitFailure;
     }
     return Update_EFL(run.session(), arguments.value(0)) ? kExitSuccess : kExitFailure;

@@ -8,7 +8,8 @@
 namespace verimant::cli {
 
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
-    if (enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed) {
+    if (!run.readableFile(arguments.value(0)) ||
+        enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed) {
         return kExitFailure;
     }
     if (!Update_KMT2(run.session(), arguments.value(0))) {
