@@ -22,11 +22,12 @@ int transferChunkSize(const ChunkSizeInputs& inputs) {
         boardCode = kLegacyBoardCode;
         variant = 0;
     }
-    if (inputs.smallPageFamily || boardCode == kNarrowBoardCode) {
-        return kSmallChunkSize;
-    }
+    // The board-245 rule overrides the other two, the small-page family included.
     if (boardCode == kLegacyBoardCode && variant / 10 == kMediumVariantTens) {
         return kMediumChunkSize;
+    }
+    if (inputs.smallPageFamily || boardCode == kNarrowBoardCode) {
+        return kSmallChunkSize;
     }
     return kLargeChunkSize;
 }

@@ -24,7 +24,8 @@ TEST(WritePlan, BoardAndProcessorPickTheRequestSize) {
         int expected;
     };
     const Case cases[] = {
-        {{true, 100, 0, 0x0410}, 32},  // small-page processor, whatever the board
+        {{true, 100, 0, 0x0410}, 32},   // small-page processor, whatever other board
+        {{true, 245, 45, 0x0410}, 64},  // but board 245 of variant 4x wins over it
         {{false, 274, 45, 0x0410}, 32},
         {{false, 245, 45, 0x0410}, 64},
         {{false, 245, 40, 0x0410}, 64},
