@@ -3,6 +3,7 @@
 #include "platform/port_map.h"
 #include "platform/serial_device.h"
 
+#include <chrono>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -115,11 +116,22 @@ void ComPort::stopReceiving() {
 
 void ComPort::receiveLoop() {
     // Stops for good at a cancel, and at a hang-up: a line that has gone stays "ready" for ever
-    // and would otherwise keep this thread busy until the port is closed.
-    while (impl_->device.waitReadable() == SerialDevice::WaitResult::Readable) {
-        const int waiting = impl_->device.bytesWaiting();
-        if (waiting > 0) {
-            onReceive(waiting);
+    // and would otherwise keep this thread busy until the port is closed. Any other failure of
+    // the wait is passing; the wait is simply restarted, after a pause that keeps a persistent
+    // failure from spinning.
+    for (;;) {
+        switch (impl_->device.waitReadable()) {
+            case SerialDevice::WaitResult::Readable:
+                if (const int waiting = impl_->device.bytesWaiting(); waiting > 0) {
+                    onReceive(waiting);
+                }
+                break;
+            case SerialDevice::WaitResult::Failed:
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                break;
+            case SerialDevice::WaitResult::Cancelled:
+            case SerialDevice::WaitResult::HungUp:
+                return;
         }
     }
 }
