@@ -16,10 +16,13 @@ SingleInstanceLock::~SingleInstanceLock() {
 }
 
 QString SingleInstanceLock::lockPath(const QString& name) {
-    // No temporary folder means no lock file, rather than one at the root.
+    // No temporary folder means no lock file, rather than one at the root. One lock per user, as
+    // the named mutex is per session: in a shared /tmp one user's file would otherwise lock out
+    // the others, and protected_regular forbids opening another user's file with O_CREAT.
     const QString folder = systemTempPath();
     return folder.isEmpty() ? QString()
-                            : folder + QLatin1Char('/') + name + QStringLiteral(".lock");
+                            : folder + QLatin1Char('/') + name + QLatin1Char('-') +
+                                  QString::number(::getuid()) + QStringLiteral(".lock");
 }
 
 bool SingleInstanceLock::acquire(const QString& name) {
@@ -31,8 +34,8 @@ bool SingleInstanceLock::acquire(const QString& name) {
         return false;
     }
     const QByteArray path = QFile::encodeName(file);
-    // Read-only is enough for flock and works on a file another user left behind. Close-on-exec,
-    // so that a browser started from the tool does not keep the lock after the tool ends.
+    // Read-only is enough for flock. Close-on-exec, so that a browser started from the tool does
+    // not keep the lock after the tool ends.
     int fd;
     do {
         fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);

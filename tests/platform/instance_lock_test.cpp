@@ -53,6 +53,9 @@ TEST(SingleInstanceLock, LivesBesideTheToolFolderAndNeverAtTheRoot) {
     const QString tmp = systemTempPath();
     EXPECT_TRUE(SingleInstanceLock::lockPath(kName).startsWith(tmp + "/"));
     EXPECT_FALSE(SingleInstanceLock::lockPath(kName).startsWith(toolTempFolder()));
+    // One per user: another user's lock file in a shared folder must not stand in the way.
+    EXPECT_TRUE(
+        SingleInstanceLock::lockPath(kName).endsWith(QStringLiteral("-%1.lock").arg(::getuid())));
 
     SingleInstanceLock lock;
     EXPECT_FALSE(lock.acquire(QStringLiteral("missing-folder/lock")));
