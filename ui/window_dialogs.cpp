@@ -59,7 +59,9 @@ bool WindowDialogs::chooseFileToOpen(QString& path) {
 }
 
 bool WindowDialogs::chooseFileToSave(QString& path) {
-    const QString chosen = QFileDialog::getSaveFileName(owner_, QString(), path);
+    // The file writer asks its own overwrite question.
+    const QString chosen = QFileDialog::getSaveFileName(owner_, QString(), path, QString(), nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty()) {
         return false;
     }
