@@ -8,7 +8,10 @@
 #include "ui/window_dialogs.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QProcessEnvironment>
+
+#include <exception>
 
 namespace {
 
@@ -26,6 +29,22 @@ void applyRequestedView(verimant::MainWindow& window) {
     }
 }
 
+// The window's life, from creation to destruction; leaving it destroys the window, so
+// FormDestroy still reaches the user through it.
+int runWindow(QApplication& app) {
+    verimant::MainWindow window;
+    verimant::installUserDialogs(&window.dialogs());
+    verimant::installProgressView(&window.dialogs());
+    window.FormCreate();
+    // Until the start-up sequence takes this over, the link is watched from the first moment.
+    window.connectionTimer().start();
+    // The language-packet, device-language and busy-indicator windows are created here, after
+    // the main window, when they join.
+    applyRequestedView(window);
+    window.show();
+    return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,20 +52,14 @@ int main(int argc, char** argv) {
     // The name the task bar and the window manager show for the program.
     QApplication::setApplicationName(QStringLiteral("Pelma DM"));
 
-    int result = 0;
-    {
-        verimant::MainWindow window;
-        verimant::installUserDialogs(&window.dialogs());
-        verimant::installProgressView(&window.dialogs());
-        window.FormCreate();
-        // Until the start-up sequence takes this over, the link is watched from the first moment.
-        window.connectionTimer().start();
-        // The language-packet, device-language and busy-indicator windows are created here,
-        // after the main window, when they join.
-        applyRequestedView(window);
-        window.show();
-        result = app.exec();
-        // Leaving the block destroys the window: FormDestroy still reaches the user through it.
+    int result = 1;
+    try {
+        result = runWindow(app);
+    } catch (const std::exception& error) {
+        // Whatever escapes start-up is shown, and the program ends.
+        verimant::installUserDialogs(nullptr);
+        QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                              QString::fromLocal8Bit(error.what()));
     }
     verimant::installUserDialogs(nullptr);
     verimant::installProgressView(nullptr);
