@@ -72,8 +72,15 @@ bool CliRun::connect(int port) {
                                : QStringLiteral("No instrument answers on COM %1").arg(port));
         return false;
     }
-    connectionTimer_.start();
     return true;
+}
+
+void CliRun::watchLink(bool on) {
+    if (on) {
+        connectionTimer_.start();
+    } else {
+        connectionTimer_.stop();
+    }
 }
 
 }  // namespace verimant::cli

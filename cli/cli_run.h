@@ -23,10 +23,14 @@ public:
     ~CliRun();
 
     // Puts the connection manager into manual mode on COM `port`, as the window's number dialog
-    // does, and runs its first tick at once; the connection timer then keeps watching the link
-    // (mode switches wait for it to find the restarted instrument). False, with an error line on
-    // standard error, when no instrument answers there.
+    // does, and runs its first tick at once. False, with an error line on standard error, when no
+    // instrument answers there.
     bool connect(int port);
+
+    // Runs the connection timer, as the window does all the time. A command needs it only while
+    // a mode switch waits for the restarted instrument; elsewhere its link tests would only
+    // interleave with the command's own requests.
+    void watchLink(bool on);
 
     // True when `path` is a file that can be read; otherwise says so on standard error. Checked
     // before the instrument is restarted for a write, so a mistyped name leaves it as it was.

@@ -33,7 +33,9 @@ ModeEntry enterMode(CliRun& run, TargetMode target) {
     if (current == (toBoot ? kBootLoaderRunning : kMainFirmwareRunning)) {
         return ModeEntry::AlreadyRunning;
     }
+    run.watchLink(true);
     const int result = toBoot ? Device_goto_BOOT(run.session()) : Device_GoTo_KMT2(run.session());
+    run.watchLink(false);
     if (result == kSwitched) {
         return ModeEntry::Switched;
     }
