@@ -8,11 +8,6 @@ namespace verimant::cli {
 
 namespace {
 
-constexpr int kBootLoaderRunning = 0;
-constexpr int kMainFirmwareRunning = 1;
-constexpr int kSwitched = 0;
-constexpr int kRestartedIntoOther = -2;
-
 QString modeName(TargetMode mode) {
     return mode == TargetMode::BootLoader ? QStringLiteral("boot loader")
                                           : QStringLiteral("main firmware");
@@ -36,11 +31,11 @@ ModeEntry enterMode(CliRun& run, TargetMode target) {
     run.watchLink(true);
     const int result = toBoot ? Device_goto_BOOT(run.session()) : Device_GoTo_KMT2(run.session());
     run.watchLink(false);
-    if (result == kSwitched) {
+    if (result == kModeSwitched) {
         return ModeEntry::Switched;
     }
     run.dialogs().showError(
-        result == kRestartedIntoOther
+        result == kModeSwitchedIntoOther
             ? QStringLiteral("The instrument restarted into its %1").arg(modeName(other(target)))
             : QStringLiteral("The instrument did not restart into its %1").arg(modeName(target)));
     return ModeEntry::Failed;

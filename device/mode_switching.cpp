@@ -13,11 +13,7 @@ namespace verimant {
 
 namespace {
 
-constexpr int kMainFirmwareRunning = 1;
-constexpr int kBootLoaderRunning = 0;
 constexpr int kModeUnknown = -1;
-constexpr int kSwitched = 0;
-constexpr int kOtherMode = -2;
 constexpr int kSwitchFailed = -1;
 
 // One direction of a switch, with its own log texts.
@@ -55,7 +51,7 @@ int switchTo(DeviceSession& session, const SwitchTarget& target) {
     if (mode == kModeUnknown) {
         return kSwitchFailed;
     }
-    return mode == target.wantedMode ? kSwitched : kOtherMode;
+    return mode == target.wantedMode ? kModeSwitched : kModeSwitchedIntoOther;
 }
 
 }  // namespace

@@ -9,6 +9,12 @@ struct DeviceSession;
 inline constexpr int kModeSwitchPauseMs = 1000;
 inline constexpr int kModeSwitchAttempts = 30;
 
+// Results of the mode query and of the two switches.
+inline constexpr int kMainFirmwareRunning = 1;
+inline constexpr int kBootLoaderRunning = 0;
+inline constexpr int kModeSwitched = 0;
+inline constexpr int kModeSwitchedIntoOther = -2;
+
 // Which program the instrument runs: 1 the main firmware, 0 the boot loader, -1 when the program
 // information cannot be read. Logs both versions.
 int Device_Is_Booter_Or_KMT2(DeviceSession& session);

@@ -21,10 +21,8 @@ namespace verimant {
 
 namespace {
 
-constexpr int kMainFirmwareRunning = 1;
 constexpr int kProgressIntervalMs = 500;
 constexpr int kConnectionTries = 3;
-const QString kBanner = QStringLiteral("#######################################");
 
 enum class WriteOutcome { Written, Failed, Cancelled };
 
@@ -32,7 +30,7 @@ enum class WriteOutcome { Written, Failed, Cancelled };
 struct EflWrite {
     DeviceSession& session;
     const QByteArray& data;
-    SectorEraseMap& sectors;
+    SectorEraseMap sectors;  // every sector is erased at most once per write
     ChunkCursor cursor;
     ProgressThrottle throttle;
     int retries = 0;
@@ -146,9 +144,8 @@ bool refuseOversizedFile(DeviceSession& session, qint64 size) {
     return true;
 }
 
-bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString& fileName,
-                   SectorEraseMap& sectors) {
-    session.log.AddLine(kBanner);
+bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString& fileName) {
+    session.log.AddLine(kWriteBannerLine);
     session.log.AddLine(QStringLiteral("# Обновление EFL"));
     session.log.AddLine(QStringLiteral("# Запись файла в EXT FLASH"));
     session.log.AddLine(QStringLiteral("# FileName: [") + fileName + QStringLiteral("]"));
@@ -162,8 +159,11 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
                                  QStringLiteral(" EFL [") + fileName + QStringLiteral("]"));
     announceOnInstrument(session, fileName);
 
-    EflWrite write{session, data, sectors,
-                   ChunkCursor(0, data.size(), transferChunkSize(session.commands)), throttle};
+    EflWrite write{session,
+                   data,
+                   {},
+                   ChunkCursor(0, data.size(), transferChunkSize(session.commands)),
+                   throttle};
     Chunk failed;
     const WriteOutcome outcome = writeAll(write, failed);
     if (outcome == WriteOutcome::Written) {
@@ -173,7 +173,7 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
     }
     logOutcome(session, outcome, failed);
     session.log.AddLine(QStringLiteral("# Повторов:") + QString::number(write.retries));
-    session.log.AddLine(kBanner);
+    session.log.AddLine(kWriteBannerLine);
     progressView().setStatusText(QString());
     return outcome == WriteOutcome::Written;
 }
@@ -192,12 +192,11 @@ bool Update_EFL(DeviceSession& session, const QString& path) {
         return false;
     }
     clearWriteCancel();
-    SectorEraseMap sectors;
     const WholeFile file = readWholeFile(path, true);
     if (!file.ok || !file.data || refuseOversizedFile(session, file.data->size())) {
         return false;
     }
-    return writeDataFile(session, *file.data, QFileInfo(path).fileName(), sectors);
+    return writeDataFile(session, *file.data, QFileInfo(path).fileName());
 }
 
 }  // namespace verimant

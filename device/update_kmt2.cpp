@@ -24,9 +24,7 @@ namespace verimant {
 
 namespace {
 
-constexpr int kBootLoaderRunning = 0;
 constexpr int kProgressIntervalMs = 200;
-const QString kBanner = QStringLiteral("#######################################");
 
 // Where the firmware goes in this instrument's processor flash.
 struct FirmwarePlacement {
@@ -147,7 +145,7 @@ bool writeRegion(DeviceSession& session, const QByteArray& image, const Firmware
 }
 
 bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QString& fileName) {
-    session.log.AddLine(kBanner);
+    session.log.AddLine(kWriteBannerLine);
     session.log.AddLine(QStringLiteral("# Обновление KMT2"));
     session.log.AddLine(QStringLiteral("# FileName: [") + fileName + QStringLiteral("]"));
     const auto target = readFlashTarget(session);

@@ -13,6 +13,9 @@ namespace verimant {
 
 class DeviceCommands;
 
+// The line that frames each firmware write in the log.
+inline const QString kWriteBannerLine = QStringLiteral("#######################################");
+
 // Write requests the instrument takes in one piece: small-page processors and board 274 buffer 32
 // bytes, the 245 boards of variant 4x buffer 64, everything else 128.
 inline constexpr int kSmallChunkSize = 32;
