@@ -210,31 +210,3 @@ TEST(UpdateEfl, ACancelledWriteStopsAfterItsChunkAndTheNextWriteStartsAfresh) {
 
 }  // namespace
 }  // namespace verimant
-
-namespace verimant {
-namespace {
-
-// Only sectors that receive data are erased: what the instrument keeps right behind the image
-// (its settings, for an image that ends below them) survives the write.
-TEST(UpdateEfl, AFileEndingOnASectorBoundaryLeavesTheNextSectorAlone) {
-    test::SimulatedDevice device;
-    ASSERT_TRUE(device.start());
-    const QByteArray kept("kept behind the image");
-    device.withInstrument(
-        [&](sim::Instrument& instrument) { instrument.externalFlash().program(0x2000, kept); });
-    const QByteArray data = test::patternBytes(0x2000, 5);
-
-    ASSERT_TRUE(Update_EFL(device.session, test::writeTestFile("two_sectors.efl", data)));
-    EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
-    EXPECT_EQ(device.externalFlash(0x2000, int(kept.size())), kept);
-    QList<std::uint32_t> erased;
-    for (const sim::FlashOperation& op : device.flashOperations()) {
-        if (op.kind == sim::FlashOperation::Kind::Erase) {
-            erased << op.address;
-        }
-    }
-    EXPECT_EQ(erased, (QList<std::uint32_t>{0x0000, 0x1000}));
-}
-
-}  // namespace
-}  // namespace verimant

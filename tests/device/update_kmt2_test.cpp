@@ -305,22 +305,5 @@ TEST(UpdateKmt2, FilesAndGeometriesThatCannotBeRightEraseNothing) {
     }
 }
 
-// The write stops at the page that could not be erased and says where; the instrument stays in
-// its boot loader for a rerun.
-TEST(UpdateKmt2, AFailedPageEraseIsLoggedWithItsAddress) {
-    SimulatedDevice device(bootLoaderWithRegion(0x4000));
-    ASSERT_TRUE(device.start());
-    sim::SimFaults faults;
-    faults.silentEraseAt = kMainStart + kPageSize;
-    device.instrument().setFaults(faults);
-
-    EXPECT_FALSE(Update_KMT2(device.session, demoFirmware()));
-    EXPECT_EQ(device.log.lastLine(),
-              QStringLiteral("Ошибка стирания страницы A=0x08004800: ERC[0]"));
-    EXPECT_TRUE(device.flags.linkCheckEnabled);
-    EXPECT_EQ(device.withInstrument([](sim::Instrument& i) { return i.mode(); }),
-              InstrumentMode::BootLoader);
-}
-
 }  // namespace
 }  // namespace verimant
