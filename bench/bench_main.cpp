@@ -44,9 +44,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("transactions"), runTransactionRate},
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
+        {QStringLiteral("ftp_fetch"), runFtpFetch},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib")};
+                            QStringLiteral("efl_1mib"), QStringLiteral("ftp_fetch")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

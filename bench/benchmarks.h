@@ -23,4 +23,8 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir);
 // texts and progress, against the paced simulator.
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 
+// An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
+// holds the files.
+std::optional<GroupRun> runFtpFetch(const QString& portsDir);
+
 }  // namespace verimant::bench
