@@ -1,4 +1,5 @@
 #include "platform/cp1251.h"
+#include "sim/pty_instrument.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/ftp_test_server.h"
 
@@ -97,6 +98,31 @@ TEST_F(ServerCommands, MissingFilesAndAStoppedServerAreSaidPlainly) {
         EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
         EXPECT_FALSE(result.err.contains(server_->password()));
     }
+}
+
+// The simulated instrument's serial 1-23-45678 has the model key Y23.
+TEST_F(ServerCommands, InfoNamesTheModelFromTheConfiguration) {
+    sim::PtyInstrumentOptions options;
+    options.portNumber = 5;
+    sim::PtyInstrument instrument(sim::InstrumentConfig{}, options);
+    QString error;
+    ASSERT_TRUE(instrument.start(&error)) << error;
+
+    test::CliResult result = test::runCli({"info", "--port", "5", "--model-name"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains("S/N   : 1-23-45678\n")) << result.out;
+    EXPECT_TRUE(result.out.contains(QString::fromUtf8("Model : Verimant - Компакт\n")))
+        << result.out;
+
+    put("verimant_version_3.ini", "[SERIAL_NUMBER]\nY5=Other\n");
+    result = test::runCli({"info", "--port", "5", "--model-name"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains("Model : (none in the configuration)")) << result.out;
+
+    server_->stop();
+    result = test::runCli({"info", "--port", "5", "--model-name"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
 }
 
 }  // namespace
