@@ -12,7 +12,7 @@ namespace verimant::cli {
 // The readout logs every value it reads, so the log lines on standard output are the report; the
 // model name, which the readout does not log, follows them as the window's group caption.
 int runInfoCommand(CliRun& run, const QStringList&) {
-    const bool withModelName = run.options().isSet(QStringLiteral("model-name"));
+    const bool withModelName = run.options().isSet(QStringLiteral("model"));
     std::optional<ServerFiles> files;
     UpdateConfig config;
     if (withModelName) {

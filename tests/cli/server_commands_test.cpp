@@ -108,19 +108,19 @@ TEST_F(ServerCommands, InfoNamesTheModelFromTheConfiguration) {
     QString error;
     ASSERT_TRUE(instrument.start(&error)) << error;
 
-    test::CliResult result = test::runCli({"info", "--port", "5", "--model-name"});
+    test::CliResult result = test::runCli({"info", "--port", "5", "--model"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.out.contains("S/N   : 1-23-45678\n")) << result.out;
     EXPECT_TRUE(result.out.contains(QString::fromUtf8("Model : Verimant - Компакт\n")))
         << result.out;
 
     put("verimant_version_3.ini", "[SERIAL_NUMBER]\nY5=Other\n");
-    result = test::runCli({"info", "--port", "5", "--model-name"});
+    result = test::runCli({"info", "--port", "5", "--model"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.out.contains("Model : (none in the configuration)")) << result.out;
 
     server_->stop();
-    result = test::runCli({"info", "--port", "5", "--model-name"});
+    result = test::runCli({"info", "--port", "5", "--model"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
 }
