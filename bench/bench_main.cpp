@@ -48,10 +48,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("transactions"), runTransactionRate},
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
+        {QStringLiteral("ftp_fetch"), runFtpFetch},
         {QStringLiteral("startup"), runStartUp},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"), QStringLiteral("startup")};
+                            QStringLiteral("efl_1mib"), QStringLiteral("ftp_fetch"),
+                            QStringLiteral("startup")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -26,6 +26,10 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
          QStringLiteral("write a data image into the external flash"), 1, 1, true,
          &runWriteEflCommand},
+        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
+         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
+                        "check its settings"),
+         1, 2, false, &runFetchCommand, &checkFetchArguments},
     };
     return commands;
 }

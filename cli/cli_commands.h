@@ -13,5 +13,7 @@ int runModeCommand(CliRun& run, const QStringList& arguments);
 QString checkModeArguments(const QStringList& arguments);
 int runSettingsCommand(CliRun& run, const QStringList& arguments);
 QString checkSettingsArguments(const QStringList& arguments);
+int runFetchCommand(CliRun& run, const QStringList& arguments);
+QString checkFetchArguments(const QStringList& arguments);
 
 }  // namespace verimant::cli
