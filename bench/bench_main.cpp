@@ -49,11 +49,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
         {QStringLiteral("ftp_fetch"), runFtpFetch},
+        {QStringLiteral("serial_base"), runSerialBase},
         {QStringLiteral("startup"), runStartUp},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"), QStringLiteral("ftp_fetch"),
-                            QStringLiteral("startup")};
+                            QStringLiteral("efl_1mib"),     QStringLiteral("ftp_fetch"),
+                            QStringLiteral("serial_base"),  QStringLiteral("startup")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -30,6 +30,13 @@ const QList<CliCommand>& cliCommands() {
          QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
                         "check its settings"),
          1, 2, false, &runFetchCommand, &checkFetchArguments},
+        {QStringLiteral("config"), QString(),
+         QStringLiteral("list what the update server's configuration offers: tool version, "
+                        "languages, packets, firmware sets"),
+         0, 0, false, &runConfigCommand},
+        {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
+         QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
+         false, &runLookupCommand, &checkLookupArguments},
     };
     return commands;
 }

@@ -122,6 +122,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
          &storeYes},
         {QStringLiteral("help"), QStringLiteral("h"), QString(), QStringLiteral("this text"),
          &storeHelp},
+        {QStringLiteral("model"), QString(), QString(),
+         QStringLiteral("info: name the instrument's model from the update server's "
+                        "configuration")},
     };
     return table;
 }

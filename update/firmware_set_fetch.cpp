@@ -8,6 +8,8 @@
 #include "update/update_server.h"
 #include "update/version_codes.h"
 
+#include <algorithm>
+
 namespace verimant {
 
 namespace {
@@ -35,7 +37,8 @@ bool fetchPart(const FirmwarePart& part, UpdateServer& server, const QString& te
             0);
         return false;
     }
-    server.setProgressTotal(part.expectedLength);
+    // A length of 0 or less names no 100 % mark: the file comes without a moving bar.
+    server.setProgressTotal(std::max(part.expectedLength, 0));
     const bool fetched = server.fetchFile(part.fileName, localPath);
     server.setProgressTotal(0);
     progressView().setProgress(0);
