@@ -31,4 +31,8 @@ std::optional<GroupRun> runFtpFetch(const QString& portsDir);
 // there (the whole scan), and the memory the loaded base holds beyond its file's size.
 std::optional<GroupRun> runSerialBase(const QString& portsDir);
 
+// The main window's start-up, from its creation to Timer_Connection running, against a local
+// update server (pyftpdlib) whose serial-number base holds 120,000 instruments. No simulator.
+std::optional<GroupRun> runStartUp(const QString& portsDir);
+
 }  // namespace verimant::bench
