@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -144,6 +145,15 @@ int DeviceLanguageDialog::selectedIndex() const {
 }
 
 bool DeviceLanguageDialog::eventFilter(QObject* watched, QEvent* event) {
+    // The edit field's completion would otherwise take Enter for itself, and the choice would not
+    // close.
+    if (event->type() == QEvent::KeyPress && watched != ComboBox1_->view()->viewport()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            BitBtn2Click();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         // A double click in the open list lands on its popup; the item under it is the choice.
         if (watched == ComboBox1_->view()->viewport()) {
