@@ -1,11 +1,12 @@
-#include "update/upgrade_texts.h"
+#include "update/upgrade_difference.h"
+#include "update/firmware_set.h"
 
 #include <gtest/gtest.h>
 
 namespace verimant {
 namespace {
 
-TEST(FirmwareSetSection, JoinsBoardVersionModelAndPacketInDecimal) {
+TEST(SoftSetSection, JoinsBoardVersionModelAndPacketInDecimal) {
     struct Case {
         int board;
         int version;
@@ -21,8 +22,8 @@ TEST(FirmwareSetSection, JoinsBoardVersionModelAndPacketInDecimal) {
         {0, 0, "", "", "SOFT_SET:TRV-0.V0.."},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(firmwareSetSection(c.board, c.version, QString::fromUtf8(c.model),
-                                     QString::fromUtf8(c.packet)),
+        EXPECT_EQ(softSetSection(c.board, c.version, QString::fromUtf8(c.model),
+                                 QString::fromUtf8(c.packet)),
                   QString::fromUtf8(c.section));
     }
 }
