@@ -14,10 +14,10 @@
 #include "update/device_language.h"
 #include "update/device_language_chooser.h"
 #include "update/firmware_set.h"
-#include "update/local_name.h"
 #include "update/packet_chooser.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
+#include "update/update_run.h"
 #include "update/upgrade_difference.h"
 
 namespace verimant {
@@ -51,7 +51,7 @@ private:
 class UpgradeWorkflow {
 public:
     explicit UpgradeWorkflow(UpgradeParts& parts)
-        : parts_(parts), log_(parts.session.log), info_(parts.deviceInfo) {}
+        : parts_(parts), log_(parts.session.log), info_(parts.run.deviceInfo()) {}
 
     // Steps 1 to 12; Checked when the set is loaded and the changes are known.
     UpgradeOutcome prepare(UpgradeCheck& check);
@@ -85,7 +85,7 @@ void UpgradeWorkflow::refuse(const QString& russian, const QString& english) {
 
 bool UpgradeWorkflow::readInstrument() {
     BusySpan busy(parts_.busy);
-    const bool read = DeviceInformation_Get(parts_.session, info_, parts_.config);
+    const bool read = DeviceInformation_Get(parts_.session, info_, parts_.run.config());
     busy.end();
     if (parts_.showDeviceInfo) {
         parts_.showDeviceInfo(info_);
@@ -112,7 +112,7 @@ void UpgradeWorkflow::loadSettingsIfMainFirmware() {
 
 bool UpgradeWorkflow::lookUpRecord() {
     serial_ = serialDigits(info_.boardRecord);
-    const int index = parts_.base.findSerial(serial_);
+    const int index = parts_.run.base().findSerial(serial_);
     if (index == 0) {
         refuse(QStringLiteral("Для Вашего прибора") + QStringLiteral("\nSN=[") + serial_ +
                    QStringLiteral("]\nобновлений нет"),
@@ -121,7 +121,7 @@ bool UpgradeWorkflow::lookUpRecord() {
         log_.AddLine(QStringLiteral("ERROR SN [") + serial_ + QStringLiteral("] : not registered"));
         return false;
     }
-    if (!parts_.base.readRecord(index, parts_.record)) {
+    if (!parts_.run.base().readRecord(index, parts_.run.currentRecord())) {
         refuse(QStringLiteral("Ошибка загрузки данных [") + serial_ + QLatin1Char(']'),
                QStringLiteral("Error Loading Data [") + serial_ + QLatin1Char(']'));
         log_.AddLine(QStringLiteral("ERROR SN [") + serial_ +
@@ -132,7 +132,7 @@ bool UpgradeWorkflow::lookUpRecord() {
 }
 
 bool UpgradeWorkflow::boardTypeMatches() {
-    if (parts_.record.boardNumber != kBoardNumberOfTypeOne ||
+    if (parts_.run.currentRecord().boardNumber != kBoardNumberOfTypeOne ||
         info_.boardRecord.boardTypeCode() == kRequiredBoardTypeCode) {
         return true;
     }
@@ -143,7 +143,7 @@ bool UpgradeWorkflow::boardTypeMatches() {
 }
 
 bool UpgradeWorkflow::boardVersionMatches() {
-    const int recorded = parts_.record.boardVersion;
+    const int recorded = parts_.run.currentRecord().boardVersion;
     const int actual = info_.boardRecord.boardVersion();
     if (recorded == 0 || recorded == actual) {
         return true;
@@ -158,7 +158,8 @@ bool UpgradeWorkflow::boardVersionMatches() {
 }
 
 bool UpgradeWorkflow::packetsOffered() {
-    offered_ = parts_.config.packetsForLanguageSet(parts_.record.languageSet, log_);
+    offered_ =
+        parts_.run.config().packetsForLanguageSet(parts_.run.currentRecord().languageSet, log_);
     if (offered_.ok) {
         return true;
     }
@@ -168,7 +169,7 @@ bool UpgradeWorkflow::packetsOffered() {
 }
 
 bool UpgradeWorkflow::askForPacket(QString& packet) {
-    const int chosen = choosePacket(parts_.packets, parts_.config, offered_.packets);
+    const int chosen = choosePacket(parts_.packets, parts_.run.config(), offered_.packets);
     if (chosen < 0 || chosen >= offered_.packets.size()) {
         refuse(QStringLiteral("Обновление отменено пользователем"),
                QStringLiteral("Upgrade aborted by User"));
@@ -180,8 +181,8 @@ bool UpgradeWorkflow::askForPacket(QString& packet) {
 
 bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
     BusySpan busy(parts_.busy);
-    const bool loaded =
-        verimant::loadFirmwareSet(parts_.config, section, parts_.server, parts_.tempFolder, log_);
+    const bool loaded = verimant::loadFirmwareSet(parts_.run.config(), section, parts_.run.server(),
+                                                  parts_.run.tempFolder(), log_);
     busy.end();
     if (!loaded) {
         refuse(QStringLiteral(
@@ -205,13 +206,13 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check) {
     if (!askForPacket(check.packet)) {
         return UpgradeOutcome::Cancelled;
     }
-    parts_.config.selectLanguagePacket(check.packet);
-    check.section = softSetSection(parts_.record.boardNumber, info_.boardRecord.boardVersion(),
-                                   info_.modelName, check.packet);
+    parts_.run.config().selectLanguagePacket(check.packet);
+    check.section = softSetSection(parts_.run.currentRecord().boardNumber,
+                                   info_.boardRecord.boardVersion(), info_.modelName, check.packet);
     if (!loadFirmwareSet(check.section)) {
         return UpgradeOutcome::Refused;
     }
-    const FirmwareSet& set = parts_.config.firmwareSet();
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
     check.differences = upgradeDifferenceText(info_.programInfo.mainVersion, set.kmt2.versionCode,
                                               info_.eflVersion, set.efl.versionCode);
     return UpgradeOutcome::Checked;
@@ -236,14 +237,14 @@ bool UpgradeWorkflow::askConsent(const QString& differences) {
 
 // The same confinement the download used, so both agree on where the file lies.
 QString UpgradeWorkflow::localFile(const QString& name) const {
-    return localPathForServerName(parts_.tempFolder, name);
+    return parts_.run.localPathFor(name);
 }
 
 // Each step only after the one before succeeded; the instrument stays wherever a failed step left
 // it, and a rerun starts from a fresh readout.
 bool UpgradeWorkflow::writeBoth() {
     DeviceSession& session = parts_.session;
-    const FirmwareSet& set = parts_.config.firmwareSet();
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
     return Device_goto_BOOT(session) == kModeSwitched &&
            Update_KMT2(session, localFile(set.kmt2.fileName)) &&
            Device_GoTo_KMT2(session) == kModeSwitched &&
@@ -268,7 +269,7 @@ UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
     userDialogs().showInformation(
         PickText(QStringLiteral("Поздравляем!!!\nОбновление успешно завершено!"),
                  QStringLiteral("Congratulations!!!\n Udating successfully finished!")));
-    SetDeviceLanguage(parts_.session, parts_.settings, &parts_.config.languageCatalog(),
+    SetDeviceLanguage(parts_.session, parts_.settings, &parts_.run.config().languageCatalog(),
                       parts_.languages, true);
     return UpgradeOutcome::Written;
 }

@@ -8,26 +8,20 @@ namespace verimant {
 
 struct DeviceInfo;
 struct DeviceSession;
-struct InstrumentRecord;
 class BusyView;
 class DeviceLanguageChooser;
 class PacketChooser;
-class SerialNumberBase;
 class SettingsBlock;
-class UpdateConfig;
-class UpdateServer;
+class UpdateRun;
 
 // Everything one upgrade works with. The window and verimant-cli hold these for the whole run and
 // answer the two choices and the busy sign in their own way.
 struct UpgradeParts {
     DeviceSession& session;
-    DeviceInfo& deviceInfo;
     SettingsBlock& settings;
-    UpdateConfig& config;
-    SerialNumberBase& base;
-    InstrumentRecord& record;  // the current record, overwritten by the lookup
-    UpdateServer& server;
-    QString tempFolder;  // where the firmware set's files are fetched to and written from
+    // Configuration, base, current record, server, temporary folder and the DeviceInfo that the
+    // readout overwrites.
+    UpdateRun& run;
     PacketChooser& packets;
     DeviceLanguageChooser& languages;
     BusyView& busy;
