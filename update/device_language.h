@@ -4,7 +4,7 @@ namespace verimant {
 
 struct DeviceSession;
 class SettingsBlock;
-class LanguageCatalog;
+struct LanguageCatalog;
 class DeviceLanguageChooser;
 
 // What SetDeviceLanguage returns besides the slot values of the choice (device_language_chooser.h):

@@ -5,7 +5,7 @@
 
 namespace verimant {
 
-class LanguageCatalog;
+struct LanguageCatalog;
 
 // The result slot of the device-language choice: pending while open, then one of these or the
 // chosen language's code (0 or more).

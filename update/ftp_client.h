@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/ftp_reply.h"
 #include "update/server_settings.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QFile;
 class QTcpSocket;
 
 namespace verimant {
@@ -34,29 +36,24 @@ struct FtpLimits {
     int idleMs = 30000;
 };
 
-// Outcomes as callbacks, bound by the update-server client. A failure handler that sets `handled`
-// keeps the failure from being raised to the caller.
+// Outcomes as callbacks, bound by the update-server client. onFailure reports what the server
+// refused, or what broke inside a transfer, with the operation's kind; a failure that is not of
+// an operation (no connection, a lost or silent control connection outside a transfer) only
+// makes the operation return false.
 struct FtpEvents {
     std::function<void(FtpOperation)> onSuccess;
-    std::function<void(bool& handled, FtpOperation)> onFailure;
-    std::function<void(bool& handled)> onAuthenticationFailed;
+    std::function<void(FtpOperation)> onFailure;
+    // The server refused the account or its password.
+    std::function<void()> onAuthenticationFailed;
     std::function<void()> onPacketRecvd;
     std::function<void()> onPacketSent;
-};
-
-// Parsed server reply: the leading digits of the first line (0 without any) and the last line.
-struct FtpReply {
-    int code = 0;
-    QString text;
 };
 
 // The client side of FTP for exactly what the update server needs, on one control connection and
 // passive data connections. Each operation returns when it is done while the calling thread's
 // event loop keeps running, so a window stays alive during a transfer.
 //
-// Every operation returns false when its failure is raised to the caller (no handler, or the
-// handler left it unhandled); errorText() then says why. A failure the handler took returns true,
-// as a handled failure is no error of the call itself.
+// Every operation returns true on success and false on failure; errorText() then says why.
 class FtpClient {
 public:
     explicit FtpClient(ServerSettings settings, FtpLimits limits = {});
@@ -94,27 +91,27 @@ public:
     static FtpOperation operationOf(const QString& command);
 
 private:
-    struct Transfer;
-
     bool fail(const QString& text);
     bool failOperation(FtpOperation kind, const QString& text);
+    bool failTransfer(FtpOperation kind, const QString& text);
     bool connectSocket(QTcpSocket& socket, const QString& host, quint16 port);
     bool sendLine(const QString& line);
     bool readReply();
     bool readLine(QByteArray& line);
     void discardPendingInput();
     void closeControl();
+    bool authenticate();
     bool commandReply(const QString& command, FtpOperation kind);
-    bool openPassiveData(FtpOperation kind, std::unique_ptr<QTcpSocket>& data);
-    bool runDownload(QTcpSocket& data, const QString& localPath);
-    bool runUpload(QTcpSocket& data, const QString& localPath);
-    bool finishTransfer(FtpOperation kind);
+    bool openPassiveData(FtpOperation kind, QTcpSocket& data);
+    bool receiveInto(QTcpSocket& data, QFile& file);
+    bool sendFrom(QFile& file, QTcpSocket& data);
+    bool finalReply(FtpOperation kind);
 
     ServerSettings settings_;
     FtpLimits limits_;
     FtpEvents events_;
     std::unique_ptr<QTcpSocket> control_;
-    bool loggedIn_ = false;
+    bool connected_ = false;
     FtpReply lastReply_;
     QString errorText_;
     bool timedOut_ = false;

@@ -4,6 +4,7 @@
 #include "update/server_settings.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -55,25 +56,32 @@ public:
     // 0 pending, 1 success, -1 failure reported by the client, -2 failure raised by it.
     int resultFlag() const { return resultFlag_; }
 
+    // Where uploadReport writes log.txt for an empty local path; the tool's temporary folder
+    // until set.
+    void setReportFolder(const QString& folder) { reportFolder_ = folder; }
+
     const ServerSettings& settings() const { return client_->settings(); }
     FtpClient& ftpClient() { return *client_; }
 
 private:
     void FtpClient1Success(FtpOperation kind);
-    void FtpClient1Failure(bool& handled, FtpOperation kind);
-    void FtpClient1AuthenticationFailed(bool& handled);
+    void FtpClient1Failure(FtpOperation kind);
+    void FtpClient1AuthenticationFailed();
     void FtpClient1PacketRecvd();
     void FtpClient1PacketSent();
     void showProgress(qint64 bytes);
+    // Clears the result flag, runs one FTP operation and records how it ended.
+    template <typename Operation>
+    void runFlagged(Operation operation);
     bool logInIfNeeded();
-    void logOutQuietly();
-    bool retrieve(const QString& remoteName, const QString& localPath);
+    void logOut();
 
     ActivityLog& log_;
     std::unique_ptr<FtpClient> client_;
     const DeviceInfo* deviceInfo_ = nullptr;
     qint64 progressTotal_ = 0;
     int resultFlag_ = 0;
+    QString reportFolder_;
 };
 
 // The folder text above for any DeviceInfo (nullptr: none read).
