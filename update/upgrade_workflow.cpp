@@ -53,8 +53,9 @@ public:
     explicit UpgradeWorkflow(UpgradeParts& parts)
         : parts_(parts), log_(parts.session.log), info_(parts.run.deviceInfo()) {}
 
-    // Steps 1 to 12; Checked when the set is loaded and the changes are known.
-    UpgradeOutcome prepare(UpgradeCheck& check);
+    // Up to the list of changes; Checked when the set is loaded and the changes are known. Only
+    // a run that may write loads (and so may repair) the settings block.
+    UpgradeOutcome prepare(UpgradeCheck& check, bool loadSettings);
     UpgradeOutcome consentAndWrite(const UpgradeCheck& check);
 
 private:
@@ -192,9 +193,11 @@ bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
     return loaded;
 }
 
-UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check) {
+UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) {
     const bool read = readInstrument();
-    loadSettingsIfMainFirmware();
+    if (loadSettings) {
+        loadSettingsIfMainFirmware();
+    }
     if (!read) {
         refuse(QStringLiteral("Данные из прибора не получены!"),
                QStringLiteral("Information from Device not Loaded!"));
@@ -279,7 +282,7 @@ UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
 UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check) {
     UpgradeWorkflow workflow(parts);
     UpgradeCheck found;
-    const UpgradeOutcome prepared = workflow.prepare(found);
+    const UpgradeOutcome prepared = workflow.prepare(found, true);
     if (check != nullptr) {
         *check = found;
     }
@@ -291,7 +294,7 @@ UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check) {
 
 UpgradeOutcome checkUpgrade(UpgradeParts& parts, UpgradeCheck& check) {
     UpgradeWorkflow workflow(parts);
-    return workflow.prepare(check);
+    return workflow.prepare(check, false);
 }
 
 }  // namespace verimant

@@ -53,7 +53,8 @@ struct UpgradeCheck {
 UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check = nullptr);
 
 // The same up to the list of changes, without consent and without writing anything into the
-// instrument: Checked, with `check` filled, when the firmware set is loaded.
+// instrument (not even a repair of a damaged settings copy): Checked, with `check` filled, when
+// the firmware set is loaded.
 UpgradeOutcome checkUpgrade(UpgradeParts& parts, UpgradeCheck& check);
 
 }  // namespace verimant
