@@ -49,6 +49,9 @@ struct LanguagePackets {
     QStringList sections;
 };
 
+// The configuration's name on the update server.
+inline constexpr char kConfigFileName[] = "verimant_version_3.ini";
+
 // Section and key names of the configuration that more than one place reads.
 inline constexpr char kProjectSection[] = "PROJECT_MANAGER";
 inline constexpr char kSerialNumberSection[] = "SERIAL_NUMBER";
