@@ -1,9 +1,6 @@
 #include "tests/update/upgrade_harness.h"
 
 #include "base/file_helpers.h"
-#include "device/firmware_record_file.h"
-#include "device/flash_image.h"
-#include "platform/cp1251.h"
 #include "platform/temp_folder.h"
 #include "tests/support/test_environment.h"
 #include "update/serial_number_base.h"
@@ -24,19 +21,12 @@ namespace {
 
 constexpr std::uint32_t kMainStart = 0x08004000;
 constexpr std::uint32_t kRegionSize = 0x10000;
-constexpr int kFlashSize = 256 * 1024;  // processor type 3
 
 sim::InstrumentConfig withSmallFirmwareRegion(sim::InstrumentConfig config) {
     if (config.checksumWordAddress == 0) {
         config.checksumWordAddress = kMainStart + kRegionSize - 4;
     }
     return config;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
 }
 
 }  // namespace
@@ -75,52 +65,6 @@ void RecordingBusyView::ShowBusy(int periodMs) {
 
 void RecordingBusyView::HideBusy() {
     events.append({false, 0, log_.lines().size()});
-}
-
-UpdateSetFolder::UpdateSetFolder(QString root) : root_(std::move(root)) {
-    QDir().mkpath(root_);
-}
-
-QString UpdateSetFolder::demoFolder() {
-    return QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server");
-}
-
-bool UpdateSetFolder::copyDemoSet() {
-    const QDir demo(demoFolder());
-    const QStringList names = demo.entryList(QDir::Files);
-    for (const QString& name : names) {
-        QFile::remove(root_ + QLatin1Char('/') + name);
-        if (!QFile::copy(demo.filePath(name), root_ + QLatin1Char('/') + name)) {
-            return false;
-        }
-    }
-    return !names.isEmpty();
-}
-
-QByteArray UpdateSetFolder::file(const QString& name) const {
-    QFile file(root_ + QLatin1Char('/') + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool UpdateSetFolder::editConfig(const QString& from, const QString& to) {
-    const QString name = QString::fromLatin1(UpdateRun::kConfigName);
-    QString text = decodeCp1251(file(name));
-    if (!text.contains(from)) {
-        ADD_FAILURE() << "the configuration has no " << from.toStdString();
-        return false;
-    }
-    text.replace(from, to);
-    return writeFile(root_ + QLatin1Char('/') + name, encodeCp1251(text));
-}
-
-bool UpdateSetFolder::writeBase(const QList<QByteArray>& records) {
-    QByteArray bytes(SerialNumberBase::kFirstRecordBlock * SerialNumberBase::kBlockSize, '\0');
-    for (const QByteArray& record : records) {
-        QByteArray block = record + "\r\n";
-        block.append(QByteArray(SerialNumberBase::kBlockSize - block.size(), '\0'));
-        bytes.append(block);
-    }
-    return writeFile(root_ + QStringLiteral("/verimant_sn_base.bin"), bytes);
 }
 
 UpgradeHarness::UpgradeHarness(sim::InstrumentConfig config)
@@ -188,22 +132,6 @@ sim::InstrumentMode UpgradeHarness::mode() {
 
 QStringList UpgradeHarness::fetchedFiles() const {
     return QDir(run->tempFolder()).entryList(QDir::Files, QDir::Name);
-}
-
-QByteArray sealedFirmwareRegion(const QByteArray& recordFile, std::uint32_t mainStart,
-                                std::uint32_t checksumAddress) {
-    QByteArray image = makeFlashImage(3, kFlashSize);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(image.data());
-    if (!buildImageFromRecords(recordFile, {bytes, size_t(image.size())}).ok) {
-        ADD_FAILURE() << "the record file does not build an image";
-        return {};
-    }
-    const auto region = firmwareRegion(image.size(), kFlashImageBase, mainStart, checksumAddress);
-    if (!region || !sealFirmwareImage(image, *region, 0xFF)) {
-        ADD_FAILURE() << "the firmware does not seal";
-        return {};
-    }
-    return image.mid(region->start, region->length());
 }
 
 }  // namespace verimant::test

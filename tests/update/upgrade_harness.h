@@ -2,8 +2,10 @@
 
 #include "link/connection_manager.h"
 #include "link/settings_block.h"
+#include "tests/device/sealed_firmware_region.h"
 #include "tests/device/simulated_device.h"
 #include "tests/support/ftp_test_server.h"
+#include "tests/support/update_set_folder.h"
 #include "update/busy_view.h"
 #include "update/device_language_chooser.h"
 #include "update/packet_chooser.h"
@@ -63,25 +65,6 @@ private:
     const ActivityLog& log_;
 };
 
-// The demo's update set, copied into the folder a test's FTP server serves, for a test to change.
-class UpdateSetFolder {
-public:
-    explicit UpdateSetFolder(QString root);
-    const QString& root() const { return root_; }
-
-    bool copyDemoSet();
-    // Replaces text of the configuration (written back in CP1251); false when `from` is absent.
-    bool editConfig(const QString& from, const QString& to);
-    // A base of the given record lines, each in a block of its own after the two header blocks.
-    bool writeBase(const QList<QByteArray>& records);
-    QByteArray file(const QString& name) const;
-
-    static QString demoFolder();
-
-private:
-    QString root_;
-};
-
 // One instrument with everything an upgrade needs around it: the simulator found by the tool's
 // own connection manager (whose timer runs, as in the window, so mode switches find the restarted
 // instrument), a real FTP server with the demo's update set, the run's configuration, base and
@@ -117,10 +100,5 @@ private:
     ConnectionManager manager_;
     QTimer timer_;
 };
-
-// The main firmware's region as the writer builds and seals it from `recordFile` for the
-// simulator's default processor (type 3), and as it then lies in the processor flash.
-QByteArray sealedFirmwareRegion(const QByteArray& recordFile, std::uint32_t mainStart,
-                                std::uint32_t checksumAddress);
 
 }  // namespace verimant::test
