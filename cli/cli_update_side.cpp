@@ -83,7 +83,9 @@ bool CliUpdateSide::fetchBase() {
 bool CliUpdateSide::uploadReport() {
     cli_.log().AddLine(endBannerLine());
     cli_.log().AddLine(logSeparatorLine());
-    return run_.server().uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt"));
+    // The report file goes into this run's own folder: another run may be writing its own.
+    return run_.server().uploadReport(run_.tempFolder() + QStringLiteral("/log.txt"),
+                                      QStringLiteral("log4"), QStringLiteral("rep.txt"));
 }
 
 }  // namespace verimant::cli
