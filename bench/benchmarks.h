@@ -23,4 +23,8 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir);
 // texts and progress, against the paced simulator.
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 
+// The main window's start-up, from its creation to Timer_Connection running, against a local
+// update server (pyftpdlib) whose serial-number base holds 120,000 instruments. No simulator.
+std::optional<GroupRun> runStartUp(const QString& portsDir);
+
 }  // namespace verimant::bench
