@@ -4,6 +4,9 @@
 // "ru" or "en" (interface language for this run, not stored) and "log" (show the log pane).
 
 #include "base/user_dialogs.h"
+#include "ui/busy_indicator.h"
+#include "ui/device_language_dialog.h"
+#include "ui/language_packet_dialog.h"
 #include "ui/main_window.h"
 #include "ui/window_dialogs.h"
 #include "update/update_run.h"
@@ -59,8 +62,11 @@ int runWindow(QApplication& app) {
         // its FormDestroy still logs the end of the run and sends the report.
         return kStartUpStopped;
     }
-    // The language-packet, device-language and busy-indicator windows are created here, after
-    // the main window, when they join.
+    // The language-packet, device-language and busy-indicator windows live, hidden until needed,
+    // as long as the main window; they are created after it.
+    verimant::LanguagePacketDialog packetDialog(&window);
+    verimant::DeviceLanguageDialog deviceLanguageDialog(&window);
+    verimant::BusyIndicator busyIndicator(&window);
     applyRequestedView(window);
     window.show();
     return app.exec();

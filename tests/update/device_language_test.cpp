@@ -202,6 +202,24 @@ TEST_F(DeviceLanguageTest, NothingChosenWritesNothingAndDoesNotRestart) {
     }
 }
 
+TEST_F(DeviceLanguageTest, SettingsThatFailedEarlierAreReadAgainFirst) {
+    ASSERT_TRUE(start(39));
+    device->silence();
+    settings.readCopy(device->commands, 0);
+    ASSERT_NE(settings.settingsFailureCount(), 0);
+    device->instrument().setFaults({});
+    device->dialogs.boxes.clear();
+
+    chooser.okAt = 2;
+    EXPECT_EQ(run(), 2);
+    EXPECT_EQ(storedSetting(0), 2);
+    EXPECT_EQ(storedSetting(1), 2);
+    EXPECT_EQ(
+        device->logLines(),
+        QStringList({"TRY PAR INIT", "TRY wrtiting parameter LANGUAGE to value = 2 (Old value = 1)",
+                     "OK NEW LANGUAGE = Немецкий"}));
+}
+
 TEST_F(DeviceLanguageTest, UnknownPresentLanguageOffersTheFirstAndWritesIt) {
     ASSERT_TRUE(start(45));
     device->withInstrument([](sim::Instrument& instrument) { instrument.setParameter(6, 7); });
