@@ -49,9 +49,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
         {QStringLiteral("startup"), runStartUp},
+        {QStringLiteral("ftp_fetch"), runFtpFetch},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"), QStringLiteral("startup")};
+                            QStringLiteral("efl_1mib"), QStringLiteral("startup"),
+                            QStringLiteral("ftp_fetch")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -26,5 +26,8 @@ std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 // The main window's start-up, from its creation to Timer_Connection running, against a local
 // update server (pyftpdlib) whose serial-number base holds 120,000 instruments. No simulator.
 std::optional<GroupRun> runStartUp(const QString& portsDir);
+// An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
+// holds the files.
+std::optional<GroupRun> runFtpFetch(const QString& portsDir);
 
 }  // namespace verimant::bench

@@ -41,6 +41,10 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("check"), QStringLiteral("[--packet NAME]"),
          QStringLiteral("show what an upgrade would change; writes nothing"), 0, 0, true,
          &runCheckCommand},
+        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
+         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
+                        "check its settings"),
+         1, 2, false, &runFetchCommand, &checkFetchArguments},
     };
     return commands;
 }

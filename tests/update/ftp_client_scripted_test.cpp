@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace verimant::test {
@@ -208,6 +209,28 @@ TEST_F(ScriptedClientTest, FailedDownloadLeavesAnEarlierFileAsItWas) {
     ASSERT_TRUE(client().logIn());
     EXPECT_FALSE(client().retrieveFile(QStringLiteral("config.ini"), target));
     EXPECT_EQ(readFile(target), QByteArray("earlier copy"));
+}
+
+TEST_F(ScriptedClientTest, DownloadReplacesALinkAtTheTargetInsteadOfWritingThroughIt) {
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("precious.txt"));
+    {
+        QFile file(outside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    const QString target = localPath(QStringLiteral("kmt2.hex"));
+    ASSERT_TRUE(QFile::link(outside, target));
+    server.serveDownload("aborted", "426 aborted\r\n");
+    ASSERT_TRUE(client().logIn());
+    EXPECT_FALSE(client().retrieveFile(QStringLiteral("kmt2.hex"), target));
+    EXPECT_EQ(readFile(outside), QByteArray("keep me"));
+
+    server.serveDownload("from the server", "226 Done\r\n");
+    EXPECT_TRUE(client().retrieveFile(QStringLiteral("kmt2.hex"), target));
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(readFile(target), QByteArray("from the server"));
+    EXPECT_EQ(readFile(outside), QByteArray("keep me"));
 }
 
 TEST_F(ScriptedClientTest, DataConnectionGoesToTheControlPeerWhateverThePassiveReplyNames) {
