@@ -50,10 +50,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("efl_1mib"), runUpdateEfl},
         {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("ftp_fetch"), runFtpFetch},
+        {QStringLiteral("serial_base"), runSerialBase},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"), QStringLiteral("startup"),
-                            QStringLiteral("ftp_fetch")};
+                            QStringLiteral("efl_1mib"),     QStringLiteral("startup"),
+                            QStringLiteral("ftp_fetch"),    QStringLiteral("serial_base")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

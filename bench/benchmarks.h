@@ -29,5 +29,8 @@ std::optional<GroupRun> runStartUp(const QString& portsDir);
 // An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
 // holds the files.
 std::optional<GroupRun> runFtpFetch(const QString& portsDir);
+// A generated serial-number base of 120,000 records: its load, a lookup of a serial that is not
+// there (the whole scan), and the memory the loaded base holds beyond its file's size.
+std::optional<GroupRun> runSerialBase(const QString& portsDir);
 
 }  // namespace verimant::bench

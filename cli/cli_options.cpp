@@ -128,6 +128,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
                         "or code of the packet")},
         {QStringLiteral("help"), QStringLiteral("h"), QString(), QStringLiteral("this text"),
          &storeHelp},
+        {QStringLiteral("model"), QString(), QString(),
+         QStringLiteral("info: name the instrument's model from the update server's "
+                        "configuration")},
     };
     return table;
 }

@@ -27,6 +27,12 @@ void printProject(CliRun& run, const UpdateConfig& config) {
                        .arg(config.readInteger(section, "ACTION_IF_NEED_UPGRADE", 0) == 1
                                 ? QStringLiteral("yes")
                                 : QStringLiteral("no")));
+    for (const char* key : {"UPGRADE_URL_1", "UPGRADE_URL_2"}) {
+        const QString address = config.readString(section, QString::fromLatin1(key));
+        if (!address.isEmpty()) {
+            printLine(run, QStringLiteral("Download address    : ") + address);
+        }
+    }
     printLine(run, QStringLiteral("Serial-number base  : ") +
                        orNone(config.readString(QString::fromLatin1(kSerialNumberSection),
                                                 QStringLiteral("BASE_NAME"))));

@@ -1,6 +1,8 @@
 #include "update/update_config.h"
 
 #include "base/activity_log.h"
+#include "device/device_info_texts.h"
+#include "device/device_text_forms.h"
 #include "platform/cp1251.h"
 #include "tests/support/test_environment.h"
 
@@ -175,8 +177,26 @@ TEST_F(UpdateConfigTest, ModelNamesComeFromTheSerialNumberSection) {
     EXPECT_EQ(config_.modelName("Y23"), "Компакт");
     EXPECT_EQ(config_.modelName("Y5"), "Field");
     EXPECT_EQ(config_.modelName("Y6"), "");
+}
+
+// The readout names the instrument by the model key of its serial number, and the window's group
+// caption carries that name.
+TEST_F(UpdateConfigTest, TheReadoutsModelKeyFindsTheCaptionsName) {
+    open("[SERIAL_NUMBER]\nY23=Компакт\nY5=Поле\n");
     const ModelNameLookup& names = config_;
-    EXPECT_EQ(names.modelName("Y23"), "Компакт");
+    const std::vector<std::pair<std::array<std::uint8_t, 4>, QString>> cases = {
+        {{0x21, 0x43, 0x65, 0x87}, "Verimant - Компакт"},  // 1-23-45678: Y23
+        {{0x01, 0x05, 0x00, 0x00}, "Verimant - Поле"},     // 1-05-00000: Y5, no leading zero
+        {{0x21, 0x44, 0x65, 0x87}, ""},                    // Y24 is not configured
+    };
+    for (const auto& [serialBytes, caption] : cases) {
+        DeviceInfo info;
+        info.valid = true;
+        std::copy(serialBytes.begin(), serialBytes.end(), info.boardRecord.raw.begin() + 9);
+        info.modelName = names.modelName(modelKey(info.boardRecord));
+        EXPECT_EQ(deviceInfoTexts(info).groupCaption, caption)
+            << modelKey(info.boardRecord).toStdString();
+    }
 }
 
 TEST(FirmwareSetSection, IsAssembledFromBoardModelAndPacket) {
