@@ -13,9 +13,7 @@
 
 namespace verimant::cli {
 
-CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {
-    run_.server().setDeviceInfo(&run_.deviceInfo());
-}
+CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {}
 
 bool CliUpdateSide::prepare() {
     if (!folder_.isValid()) {

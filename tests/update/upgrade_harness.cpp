@@ -109,7 +109,6 @@ bool UpgradeHarness::start() {
     }
     run->loadBase(basePath);
     run->config().loadLanguageCatalog();
-    run->server().setDeviceInfo(&run->deviceInfo());
 
     manager_.tick();  // from watching to scanning
     manager_.tick();  // the ports present at start-up: none
