@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -78,8 +79,8 @@ public:
         if (shotDir_.isEmpty()) {
             return;
         }
-        // The boxes and small windows lie over the main window; its neighbourhood shows them all.
-        const QRect area = window_.frameGeometry().adjusted(-40, -40, 40, 40);
+        // The boxes and small windows lie over the main window.
+        const QRect area = window_.frameGeometry();
         QScreen* screen = QGuiApplication::primaryScreen();
         const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
         EXPECT_TRUE(shot.save(shotDir_ + QStringLiteral("/upgrade-") + name + ".png"))
@@ -110,15 +111,20 @@ private:
             return;
         }
         if (QWidget* languages = visibleTopLevel("Form4")) {
-            if (settle(languages)) {
-                smallWindows << "Form4";
+            // The choice is made on the first look and confirmed, once painted, on the second.
+            if (!settle(languages)) {
                 languages->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(languageIndex_);
+            } else {
+                smallWindows << "Form4";
                 shoot("6-language");
                 QTest::mouseClick(languages->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
             }
             return;
         }
-        if (visibleTopLevel("Form3") && consented_ && !busyShownWhileWriting) {
+        // The busy sign over a write in progress, once the status bar shows how far it is.
+        const auto* status = window_.findChild<QLabel*>("Panel_Bottom_Info_Text");
+        if (visibleTopLevel("Form3") && consented_ && !busyShownWhileWriting && status != nullptr &&
+            !status->text().isEmpty()) {
             busyShownWhileWriting = true;
             shoot("4-busy");
         }
