@@ -38,12 +38,12 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
          QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
          false, &runLookupCommand, &checkLookupArguments},
-        {QStringLiteral("upgrade"), QStringLiteral("[--packet NAME] [--language KEY|CODE]"),
+        {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
-                        "window's upgrade button does; --yes answers the consent"),
+                        "window's upgrade button does (--packet, --language, --yes)"),
          0, 0, true, &runUpgradeCommand},
-        {QStringLiteral("check"), QStringLiteral("[--packet NAME]"),
-         QStringLiteral("show what an upgrade would change; writes nothing"), 0, 0, true,
+        {QStringLiteral("check"), QString(),
+         QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,
          &runCheckCommand},
     };
     return commands;
