@@ -88,6 +88,8 @@ private:
 
 bool copyDemoSet(const QString& target) {
     const QDir demo(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server"));
+    // A repeated run starts from the demo set again, without the reports of the run before.
+    QDir(target).removeRecursively();
     QDir().mkpath(target);
     for (const QString& name : demo.entryList(QDir::Files)) {
         if (!QFile::copy(demo.filePath(name), target + QLatin1Char('/') + name)) {

@@ -248,10 +248,14 @@ QString UpgradeWorkflow::localFile(const QString& name) const {
 bool UpgradeWorkflow::writeBoth() {
     DeviceSession& session = parts_.session;
     const FirmwareSet& set = parts_.run.config().firmwareSet();
-    return Device_goto_BOOT(session) == kModeSwitched &&
-           Update_KMT2(session, localFile(set.kmt2.fileName)) &&
-           Device_GoTo_KMT2(session) == kModeSwitched &&
-           Update_EFL(session, localFile(set.efl.fileName));
+    const QString firmware = localFile(set.kmt2.fileName);
+    const QString data = localFile(set.efl.fileName);
+    // A writer given no path asks the user for a file; the upgrade only writes what it fetched.
+    if (firmware.isEmpty() || data.isEmpty()) {
+        return false;
+    }
+    return Device_goto_BOOT(session) == kModeSwitched && Update_KMT2(session, firmware) &&
+           Device_GoTo_KMT2(session) == kModeSwitched && Update_EFL(session, data);
 }
 
 UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
