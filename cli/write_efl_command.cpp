@@ -2,8 +2,10 @@
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
 #include "cli/mode_entry.h"
+#include "cli/write_interruption.h"
 
 #include "device/update_efl.h"
+#include "device/write_cancel.h"
 
 namespace verimant::cli {
 
@@ -12,7 +14,17 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
         enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed) {
         return kExitFailure;
     }
-    return Update_EFL(run.session(), arguments.value(0)) ? kExitSuccess : kExitFailure;
+    bool written = false;
+    {
+        const WriteInterruption interruption;
+        written = Update_EFL(run.session(), arguments.value(0));
+    }
+    if (!written && writeCancelRequested()) {
+        run.dialogs().showError(
+            QStringLiteral("Writing stopped on Ctrl-C: the data image is only partly written; "
+                           "run write-efl again to complete it"));
+    }
+    return written ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace verimant::cli

@@ -2,18 +2,44 @@
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
 #include "cli/mode_entry.h"
+#include "cli/write_interruption.h"
 
 #include "device/update_kmt2.h"
+#include "device/write_cancel.h"
 
 namespace verimant::cli {
 
+namespace {
+
+// A partly written main firmware cannot run: the instrument stays in its boot loader, where a
+// rerun finds it and completes the write.
+void reportUnwritten(CliRun& run) {
+    run.dialogs().showError(
+        writeCancelRequested()
+            ? QStringLiteral("Writing stopped on Ctrl-C: the main firmware is only partly "
+                             "written and the instrument waits in its boot loader; run write-kmt2 "
+                             "again to complete it")
+            : QStringLiteral("The main firmware was not written: the instrument waits in its "
+                             "boot loader; run write-kmt2 again to complete it"));
+}
+
+bool writeMainFirmware(CliRun& run, const QString& path) {
+    const WriteInterruption interruption;
+    return Update_KMT2(run.session(), path);
+}
+
+}  // namespace
+
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
-    if (!run.readableFile(arguments.value(0)) ||
+    const QString path = arguments.value(0);
+    // The file is read and checked against this instrument before it is restarted, so a file that
+    // cannot be written leaves a healthy instrument running its main firmware.
+    if (!run.readableFile(path) || !checkFirmwareFile(run.session(), path) ||
         enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed) {
         return kExitFailure;
     }
-    if (!Update_KMT2(run.session(), arguments.value(0))) {
-        // A partly written main firmware cannot run: the instrument stays in its boot loader.
+    if (!writeMainFirmware(run, path)) {
+        reportUnwritten(run);
         return kExitFailure;
     }
     return enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ? kExitFailure

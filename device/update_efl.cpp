@@ -131,16 +131,26 @@ void logOutcome(DeviceSession& session, WriteOutcome outcome, const Chunk& chunk
     }
 }
 
-bool refuseOversizedFile(DeviceSession& session, qint64 size) {
+// A data image that is empty, or long enough to reach the settings sectors, is refused with a log
+// line and a box before anything is sent.
+bool refuseDataFile(DeviceSession& session, qint64 size) {
+    if (size == 0) {
+        session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - файл пуст"), 0);
+        userDialogs().showError(PickText(QStringLiteral("Файл данных EFL пуст"),
+                                         QStringLiteral("The EFL data file is empty")));
+        return true;
+    }
     if (size <= kMaxEflFileSize) {
         return false;
     }
     session.log.AddErrorLine(
-        QStringLiteral("Обновление EFL не выполнено - файл больше 8 МБ: ") + QString::number(size),
+        QStringLiteral("Обновление EFL не выполнено - файл заходит в область установок: ") +
+            QString::number(size),
         0);
-    userDialogs().showError(
-        PickText(QStringLiteral("Файл данных EFL больше внешней флэш-памяти (8 МБ)"),
-                 QStringLiteral("The EFL data file is larger than the external flash (8 MB)")));
+    userDialogs().showError(PickText(
+        QStringLiteral("Файл данных EFL длиннее 0x7FE000 байт и затёр бы установки прибора"),
+        QStringLiteral("The EFL data file is longer than 0x7FE000 bytes and would overwrite the "
+                       "instrument's settings")));
     return true;
 }
 
@@ -193,7 +203,7 @@ bool Update_EFL(DeviceSession& session, const QString& path) {
     }
     clearWriteCancel();
     const WholeFile file = readWholeFile(path, true);
-    if (!file.ok || !file.data || refuseOversizedFile(session, file.data->size())) {
+    if (!file.ok || !file.data || refuseDataFile(session, file.data->size())) {
         return false;
     }
     return writeDataFile(session, *file.data, QFileInfo(path).fileName());

@@ -7,9 +7,10 @@ namespace verimant {
 
 struct DeviceSession;
 
-// The external flash spans 8 MiB; a larger data file cannot be meant for it and is refused before
-// anything is sent.
-inline constexpr qint64 kMaxEflFileSize = 0x800000;
+// The instrument keeps its settings block in the last two 4 KiB sectors below 8 MiB; a data file
+// reaching them would overwrite the settings, and one larger than the flash cannot be meant for
+// it. Both are refused before anything is sent, as is an empty file.
+inline constexpr qint64 kMaxEflFileSize = 0x7FE000;
 
 // Copies the data file at `path` byte for byte into the external flash from address 0, while the
 // instrument runs its main firmware: each 4 KiB sector is erased before the first write into it,

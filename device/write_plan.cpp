@@ -112,8 +112,11 @@ void SectorEraseMap::clear() {
 
 QList<std::uint32_t> SectorEraseMap::erasesBefore(const Chunk& chunk) const {
     QList<std::uint32_t> addresses;
-    const std::uint32_t end = chunk.address + std::uint32_t(chunk.length);
-    for (std::uint32_t address : {chunk.address, end}) {
+    if (chunk.length <= 0) {
+        return addresses;
+    }
+    const std::uint32_t last = chunk.address + std::uint32_t(chunk.length - 1);
+    for (std::uint32_t address : {chunk.address, last}) {
         const bool listed =
             !addresses.isEmpty() && sectorOf(addresses.first()) == sectorOf(address);
         if (!isErased(address) && !listed) {

@@ -107,9 +107,9 @@ public:
     void markErased(std::uint32_t address);
     void clear();
 
-    // The addresses to erase before writing `chunk`, in order: its start, then its end (the byte
-    // after it), each only when its sector is not marked and not already listed. The end is
-    // included so that a chunk ending on a sector boundary has the next sector ready.
+    // The addresses to erase before writing `chunk`, in order: its first byte, then its last, each
+    // only when its sector is not marked and not already listed. A sector that receives no data
+    // is never erased: it may hold what the instrument keeps behind the data (its settings).
     QList<std::uint32_t> erasesBefore(const Chunk& chunk) const;
 
 private:

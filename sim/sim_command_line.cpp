@@ -44,6 +44,7 @@ const OptionEntry kOptions[] = {
     {"silent-after", "n", "Answer nothing after n requests."},
     {"unplug-after-bytes", "n", "Pull the cable once n bytes were written into the flashes."},
     {"unplug-return-ms", "n", "Come back n ms after that unplug (default: never)."},
+    {"silent-erase-at", "address", "Neither carry out nor answer an erase at this address."},
     {"reset-delay-ms", "n", "How long a RESET keeps the instrument away (default 1500)."},
     {"fault-seed", "n", "Seed of the random fault decisions (default 1)."},
     {"save-dir", "dir",
@@ -194,6 +195,7 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     reader.number("silent-after", options.faults.silentAfter);
     reader.number("unplug-after-bytes", options.faults.unplugAfterBytes);
     reader.number("unplug-return-ms", options.faults.unplugReturnMs);
+    reader.number("silent-erase-at", options.faults.silentEraseAt);
     reader.number("reset-delay-ms", options.resetDelayMs);
     reader.number("fault-seed", options.faultSeed);
     line.saveDir = parser.value(QStringLiteral("save-dir"));

@@ -106,8 +106,8 @@ QWidget* MainWindow::buildTopPanel(QWidget* parent) {
     splitter_->addWidget(buildLogGroup(splitter_));
     splitter_->setStretchFactor(0, 1);
     splitter_->setStretchFactor(1, 0);
-    // The handle is the separate splitter control of the original layout: it sits at the log
-    // group's left edge and is shown and hidden with it.
+    // The handle between the work area and the log group is the splitter control Splitter_Log:
+    // it sits at the log group's left edge and is shown and hidden with the log.
     splitterHandle_ = splitter_->handle(1);
     splitterHandle_->setObjectName(QStringLiteral("Splitter_Log"));
     splitterHandle_->hide();

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <string_view>
+
 #include <gtest/gtest.h>
 
 namespace verimant {
@@ -34,8 +36,8 @@ TEST(UpdateEfl, CopiesTheFileErasingAheadAndShowsItsProgressOnTheInstrument) {
 
     EXPECT_TRUE(device.externalFlash(0, int(data.size())) == data);
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
-    // Each sector erased before its first write; the last chunk ends on a boundary, so sector 16
-    // is erased ahead as well.
+    // Each sector erased before its first write; the last chunk ends on a boundary, and sector 16,
+    // which receives nothing, is left alone.
     const auto operations = device.flashOperations();
     QList<int> erased;
     std::uint32_t next = 0;
@@ -50,7 +52,7 @@ TEST(UpdateEfl, CopiesTheFileErasingAheadAndShowsItsProgressOnTheInstrument) {
         next += std::uint32_t(op.length);
     }
     EXPECT_EQ(qsizetype(next), data.size());
-    EXPECT_EQ(erased, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(erased, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
 
     const QStringList screen = device.screenTexts();
     const QStringList opening = {"COM 7",
@@ -98,7 +100,7 @@ TEST(UpdateEfl, RefusalsSendNothingBeyondTheModeQuery) {
     struct Case {
         const char* what;
         InstrumentMode mode;
-        QByteArray file;  // empty: no file named
+        QByteArray file;
         QString reason;
         int requests;
         int errorBoxes;
@@ -107,8 +109,9 @@ TEST(UpdateEfl, RefusalsSendNothingBeyondTheModeQuery) {
     const Case cases[] = {
         {"no file", main, {}, "нет файла", 0, 0},
         {"boot loader", InstrumentMode::BootLoader, "data", "режим загрузчика", 1, 0},
-        {"one byte over 8 MiB", main, QByteArray(kMaxEflFileSize + 1, 'x'),
-         "файл больше 8 МБ: 8388609", 1, 1},
+        {"one byte into the settings sectors", main, QByteArray(0x7FE000 + 1, 'x'),
+         "файл заходит в область установок: 8380417", 1, 1},
+        {"empty file", main, QByteArray(), "файл пуст", 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -116,7 +119,9 @@ TEST(UpdateEfl, RefusalsSendNothingBeyondTheModeQuery) {
         config.startMode = c.mode;
         SimulatedDevice device(config);
         ASSERT_TRUE(device.start());
-        const QString path = c.file.isEmpty() ? QString() : test::writeTestFile("efl.bin", c.file);
+        const QString path = std::string_view(c.what) == "no file"
+                                 ? QString()
+                                 : test::writeTestFile("efl.bin", c.file);
 
         EXPECT_FALSE(Update_EFL(device.session, path));
         EXPECT_EQ(device.log.lastLine(),

@@ -76,16 +76,16 @@ TEST(WritePlan, ChunksEndOnChunkBoundariesAndCoverTheDataOnce) {
 }
 
 // The external-flash writer's order: the erases due before each chunk, then the chunk. Every
-// sector written is erased once, before its first write; a chunk ending on a sector boundary
-// erases the next sector ahead.
+// sector written is erased once, before its first write, and only sectors that receive data are
+// erased: a file ending on a sector boundary leaves the next sector alone.
 TEST(WritePlan, ExternalFlashSectorsAreErasedOnceBeforeTheirFirstWrite) {
     struct Case {
         qsizetype total;
         int chunkSize;
         QList<int> sectors;
     };
-    for (const Case& c :
-         {Case{300, 128, {0}}, Case{4096, 128, {0, 1}}, Case{3 * 4096 + 100, 32, {0, 1, 2, 3}}}) {
+    for (const Case& c : {Case{300, 128, {0}}, Case{4096, 128, {0}}, Case{4097, 128, {0, 1}},
+                          Case{3 * 4096 + 100, 32, {0, 1, 2, 3}}}) {
         SCOPED_TRACE(c.total);
         SectorEraseMap sectors;
         QList<int> erased;
