@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace verimant::test {
 namespace {
 
@@ -79,6 +81,13 @@ TEST_F(UpdateServerTest, FetchesFromTheLoginFolderAndFromFoldersAlongTheName) {
     EXPECT_TRUE(server->fetchFile(QStringLiteral("fw\\3_2\\kmt2_3_2.hex"), localPath("kmt2.hex")));
     EXPECT_EQ(readFile(localPath("kmt2.hex")), firmware);
     EXPECT_EQ(dialogs.progress.last(), 100);
+    // A file longer than announced keeps the bar at its end instead of past it.
+    dialogs.progress.clear();
+    server->setProgressTotal(firmware.size() / 3);
+    EXPECT_TRUE(server->fetchFile(QStringLiteral("fw\\3_2\\kmt2_3_2.hex"), localPath("again.hex")));
+    EXPECT_EQ(*std::max_element(dialogs.progress.begin(), dialogs.progress.end()), 100);
+    dialogs.statusTexts.removeLast();
+    dialogs.statusTexts.removeLast();
     EXPECT_EQ(
         dialogs.statusTexts,
         (QStringList{QStringLiteral("Чтение из сервера [verimant_version_3.ini]"), QString(),
@@ -123,6 +132,7 @@ TEST_F(UpdateServerTest, AppendedReportsAccumulateInTheInstrumentsFolder) {
     const QByteArray firstRun = log.reportBytes();
     EXPECT_TRUE(server->uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt")));
     EXPECT_EQ(readFile(localPath("log.txt")), firstRun);
+    EXPECT_EQ(dialogs.progress.last(), 100);  // the upload's own progress
 
     log.clear();
     log.AddLine(QStringLiteral("END: второй"));
