@@ -48,14 +48,14 @@ int main(int argc, char** argv) {
         {QStringLiteral("transactions"), runTransactionRate},
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
-        {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("ftp_fetch"), runFtpFetch},
         {QStringLiteral("serial_base"), runSerialBase},
+        {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("upgrade"), runUpgrade},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"),     QStringLiteral("startup"),
-                            QStringLiteral("ftp_fetch"),    QStringLiteral("serial_base"),
+                            QStringLiteral("efl_1mib"),     QStringLiteral("ftp_fetch"),
+                            QStringLiteral("serial_base"),  QStringLiteral("startup"),
                             QStringLiteral("upgrade")};
 
     QCommandLineParser parser;

@@ -3,16 +3,13 @@
 
 #include "bench/benchmarks.h"
 #include "bench/measured_span.h"
+#include "tests/support/ftp_test_server.h"
 #include "ui/main_window.h"
 #include "update/start_up.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <memory>
 
@@ -24,8 +21,6 @@ constexpr int kBaseRecords = 120000;
 constexpr int kBlock = 256;
 const QString kBaseName = QStringLiteral("verimant_sn_base.bin");
 const QString kSetFolder = QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server");
-const QString kServerScript =
-    QStringLiteral(VERIMANT_SOURCE_DIR "/scripts/lib/demo_update_server.py");
 
 QByteArray baseBlock(const QByteArray& text) {
     QByteArray block = text.left(kBlock - 1);
@@ -59,42 +54,6 @@ bool copySet(const QString& to) {
            base.write(largeBase()) == qint64(kBaseRecords + 2) * kBlock;
 }
 
-// The demo's own update server (pyftpdlib), on a port it chooses and reports in a file.
-class LocalServer {
-public:
-    bool start(const QString& root, const QString& portFile) {
-        password_ = QString::number(QRandomGenerator::system()->generate64(), 16);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VERIMANT_DEMO_FTP_PASSWORD"), password_);
-        process_.setProcessEnvironment(environment);
-        // Its own log is of no interest here; standard output carries only figures.
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.setStandardOutputFile(QProcess::nullDevice());
-        process_.start(QStringLiteral("/usr/bin/python3"), {kServerScript, root, portFile});
-        for (int i = 0; i < 200 && process_.state() != QProcess::NotRunning; ++i) {
-            QFile file(portFile);
-            if (file.open(QIODevice::ReadOnly)) {
-                port_ = file.readAll().trimmed().toUShort();
-                return port_ != 0;
-            }
-            QThread::msleep(50);
-        }
-        return false;
-    }
-    ~LocalServer() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    QString url() const {
-        return QStringLiteral("ftp://verimant:%1@127.0.0.1:%2").arg(password_).arg(port_);
-    }
-
-private:
-    QProcess process_;
-    QString password_;
-    quint16 port_ = 0;
-};
-
 // Sets an environment variable for the life of the object, then restores what was there.
 class ScopedVariable {
 public:
@@ -126,9 +85,10 @@ std::optional<GroupRun> runStartUp(const QString&) {
         printProblem(QStringLiteral("the update set for the start-up run cannot be made"));
         return std::nullopt;
     }
-    LocalServer server;
-    if (!server.start(root, work.path() + "/port")) {
-        printProblem(QStringLiteral("the local update server (pyftpdlib) did not start"));
+    test::FtpTestServer server(root);
+    QString why;
+    if (!server.start(&why)) {
+        printProblem(QStringLiteral("the local update server (pyftpdlib) did not start: ") + why);
         return std::nullopt;
     }
     // The run's folder and single-instance lock live in this run's own temporary folder, so a
