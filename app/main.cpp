@@ -9,6 +9,7 @@
 #include "ui/language_packet_dialog.h"
 #include "ui/main_window.h"
 #include "ui/window_dialogs.h"
+#include "ui/window_upgrade.h"
 #include "update/update_run.h"
 #include "update/update_server.h"
 
@@ -67,6 +68,7 @@ int runWindow(QApplication& app) {
     verimant::LanguagePacketDialog packetDialog(&window);
     verimant::DeviceLanguageDialog deviceLanguageDialog(&window);
     verimant::BusyIndicator busyIndicator(&window);
+    verimant::connectUpgradeWorkflow(window, packetDialog, deviceLanguageDialog, busyIndicator);
     applyRequestedView(window);
     window.show();
     return app.exec();

@@ -26,7 +26,6 @@ std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 // An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
 // holds the files.
 std::optional<GroupRun> runFtpFetch(const QString& portsDir);
-
 // A generated serial-number base of 120,000 records: its load, a lookup of a serial that is not
 // there (the whole scan), and the memory the loaded base holds beyond its file's size.
 std::optional<GroupRun> runSerialBase(const QString& portsDir);
@@ -34,5 +33,9 @@ std::optional<GroupRun> runSerialBase(const QString& portsDir);
 // The main window's start-up, from its creation to Timer_Connection running, against a local
 // update server (pyftpdlib) whose serial-number base holds 120,000 instruments. No simulator.
 std::optional<GroupRun> runStartUp(const QString& portsDir);
+
+// The demo's whole upgrade (readout, firmware set from a local pyftpdlib server, both writes, the
+// restarts and the display language) into a simulator paced at 230400 baud.
+std::optional<GroupRun> runUpgrade(const QString& portsDir);
 
 }  // namespace verimant::bench

@@ -2,6 +2,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/firmware_write_commands.h"
+#include "cli/upgrade_commands.h"
 
 namespace verimant::cli {
 
@@ -37,6 +38,13 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
          QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
          false, &runLookupCommand, &checkLookupArguments},
+        {QStringLiteral("upgrade"), QString(),
+         QStringLiteral("bring the instrument up to date from the update server, as the "
+                        "window's upgrade button does (--packet, --language, --yes)"),
+         0, 0, true, &runUpgradeCommand},
+        {QStringLiteral("check"), QString(),
+         QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,
+         &runCheckCommand},
     };
     return commands;
 }

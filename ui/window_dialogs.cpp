@@ -13,6 +13,10 @@ namespace {
 int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, owner);
+    // Enter answers a question with Yes, its first button, as operators expect.
+    if (buttons.testFlag(QMessageBox::Yes)) {
+        box.setDefaultButton(QMessageBox::Yes);
+    }
     return box.exec();
 }
 

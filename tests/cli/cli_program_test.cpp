@@ -81,8 +81,8 @@ TEST_F(CliProgramTest, BadUsageExitsWithTwoBeforeTouchingAPort) {
 
     const CliResult help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* command :
-         {"ports", "info", "mode boot|main", "settings get INDEX", "--port N   the", "--yes "}) {
+    for (const char* command : {"ports", "info", "mode boot|main", "settings get INDEX",
+                                "--port N ", "the instrument's COM port number", "--yes "}) {
         EXPECT_TRUE(help.out.contains(command)) << command;
     }
 }
