@@ -81,7 +81,8 @@ TEST_F(CliProgramTest, BadUsageExitsWithTwoBeforeTouchingAPort) {
 
     const CliResult help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* command : {"ports", "info", "mode boot|main", "settings get INDEX"}) {
+    for (const char* command :
+         {"ports", "info", "mode boot|main", "settings get INDEX", "--port N   the", "--yes "}) {
         EXPECT_TRUE(help.out.contains(command)) << command;
     }
 }
