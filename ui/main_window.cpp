@@ -36,7 +36,7 @@ constexpr int kConnectionInterval = 500;
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Pelma Verimant Manager v1.0"));
-    setWindowIcon(QIcon(paintApplicationIcon()));
+    setWindowIcon(applicationIcon());
     setFont(windowBaseFont());
 
     actions_ = createMainActions(this, images_);
