@@ -6,12 +6,37 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace verimant::test {
 namespace {
+
+// Folders of the refused user's own, which it can write like any user its home and /tmp.
+QProcessEnvironment refusedUserEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = testRootDir() + "/refused-user/" + name;
+        QDir().mkpath(folder);
+        if (runningAsRoot()) {
+            EXPECT_EQ(::chown(QFile::encodeName(folder).constData(), nobodyUid(), nobodyGid()), 0);
+        }
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment.insert(name, folder);
+    }
+    ::chmod(QFile::encodeName(testRootDir() + "/refused-user").constData(), 0755);
+    return environment;
+}
 
 // Runs verimant-cli as the refused user: as root, the child becomes nobody before it starts.
 CliResult runCliRefused(const QStringList& arguments) {
     QProcess cli;
+    cli.setProcessEnvironment(refusedUserEnvironment());
     if (runningAsRoot()) {
         cli.setChildProcessModifier(becomeNobody);
     }
