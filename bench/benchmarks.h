@@ -23,4 +23,14 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir);
 // texts and progress, against the paced simulator.
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 
+// The main window's start-up, from its creation to Timer_Connection running, against a local
+// update server (pyftpdlib) whose serial-number base holds 120,000 instruments. No simulator.
+std::optional<GroupRun> runStartUp(const QString& portsDir);
+// An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
+// holds the files.
+std::optional<GroupRun> runFtpFetch(const QString& portsDir);
+// A generated serial-number base of 120,000 records: its load, a lookup of a serial that is not
+// there (the whole scan), and the memory the loaded base holds beyond its file's size.
+std::optional<GroupRun> runSerialBase(const QString& portsDir);
+
 }  // namespace verimant::bench

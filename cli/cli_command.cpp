@@ -2,6 +2,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/firmware_write_commands.h"
+#include "cli/upgrade_commands.h"
 
 namespace verimant::cli {
 
@@ -26,6 +27,24 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
          QStringLiteral("write a data image into the external flash"), 1, 1, true,
          &runWriteEflCommand},
+        {QStringLiteral("config"), QString(),
+         QStringLiteral("list what the update server's configuration offers: tool version, "
+                        "languages, packets, firmware sets"),
+         0, 0, false, &runConfigCommand},
+        {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
+         QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
+         false, &runLookupCommand, &checkLookupArguments},
+        {QStringLiteral("upgrade"), QStringLiteral("[--packet NAME] [--language KEY|CODE]"),
+         QStringLiteral("bring the instrument up to date from the update server, as the "
+                        "window's upgrade button does; --yes answers the consent"),
+         0, 0, true, &runUpgradeCommand},
+        {QStringLiteral("check"), QStringLiteral("[--packet NAME]"),
+         QStringLiteral("show what an upgrade would change; writes nothing"), 0, 0, true,
+         &runCheckCommand},
+        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
+         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
+                        "check its settings"),
+         1, 2, false, &runFetchCommand, &checkFetchArguments},
     };
     return commands;
 }

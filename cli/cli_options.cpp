@@ -120,8 +120,17 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("yes"), QStringLiteral("y"), QString(),
          QStringLiteral("answer Yes to every question instead of asking on the terminal"),
          &storeYes},
+        {QStringLiteral("packet"), QString(), QStringLiteral("NAME"),
+         QStringLiteral("upgrade, check: the language packet, one the configuration offers for "
+                        "the instrument")},
+        {QStringLiteral("language"), QString(), QStringLiteral("KEY|CODE"),
+         QStringLiteral("upgrade: the instrument's display language afterwards, a catalogue key "
+                        "or code of the packet")},
         {QStringLiteral("help"), QStringLiteral("h"), QString(), QStringLiteral("this text"),
          &storeHelp},
+        {QStringLiteral("model"), QString(), QString(),
+         QStringLiteral("info: name the instrument's model from the update server's "
+                        "configuration")},
     };
     return table;
 }

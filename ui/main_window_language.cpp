@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -68,6 +70,13 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
                   PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
     }
     Action_Log_VisibleUpdate();
+    // The run's other windows are top-level windows of their own; they follow the switch too.
+    for (QWidget* other : QApplication::topLevelWidgets()) {
+        if (other != this) {
+            QEvent change(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(other, &change);
+        }
+    }
 }
 
 }  // namespace verimant

@@ -13,6 +13,10 @@ namespace {
 int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, owner);
+    // Enter answers a question with Yes, its first button, as operators expect.
+    if (buttons.testFlag(QMessageBox::Yes)) {
+        box.setDefaultButton(QMessageBox::Yes);
+    }
     return box.exec();
 }
 
@@ -36,6 +40,11 @@ void WindowDialogs::showInformation(const QString& text) {
 bool WindowDialogs::askYesNo(const QString& text, const QString& caption) {
     const QString title = caption.isEmpty() ? QStringLiteral("Confirm") : caption;
     return showBox(owner_, QMessageBox::Question, title, text,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool WindowDialogs::askWarningYesNo(const QString& text) {
+    return showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text,
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -1,0 +1,89 @@
+#include "cli/cli_update_side.h"
+
+#include "base/log_banner.h"
+#include "base/ui_language.h"
+#include "cli/cli_run.h"
+#include "update/serial_number_base.h"
+#include "update/start_up.h"
+#include "update/update_config.h"
+#include "update/update_server.h"
+#include "update/version_codes.h"
+
+#include <QDateTime>
+
+namespace verimant::cli {
+
+CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {}
+
+bool CliUpdateSide::prepare() {
+    if (!folder_.isValid()) {
+        cli_.dialogs().showError(folder_.problem());
+        return false;
+    }
+    run_.setTempFolder(folder_.path());
+    if (!fetchConfiguration()) {
+        return false;
+    }
+    ActivityLog& log = cli_.log();
+    log.AddLine(logSeparatorLine());
+    log.AddLine(QStringLiteral("START: ") + bannerDateTime(QDateTime::currentDateTime()));
+    log.AddLine(QStringLiteral("APP VERSION = ") + QLatin1String(kOwnVersionText));
+    return checkToolVersion() && fetchBase();
+}
+
+// Without the configuration nothing of an upgrade can be known; unlike the window, which may go
+// on to show the instrument, the command line has nothing to go on for.
+bool CliUpdateSide::fetchConfiguration() {
+    const QString name = QString::fromLatin1(UpdateRun::kConfigName);
+    if (!run_.server().fetchFile(name, run_.configPath())) {
+        cli_.dialogs().showError(QStringLiteral("the update configuration %1 could not be fetched "
+                                                "from %2")
+                                     .arg(name, run_.server().settings().displayText()));
+        return false;
+    }
+    run_.openConfig();
+    return true;
+}
+
+bool CliUpdateSide::checkToolVersion() {
+    const UpdateConfig& config = run_.config();
+    const QString section = QString::fromLatin1(kProjectSection);
+    const std::int32_t newest = parseAppVersion(
+        config.readString(section, QStringLiteral("VERSION_APP"), QStringLiteral("0.0.0")));
+    if (!toolOutdated(newest)) {
+        return true;
+    }
+    cli_.dialogs().showWarning(
+        outdatedToolText(newest, config.readString(section, QStringLiteral("UPGRADE_URL_1"))));
+    if (config.readInteger(section, QStringLiteral("ACTION_IF_NEED_UPGRADE"), 0) != 1) {
+        return true;
+    }
+    cli_.log().AddLine(QStringLiteral("APP NEED UPGRADE ==> TERMINATE"));
+    return false;
+}
+
+bool CliUpdateSide::fetchBase() {
+    const QString baseName = run_.config().readString(QString::fromLatin1(kSerialNumberSection),
+                                                      QStringLiteral("BASE_NAME"));
+    QString problem;
+    const QString localPath = run_.localPathFor(baseName, &problem);
+    if (localPath.isEmpty() || !run_.server().fetchFile(baseName, localPath)) {
+        cli_.dialogs().showError(
+            PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
+                     QStringLiteral("Error Loading of Base of Serial Numbers")));
+        return false;
+    }
+    run_.loadBase(localPath);
+    run_.config().loadLanguageCatalog();
+    return true;
+}
+
+bool CliUpdateSide::uploadReport() {
+    cli_.log().AddLine(endBannerLine());
+    cli_.log().AddLine(logSeparatorLine());
+    // The report file goes into this run's own folder: another run may be writing its own.
+    return run_.server().uploadReport(run_.tempFolder() + QStringLiteral("/log.txt"),
+                                      QStringLiteral("log4"), QStringLiteral("rep.txt"));
+}
+
+}  // namespace verimant::cli

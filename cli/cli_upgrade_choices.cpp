@@ -1,0 +1,135 @@
+#include "cli/cli_upgrade_choices.h"
+
+#include "base/ui_language.h"
+#include "cli/terminal_dialogs.h"
+#include "update/update_config.h"
+
+namespace verimant::cli {
+
+namespace {
+
+// The position of `answer` in `names`, given as a number counted from 1 or as the name itself
+// (any letter case); -1 when it is neither.
+int positionOf(const QString& answer, const QStringList& names) {
+    bool isNumber = false;
+    const int number = answer.toInt(&isNumber);
+    if (isNumber) {
+        return number >= 1 && number <= names.size() ? number - 1 : -1;
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        if (names[i].compare(answer, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QString numberedList(const QStringList& items) {
+    QStringList lines;
+    for (int i = 0; i < items.size(); ++i) {
+        lines << QStringLiteral("%1) %2").arg(i + 1).arg(items[i]);
+    }
+    return lines.join(QStringLiteral(", "));
+}
+
+QString packetDisplayName(const UpdateConfig& config, const QString& packet) {
+    const QString section = QString::fromLatin1(kLanguageSectionPrefix) + packet;
+    const QString name =
+        PickText(config.readString(section, QStringLiteral("NAME_L1"), QStringLiteral("???")),
+                 config.readString(section, QStringLiteral("NAME_L2"), QStringLiteral("???")));
+    return name + QStringLiteral(" [") + packet + QLatin1Char(']');
+}
+
+// The catalogue entry `text` names by code or key, or nullptr.
+const LanguageEntry* languageNamed(const LanguageCatalog& catalog, const QString& text) {
+    bool isNumber = false;
+    const int code = text.toInt(&isNumber);
+    return isNumber ? catalog.findLanguageByCode(code) : catalog.findLanguageByName(text.trimmed());
+}
+
+}  // namespace
+
+void CliPacketChooser::OpenLanguagePacketDialog(const UpdateConfig& config,
+                                                const QStringList& packets, int& slot) {
+    slot = packets.isEmpty() ? kPacketChoiceCancelled : choose(config, packets);
+}
+
+int CliPacketChooser::choose(const UpdateConfig& config, const QStringList& packets) {
+    if (!requested_.isEmpty()) {
+        // Packet names are the configuration's keys; they are matched as written.
+        const int position = int(packets.indexOf(requested_));
+        if (position < 0) {
+            dialogs_.showError(QStringLiteral("the packet '%1' is not offered for this instrument; "
+                                              "offered: %2")
+                                   .arg(requested_, packets.join(QStringLiteral(", "))));
+            return kPacketChoiceCancelled;
+        }
+        return position;
+    }
+    if (packets.size() == 1) {
+        return 0;
+    }
+    QStringList names;
+    for (const QString& packet : packets) {
+        names << packetDisplayName(config, packet);
+    }
+    QString answer;
+    if (!dialogs_.askText(QStringLiteral("Language packet"),
+                          numberedList(names) + QStringLiteral(" (number or packet name)"),
+                          answer)) {
+        dialogs_.showError(QStringLiteral("several packets are offered (%1): choose one with "
+                                          "--packet NAME")
+                               .arg(packets.join(QStringLiteral(", "))));
+        return kPacketChoiceCancelled;
+    }
+    const int position =
+        positionOf(answer, packets) >= 0 ? positionOf(answer, packets) : positionOf(answer, names);
+    if (position < 0) {
+        dialogs_.showError(QStringLiteral("'%1' is none of the offered packets").arg(answer));
+        return kPacketChoiceCancelled;
+    }
+    return position;
+}
+
+void CliLanguageChooser::OpenDeviceLanguageDialog(const LanguageCatalog* catalog, int currentCode,
+                                                  int& slot) {
+    slot = hasLanguageChoice(catalog, currentCode) ? choose(*catalog, currentCode)
+                                                   : kDeviceLanguageCancelled;
+}
+
+int CliLanguageChooser::choose(const LanguageCatalog& catalog, int currentCode) {
+    const OfferedLanguages offered = offeredLanguages(catalog, currentCode);
+    QStringList items;
+    for (int i = 0; i < offered.codes.size(); ++i) {
+        const LanguageEntry* entry = catalog.findLanguageByCode(offered.codes[i]);
+        items << QStringLiteral("%1 (%2) %3")
+                     .arg(entry != nullptr ? entry->key : QString())
+                     .arg(offered.codes[i])
+                     .arg(offered.names[i]);
+    }
+    QString answer = requested_;
+    if (answer.isEmpty() &&
+        !dialogs_.askText(QStringLiteral("Instrument language"),
+                          items.join(QStringLiteral(", ")) + QStringLiteral(" (key or code)"),
+                          answer)) {
+        dialogs_.showInformation(
+            QStringLiteral("no terminal to ask: the instrument keeps its language (use "
+                           "--language)"));
+        return kDeviceLanguageCancelled;
+    }
+    const LanguageEntry* entry = languageNamed(catalog, answer);
+    const int position = entry != nullptr ? int(offered.codes.indexOf(entry->code)) : -1;
+    if (position < 0) {
+        dialogs_.showError(QStringLiteral("'%1' is none of this packet's languages (%2): the "
+                                          "instrument keeps its language")
+                               .arg(answer, items.join(QStringLiteral(", "))));
+        return kDeviceLanguageCancelled;
+    }
+    return languageChoiceResult(offered, position);
+}
+
+bool catalogHasLanguage(const LanguageCatalog& catalog, const QString& text) {
+    return languageNamed(catalog, text) != nullptr;
+}
+
+}  // namespace verimant::cli

@@ -1,0 +1,125 @@
+#include "cli/upgrade_commands.h"
+
+#include "cli/cli_command.h"
+#include "cli/cli_run.h"
+#include "cli/cli_update_side.h"
+#include "cli/cli_upgrade_choices.h"
+#include "device/device_text_forms.h"
+#include "link/settings_block.h"
+#include "update/serial_number_base.h"
+#include "update/update_config.h"
+#include "update/upgrade_workflow.h"
+
+namespace verimant::cli {
+
+namespace {
+
+// The pieces of one upgrade or check, answered from the command line.
+class CliUpgrade {
+public:
+    explicit CliUpgrade(CliRun& cli)
+        : cli_(cli),
+          update_(cli),
+          packets_(cli.options().value(QStringLiteral("packet")), cli.dialogs()),
+          languages_(cli.options().value(QStringLiteral("language")), cli.dialogs()),
+          parts_{cli.session(), settings_, update_.run(), packets_, languages_, busy_, {}} {}
+
+    // The update side, and a --language that the catalogue knows: a mistyped one is caught
+    // before the instrument is touched.
+    int prepare() {
+        if (!update_.prepare()) {
+            return kExitFailure;
+        }
+        const QString language = cli_.options().value(QStringLiteral("language"));
+        if (!language.isEmpty() &&
+            !catalogHasLanguage(update_.run().config().languageCatalog(), language)) {
+            cli_.dialogs().showError(
+                QStringLiteral("--language %1 is neither a key nor a code of the language "
+                               "catalogue")
+                    .arg(language));
+            return kExitUsage;
+        }
+        return kExitSuccess;
+    }
+
+    UpgradeOutcome upgrade() {
+        // Mode switches wait for the connection manager to find the restarted instrument.
+        cli_.watchLink(true);
+        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_);
+        cli_.watchLink(false);
+        if (!update_.uploadReport()) {
+            cli_.dialogs().showWarning(
+                QStringLiteral("the log could not be appended to the instrument's report on "
+                               "the update server"));
+        }
+        return outcome;
+    }
+
+    UpgradeOutcome check(UpgradeCheck& found) { return checkUpgrade(parts_, found); }
+
+    void printCheck(const UpgradeCheck& found) {
+        const DeviceInfo& info = update_.run().deviceInfo();
+        const InstrumentRecord& record = update_.run().currentRecord();
+        const FirmwareSet& set = update_.run().config().firmwareSet();
+        const QStringList lines{
+            QStringLiteral("instrument: %1, %2, model '%3', KMT2 %4, EFL %5")
+                .arg(serialText(info.boardRecord), boardText(info.boardRecord), info.modelName,
+                     versionText(info.programInfo.mainVersion), versionText(info.eflVersion)),
+            QStringLiteral("record: board %1, board version %2, language set %3")
+                .arg(record.boardNumber)
+                .arg(record.boardVersion)
+                .arg(record.languageSet),
+            QStringLiteral("packet: %1").arg(found.packet),
+            QStringLiteral("firmware set: %1: KMT2 %2 (%3), EFL %4 (%5)")
+                .arg(found.section, versionText(set.kmt2.versionCode), set.kmt2.fileName,
+                     versionText(set.efl.versionCode), set.efl.fileName),
+            found.differences.isEmpty()
+                ? QStringLiteral("up to date: the instrument has the set's versions")
+                : QStringLiteral("changes:") + found.differences.split(QLatin1Char('\n'))
+                                                   .join(QStringLiteral("\n  "))
+                                                   .prepend(QLatin1Char(' ')),
+        };
+        cli_.dialogs().endProgressLine();
+        for (const QString& line : lines) {
+            std::fprintf(cli_.out(), "%s\n", line.toUtf8().constData());
+        }
+        std::fflush(cli_.out());
+    }
+
+private:
+    CliRun& cli_;
+    CliUpdateSide update_;
+    SettingsBlock settings_;
+    CliPacketChooser packets_;
+    CliLanguageChooser languages_;
+    QuietBusyView busy_;
+    UpgradeParts parts_;
+};
+
+}  // namespace
+
+int runUpgradeCommand(CliRun& run, const QStringList&) {
+    CliUpgrade upgrade(run);
+    const int prepared = upgrade.prepare();
+    if (prepared != kExitSuccess) {
+        return prepared;
+    }
+    // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
+    return upgrade.upgrade() == UpgradeOutcome::Written ? kExitSuccess : kExitFailure;
+}
+
+int runCheckCommand(CliRun& run, const QStringList&) {
+    CliUpgrade upgrade(run);
+    const int prepared = upgrade.prepare();
+    if (prepared != kExitSuccess) {
+        return prepared;
+    }
+    UpgradeCheck found;
+    if (upgrade.check(found) != UpgradeOutcome::Checked) {
+        return kExitFailure;
+    }
+    upgrade.printCheck(found);
+    return kExitSuccess;
+}
+
+}  // namespace verimant::cli

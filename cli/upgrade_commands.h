@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+namespace verimant::cli {
+
+class CliRun;
+
+// upgrade: the window's upgrade of the instrument on --port, then its log appended to the
+// instrument's report on the server. check: the same up to the list of changes; writes nothing.
+int runUpgradeCommand(CliRun& run, const QStringList& arguments);
+int runCheckCommand(CliRun& run, const QStringList& arguments);
+
+}  // namespace verimant::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace verimant::test {
+
+// The demo's update set, copied into the folder a test's FTP server serves, for a test to change.
+class UpdateSetFolder {
+public:
+    explicit UpdateSetFolder(QString root);
+    const QString& root() const { return root_; }
+
+    bool copyDemoSet();
+    // Replaces text of the configuration (written back in CP1251); false when `from` is absent.
+    bool editConfig(const QString& from, const QString& to);
+    // A base of the given record lines, each in a block of its own after the two header blocks.
+    bool writeBase(const QList<QByteArray>& records);
+    QByteArray file(const QString& name) const;
+
+    static QString demoFolder();
+
+private:
+    QString root_;
+};
+
+}  // namespace verimant::test

@@ -1,0 +1,257 @@
+#include "update/device_language.h"
+
+#include "base/ui_language.h"
+#include "link/settings_block.h"
+#include "tests/device/simulated_device.h"
+#include "update/device_language_chooser.h"
+#include "update/update_config.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <functional>
+
+namespace verimant::test {
+namespace {
+
+constexpr std::uint8_t kGeneralGroup = 0x01;
+constexpr std::uint8_t kReset = 0x05;
+constexpr std::uint8_t kWriteParameter = 0x0F;
+constexpr std::uint16_t kLanguageId = 6;
+
+// Answers like the dialog would, after the opener has started waiting: OK on a position of the
+// offered list, or Cancel. Records what was offered.
+class ScriptedLanguageChooser final : public DeviceLanguageChooser {
+public:
+    static constexpr int kCancel = -100;
+
+    int okAt = kCancel;
+    std::function<void()> beforeAnswer;
+    int openings = 0;
+    bool offeredAnything = false;
+    OfferedLanguages offered;
+
+    void OpenDeviceLanguageDialog(const LanguageCatalog* catalog, int currentCode,
+                                  int& slot) override {
+        ++openings;
+        slot = kDeviceLanguagePending;
+        if (!hasLanguageChoice(catalog, currentCode)) {
+            slot = kDeviceLanguageCancelled;
+            return;
+        }
+        offeredAnything = true;
+        offered = offeredLanguages(*catalog, currentCode);
+        int* answer = &slot;
+        QTimer::singleShot(0, [this, answer] {
+            if (beforeAnswer) {
+                beforeAnswer();
+            }
+            *answer =
+                okAt == kCancel ? kDeviceLanguageCancelled : languageChoiceResult(offered, okAt);
+        });
+    }
+};
+
+LanguageCatalog catalogWithPacket(const QStringList& packetLanguages) {
+    LanguageCatalog catalog;
+    const LanguageEntry entries[] = {{0, "RU", "Русский", "Russian"},
+                                     {1, "EN", "Английский", "English"},
+                                     {2, "DE", "Немецкий", "German"}};
+    for (const LanguageEntry& entry : entries) {
+        catalog.entries[catalog.count++] = entry;
+    }
+    catalog.currentPacket = QStringLiteral("EURO");
+    catalog.currentLanguages = packetLanguages;
+    return catalog;
+}
+
+// An instrument whose board variant byte is `variant` (-1: a boot loader too old to report
+// board information) with display language 1.
+sim::InstrumentConfig instrumentWithVariant(int variant) {
+    sim::InstrumentConfig config;
+    config.language = 1;
+    if (variant < 0) {
+        config.bootVersion = 0x0310;
+    } else {
+        config.boardVariant = variant;
+    }
+    return config;
+}
+
+class DeviceLanguageTest : public ::testing::Test {
+protected:
+    void TearDown() override { setUiLanguage(UiLanguage::Russian); }
+
+    // Starts the instrument and loads the settings block as the upgrade does before this step.
+    bool start(int variant) {
+        device = std::make_unique<SimulatedDevice>(instrumentWithVariant(variant));
+        if (!device->start()) {
+            return false;
+        }
+        settings.load(device->commands);
+        return settings.settingsFailureCount() == 0;
+    }
+
+    int run(bool write = true) {
+        return SetDeviceLanguage(device->session, settings, &catalog, chooser, write);
+    }
+
+    std::int32_t parameter() {
+        return *device->withInstrument(
+            [](sim::Instrument& instrument) { return instrument.parameter(kLanguageId); });
+    }
+    std::int32_t storedSetting(int copy) {
+        return device->withInstrument(
+            [copy](sim::Instrument& instrument) { return instrument.settingsCopy(copy)[6]; });
+    }
+    int resets() { return device->requests(kGeneralGroup, kReset); }
+
+    std::unique_ptr<SimulatedDevice> device;
+    SettingsBlock settings;
+    LanguageCatalog catalog = catalogWithPacket({"RU", "EN", "DE"});
+    ScriptedLanguageChooser chooser;
+};
+
+struct PathCase {
+    int variant;
+    bool direct;
+};
+
+const PathCase kPaths[] = {{45, true},  {40, true},  {59, true},
+                           {39, false}, {60, false}, {-1, false}};
+
+TEST_F(DeviceLanguageTest, WritesTheChosenLanguageOnTheVariantsPathAndRestarts) {
+    for (const PathCase& path : kPaths) {
+        SCOPED_TRACE(path.variant);
+        ASSERT_TRUE(start(path.variant));
+        chooser.okAt = 2;
+        EXPECT_EQ(run(), 2);
+        EXPECT_EQ(chooser.offered.currentIndex, 1);
+        EXPECT_EQ(chooser.offered.names, QStringList({"Русский", "Английский", "Немецкий"}));
+        if (path.direct) {
+            EXPECT_EQ(parameter(), 2);
+            EXPECT_TRUE(device->flashOperations().empty());
+        } else {
+            EXPECT_EQ(parameter(), 1);
+            EXPECT_EQ(device->requests(kGeneralGroup, kWriteParameter), 0);
+            EXPECT_EQ(storedSetting(0), 2);
+            EXPECT_EQ(storedSetting(1), 2);
+        }
+        EXPECT_EQ(resets(), 1);
+        ASSERT_EQ(device->dialogs.boxes.size(), 1);
+        EXPECT_EQ(device->dialogs.boxes[0].kind, "information");
+        EXPECT_EQ(device->dialogs.boxes[0].text, "Установлен язык прибора [Немецкий]");
+        EXPECT_EQ(device->logLines(),
+                  QStringList({"TRY wrtiting parameter LANGUAGE to value = 2 (Old value = 1)",
+                               "OK NEW LANGUAGE = Немецкий"}));
+        device.reset();
+        settings = SettingsBlock{};
+    }
+}
+
+TEST_F(DeviceLanguageTest, ConfirmsInEnglishAndOnlyAsksWithoutWrite) {
+    setUiLanguage(UiLanguage::English);
+    ASSERT_TRUE(start(45));
+    chooser.okAt = 0;
+    EXPECT_EQ(run(false), 0);
+    EXPECT_EQ(parameter(), 1);
+    EXPECT_EQ(resets(), 0);
+    EXPECT_TRUE(device->dialogs.boxes.isEmpty());
+
+    EXPECT_EQ(run(true), 0);
+    EXPECT_EQ(parameter(), 0);
+    ASSERT_EQ(device->dialogs.boxes.size(), 1);
+    EXPECT_EQ(device->dialogs.boxes[0].text, "Language of Verimant is preseted to [Russian]");
+    EXPECT_EQ(device->logLines().last(), "OK NEW LANGUAGE = Russian");
+}
+
+TEST_F(DeviceLanguageTest, NothingChosenWritesNothingAndDoesNotRestart) {
+    struct Case {
+        const char* what;
+        QStringList packet;
+        int okAt;
+        int result;
+        bool asked;
+    };
+    const Case cases[] = {
+        {"cancel", {"RU", "EN", "DE"}, ScriptedLanguageChooser::kCancel, -1, true},
+        {"the present language", {"RU", "EN", "DE"}, 1, -2, true},
+        {"a single language", {"DE"}, 0, -1, false},
+        {"no language", {}, 0, -1, false},
+        // The missing key ends the list: only the present language is left to pick.
+        {"second key unknown", {"EN", "XX", "DE"}, 0, -2, true},
+    };
+    for (const PathCase& path : {kPaths[0], kPaths[3]}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (path.direct ? " direct" : " settings"));
+            ASSERT_TRUE(start(path.variant));
+            catalog = catalogWithPacket(c.packet);
+            chooser = ScriptedLanguageChooser{};
+            chooser.okAt = c.okAt;
+            EXPECT_EQ(run(), c.result);
+            EXPECT_EQ(chooser.offeredAnything, c.asked);
+            EXPECT_EQ(device->requests(kGeneralGroup, kWriteParameter), 0);
+            EXPECT_TRUE(device->flashOperations().empty());
+            EXPECT_EQ(resets(), 0);
+            EXPECT_TRUE(device->dialogs.boxes.isEmpty());
+            EXPECT_TRUE(device->logLines().isEmpty());
+            device.reset();
+            settings = SettingsBlock{};
+        }
+    }
+}
+
+TEST_F(DeviceLanguageTest, SettingsThatFailedEarlierAreReadAgainFirst) {
+    ASSERT_TRUE(start(39));
+    device->silence();
+    settings.readCopy(device->commands, 0);
+    ASSERT_NE(settings.settingsFailureCount(), 0);
+    device->instrument().setFaults({});
+    device->dialogs.boxes.clear();
+
+    chooser.okAt = 2;
+    EXPECT_EQ(run(), 2);
+    EXPECT_EQ(storedSetting(0), 2);
+    EXPECT_EQ(storedSetting(1), 2);
+    EXPECT_EQ(
+        device->logLines(),
+        QStringList({"TRY PAR INIT", "TRY wrtiting parameter LANGUAGE to value = 2 (Old value = 1)",
+                     "OK NEW LANGUAGE = Немецкий"}));
+}
+
+TEST_F(DeviceLanguageTest, UnknownPresentLanguageOffersTheFirstAndWritesIt) {
+    ASSERT_TRUE(start(45));
+    device->withInstrument([](sim::Instrument& instrument) { instrument.setParameter(6, 7); });
+    chooser.okAt = 0;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(chooser.offered.currentIndex, -1);
+    EXPECT_EQ(parameter(), 0);
+    EXPECT_EQ(device->logLines().first(),
+              "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = 7)");
+}
+
+TEST_F(DeviceLanguageTest, FailedWriteIsReportedAndNeverConfirmed) {
+    for (const PathCase& path : {kPaths[0], kPaths[3]}) {
+        SCOPED_TRACE(path.direct ? "direct" : "settings");
+        ASSERT_TRUE(start(path.variant));
+        chooser.okAt = 2;
+        // The cable goes while the user chooses.
+        chooser.beforeAnswer = [this] { device->silence(); };
+        EXPECT_EQ(run(), kDeviceLanguageWriteFailed);
+        EXPECT_EQ(parameter(), 1);
+        EXPECT_EQ(settings.settingsFailureCount(), 0);
+        const QStringList errors = device->dialogs.textsOf("error");
+        ASSERT_FALSE(errors.isEmpty());
+        EXPECT_EQ(errors.last(), "Ошибка сохранения установок языка :(");
+        EXPECT_TRUE(device->dialogs.textsOf("information").isEmpty());
+        EXPECT_EQ(device->logLines(),
+                  QStringList({"TRY wrtiting parameter LANGUAGE to value = 2 (Old value = 1)",
+                               "ERROR in writing parameter LANGUAGE"}));
+        device.reset();
+        settings = SettingsBlock{};
+    }
+}
+
+}  // namespace
+}  // namespace verimant::test

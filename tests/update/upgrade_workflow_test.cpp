@@ -1,0 +1,290 @@
+#include "update/upgrade_workflow.h"
+#include "base/ui_language.h"
+#include "tests/update/upgrade_harness.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace verimant {
+namespace {
+
+using sim::InstrumentMode;
+using test::UpgradeHarness;
+
+constexpr std::uint32_t kMainStart = 0x08004000;
+constexpr std::uint32_t kChecksumAddress = kMainStart + 0x10000 - 4;
+const char kFirmwareFile[] = "verimant_kmt2_3_2.hex";
+const char kDataFile[] = "verimant_efl_ru_en_1_6.bin";
+const QByteArray kOwnRecord = "12345678;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0";
+
+// `expected` appears in `lines` in this order, other lines allowed between.
+::testing::AssertionResult containsInOrder(const QStringList& lines, const QStringList& expected) {
+    qsizetype at = 0;
+    for (const QString& line : expected) {
+        at = lines.indexOf(line, at);
+        if (at < 0) {
+            return ::testing::AssertionFailure()
+                   << "missing in order: " << line.toStdString() << "\nlog:\n"
+                   << lines.join('\n').toStdString();
+        }
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+QByteArray processorFlash(UpgradeHarness& harness, std::uint32_t address, int count) {
+    return harness.device.withInstrument([&](sim::Instrument& instrument) {
+        return instrument.processorFlash().read(address, count);
+    });
+}
+
+std::int32_t languageParameter(UpgradeHarness& harness) {
+    return harness.device.withInstrument(
+        [](sim::Instrument& instrument) { return instrument.parameter(6).value_or(-1); });
+}
+
+void expectBothFilesWritten(UpgradeHarness& harness) {
+    const QByteArray data = harness.set.file(QString::fromLatin1(kDataFile));
+    EXPECT_TRUE(harness.device.externalFlash(0, int(data.size())) == data);
+    const QByteArray region = test::sealedFirmwareRegion(
+        harness.set.file(QString::fromLatin1(kFirmwareFile)), kMainStart, kChecksumAddress);
+    ASSERT_FALSE(region.isEmpty());
+    EXPECT_TRUE(processorFlash(harness, kMainStart, int(region.size())) == region);
+}
+
+class UpgradeWorkflowTest : public ::testing::Test {
+protected:
+    void SetUp() override { setUiLanguage(UiLanguage::Russian); }
+};
+
+TEST_F(UpgradeWorkflowTest, OneRunWritesBothFilesRestartsTheInstrumentAndSetsItsLanguage) {
+    UpgradeHarness harness;
+    ASSERT_TRUE(harness.start());
+    harness.packets.answer = 0;         // RU_EN
+    harness.languages.answerIndex = 0;  // Русский, code 0; the instrument has 1
+    harness.device.dialogs.yesNoAnswers << true;
+
+    UpgradeCheck check;
+    EXPECT_EQ(harness.runWorkflow(&check), UpgradeOutcome::Written);
+
+    EXPECT_EQ(harness.packets.offered, QStringList({"RU_EN", "EURO"}));
+    EXPECT_EQ(check.section, "SOFT_SET:TRV-278.V2.T23.RU_EN");
+    expectBothFilesWritten(harness);
+    EXPECT_EQ(harness.mode(), InstrumentMode::MainFirmware);
+    EXPECT_EQ(harness.languages.offeredNames, QStringList({"Русский", "Английский"}));
+    EXPECT_EQ(languageParameter(harness), 0);
+
+    QList<test::ScriptedDialogs::Box> expectedBoxes;
+    const QStringList kinds{"question", "information", "information"};
+    const QStringList texts{
+        "Доступны обновления :\nKMT2 [2.3] --> [3.2]\nEFL  [1.5] --> [1.6]\nВыполнить "
+        "обновление сейчас?",
+        "Поздравляем!!!\nОбновление успешно завершено!", "Установлен язык прибора [Русский]"};
+    ASSERT_EQ(harness.device.dialogs.boxes.size(), 3)
+        << harness.device.logLines().join('\n').toStdString();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(harness.device.dialogs.boxes[i].kind, kinds[i]);
+        EXPECT_EQ(harness.device.dialogs.boxes[i].text, texts[i]);
+    }
+
+    const QStringList& log = harness.device.log.lines();
+    EXPECT_TRUE(containsInOrder(
+        log, {"==>DeviceInformation_Get", "TRY PAR INIT", "OK", "==>Начинаем процесс обновления",
+              "==>Device_goto_BOOT mode", "==>Update_KMT2", "==>Device_GoTo_KMT2", "==>Update_EFL",
+              "==>Device_GoTo_KMT2", "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = 1)",
+              "OK NEW LANGUAGE = Русский"}));
+
+    // Three spans of the busy sign: the readout, the firmware set's download, and the writing,
+    // which starts right after its announcement.
+    const auto& busy = harness.busy.events;
+    ASSERT_EQ(busy.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(busy[i].shown, i % 2 == 0) << i;
+    }
+    EXPECT_EQ(busy[0].periodMs, 100);
+    EXPECT_EQ(log.at(busy[0].logLines), "==>DeviceInformation_Get");
+    EXPECT_EQ(log.at(busy[4].logLines - 1), "==>Начинаем процесс обновления");
+}
+
+struct Refusal {
+    const char* name;
+    std::function<void(UpgradeHarness&)> arrange;  // before start
+    std::function<void(UpgradeHarness&)> afterStart;
+    UiLanguage language;
+    QString box;
+    QString logLine;  // empty: none of the workflow's own
+    bool firmwareFetched;
+};
+
+TEST_F(UpgradeWorkflowTest, EachRefusalWritesNothingAndLeavesOneBoxAndItsLogLine) {
+    const auto base = [](QList<QByteArray> records) {
+        return [records](UpgradeHarness& h) { ASSERT_TRUE(h.set.writeBase(records)); };
+    };
+    const Refusal refusals[] = {
+        {"no readout",
+         {},
+         [](UpgradeHarness& h) { h.device.silence(0); },
+         UiLanguage::Russian,
+         "Данные из прибора не получены!",
+         "",
+         false},
+        {"unregistered",
+         base({"11111111;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0"}),
+         {},
+         UiLanguage::Russian,
+         "Для Вашего прибора\nSN=[12345678]\nобновлений нет",
+         "ERROR SN [12345678] : not registered",
+         false},
+        {"unregistered, English",
+         base({}),
+         {},
+         UiLanguage::English,
+         "For Your Device\nSN=[12345678]\nno updates",
+         "ERROR SN [12345678] : not registered",
+         false},
+        {"record without board version",
+         base({"12345678;Verimant;278;;1;1;1000;RU;0;0;0;0;0;0;0;0"}),
+         {},
+         UiLanguage::Russian,
+         "Ошибка загрузки данных [12345678]",
+         "ERROR SN [12345678] : not loaded data",
+         false},
+        {"board 245 wants type code 1",
+         base({"12345678;Verimant;245;2;1;1;1000;RU;0;0;0;0;0;0;0;0"}),
+         {},
+         UiLanguage::Russian,
+         "Не соответствует тип платы",
+         "ERROR BOARD CODE : do not mutch with Base",
+         false},
+        {"board version",
+         base({"12345678;Verimant;278;5;1;1;1000;RU;0;0;0;0;0;0;0;0"}),
+         {},
+         UiLanguage::English,
+         "Board Version do not mutch with Base\nIn Base : 5\nIn Your Device : 2",
+         "ERROR BOARD VERSION  : do not mutch with Base",
+         false},
+        {"language set without packets",
+         base({"12345678;Verimant;278;2;1;1;1000;ru;0;0;0;0;0;0;0;0"}),
+         {},
+         UiLanguage::Russian,
+         "Ошибка получения данных по языкам!\nОбновление недоступно :(",
+         "Ошибка получения списка языков: ERC[0]",
+         false},
+        {"packet choice cancelled",
+         {},
+         [](UpgradeHarness& h) { h.packets.answer = kPacketChoiceCancelled; },
+         UiLanguage::Russian,
+         "Обновление отменено пользователем",
+         "",
+         false},
+        {"no firmware set for the model",
+         [](UpgradeHarness& h) {
+             ASSERT_TRUE(h.set.editConfig("[SOFT_SET:TRV-278.V2.T23.RU_EN]",
+                                          "[SOFT_SET:TRV-278.V2.T99.RU_EN]"));
+         },
+         {},
+         UiLanguage::Russian,
+         "Данные из сервера не получены!\nИнформация по обновлению недоступна :(",
+         "",
+         false},
+        {"data file missing on the server",
+         [](UpgradeHarness& h) {
+             ASSERT_TRUE(QFile::remove(h.set.root() + "/" + QString::fromLatin1(kDataFile)));
+         },
+         {},
+         UiLanguage::English,
+         "Information from Server is not loaded!\nUpgade is unavalible :(",
+         "Ошибка получения файла с сервера обновлений [verimant_efl_ru_en_1_6.bin]: ERC[-1]",
+         true},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        setUiLanguage(refusal.language);
+        UpgradeHarness harness;
+        if (refusal.arrange) {
+            refusal.arrange(harness);
+        }
+        ASSERT_TRUE(harness.start());
+        if (refusal.afterStart) {
+            refusal.afterStart(harness);
+        }
+        harness.device.dialogs.yesNoAnswers << true << true;
+
+        const UpgradeOutcome outcome = harness.runWorkflow();
+
+        EXPECT_TRUE(outcome == UpgradeOutcome::Refused || outcome == UpgradeOutcome::Cancelled);
+        const QStringList errors = harness.device.dialogs.textsOf("error");
+        EXPECT_EQ(harness.device.dialogs.boxes.size(), 1) << errors.join(" | ").toStdString();
+        EXPECT_EQ(errors.value(0), refusal.box);
+        if (!refusal.logLine.isEmpty()) {
+            EXPECT_EQ(harness.device.log.lines().count(refusal.logLine), 1)
+                << harness.device.logLines().join('\n').toStdString();
+        }
+        EXPECT_TRUE(harness.flashOperations().empty());
+        EXPECT_EQ(harness.mode(), InstrumentMode::MainFirmware);
+        EXPECT_EQ(harness.fetchedFiles().contains(QString::fromLatin1(kFirmwareFile)),
+                  refusal.firmwareFetched);
+        EXPECT_FALSE(harness.device.log.lines().contains("==>Начинаем процесс обновления"));
+    }
+}
+
+TEST_F(UpgradeWorkflowTest, AnInstrumentWithTheSetsVersionsIsAskedToReinstallAndYesWritesBoth) {
+    sim::InstrumentConfig config;
+    config.mainVersion = 0x0302;
+    config.eflVersionText = "V1.06";
+    UpgradeHarness harness(config);
+    ASSERT_TRUE(harness.start());
+    harness.device.dialogs.yesNoAnswers << true;
+    harness.languages.answerIndex = -1;
+
+    UpgradeCheck check;
+    EXPECT_EQ(harness.runWorkflow(&check), UpgradeOutcome::Written);
+
+    EXPECT_TRUE(check.differences.isEmpty());
+    EXPECT_EQ(harness.device.dialogs.textsOf("question"),
+              QStringList({"В приборе установлено самое новое ПО\nОбновление не требуется\nВсе "
+                           "равно переустановить программное обеспечение?"}));
+    expectBothFilesWritten(harness);
+}
+
+TEST_F(UpgradeWorkflowTest, AnythingButYesToTheConsentStopsWithoutAWordOrAWrite) {
+    UpgradeHarness harness;
+    ASSERT_TRUE(harness.start());
+    harness.device.dialogs.yesNoAnswers << false;
+
+    EXPECT_EQ(harness.runWorkflow(), UpgradeOutcome::Declined);
+
+    EXPECT_EQ(harness.device.dialogs.boxes.size(), 1);
+    EXPECT_EQ(harness.device.log.lines().last(), "OK");  // nothing after the settings load
+    EXPECT_TRUE(harness.flashOperations().empty());
+    EXPECT_EQ(harness.busy.events.size(), 4);
+}
+
+TEST_F(UpgradeWorkflowTest, AFailingSwitchIntoTheBootLoaderWritesNothingAndShowsUpdatingError) {
+    setUiLanguage(UiLanguage::English);
+    UpgradeHarness harness;
+    ASSERT_TRUE(harness.start());
+    harness.device.dialogs.yesNoAnswers << true;
+    // The instrument stops answering when the writing starts: the restart request is lost.
+    harness.busy.onShow = [&harness](int showing) {
+        if (showing == 3) {
+            harness.device.silence(0);
+        }
+    };
+
+    EXPECT_EQ(harness.runWorkflow(), UpgradeOutcome::WriteFailed);
+
+    EXPECT_TRUE(harness.flashOperations().empty());
+    EXPECT_EQ(harness.device.dialogs.textsOf("information"), QStringList({"Updating Error"}));
+    EXPECT_TRUE(harness.device.log.lines().contains("ERROR : Device_GoTo_Booter: ERC[0]"))
+        << harness.device.logLines().join('\n').toStdString();
+    EXPECT_FALSE(harness.device.log.lines().contains("==>Update_KMT2"));
+    EXPECT_EQ(harness.languages.opened, 0);
+    EXPECT_FALSE(harness.busy.events.last().shown);
+}
+
+}  // namespace
+}  // namespace verimant

@@ -1,0 +1,162 @@
+#include "ui/language_packet_dialog.h"
+
+#include "base/ui_language.h"
+#include "ui/ui_fonts.h"
+#include "update/update_config.h"
+
+#include <QAbstractItemView>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace verimant {
+
+namespace {
+
+constexpr int kPanelMinimumWidth = 175;
+constexpr int kPanelMinimumHeight = 100;
+
+}  // namespace
+
+LanguagePacketDialog::LanguagePacketDialog(QWidget* mainWindow)
+    : ChoiceWindow(mainWindow, "Form2", QSize(kClientWidth, kClientHeight),
+                   kPacketChoiceCancelled) {
+    setFont(windowBaseFont());
+
+    auto* upper = new QWidget(this);
+    upper->setObjectName(QStringLiteral("Panel1"));
+    upper->setMinimumSize(kPanelMinimumWidth, kPanelMinimumHeight);
+    ComboBox1_ = new QComboBox(upper);
+    ComboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1_->setEditable(false);
+    Memo1_ = new QPlainTextEdit(upper);
+    Memo1_->setObjectName(QStringLiteral("Memo1"));
+    Memo1_->setReadOnly(true);
+    Memo1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(4, 4, 4, 0);
+    upperLayout->setSpacing(4);
+    upperLayout->addWidget(ComboBox1_);
+    upperLayout->addWidget(Memo1_, 1);
+
+    BitBtn1_ = new QPushButton(this);
+    BitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1_->setDefault(true);
+    BitBtn2_ = new QPushButton(this);
+    BitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2_->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 4, 4, 4);
+    buttons->addWidget(BitBtn1_);
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn2_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(upper, 1);
+    layout->addLayout(buttons);
+
+    connect(ComboBox1_, &QComboBox::currentIndexChanged, this,
+            &LanguagePacketDialog::ComboBox1Change);
+    connect(BitBtn1_, &QPushButton::clicked, this, &LanguagePacketDialog::BitBtn1Click);
+    connect(BitBtn2_, &QPushButton::clicked, this, &LanguagePacketDialog::BitBtn2Click);
+    ComboBox1_->installEventFilter(this);
+    ComboBox1_->view()->viewport()->installEventFilter(this);
+    retranslate();
+}
+
+void LanguagePacketDialog::retranslate() {
+    setWindowTitle(PickText(QStringLiteral("Выбор языкового набора для прибора"),
+                            QStringLiteral("Select Language Packet for Verimant")));
+    BitBtn1_->setText(PickText(QStringLiteral("OK"), QStringLiteral("OK")));
+    BitBtn2_->setText(PickText(QStringLiteral("Отмена"), QStringLiteral("Cancel")));
+}
+
+void LanguagePacketDialog::OpenLanguagePacketDialog(const UpdateConfig& config,
+                                                    const QStringList& packets, int& slot) {
+    // Without a packet there is nothing to choose; an opener waiting on the slot must not hang.
+    if (packets.isEmpty()) {
+        answerAtOnce(slot, kPacketChoiceCancelled);
+        return;
+    }
+    retranslate();
+    beginChoice(slot, kPacketChoicePending);
+    config_ = &config;
+    packets_ = packets;
+
+    const QSignalBlocker quiet(ComboBox1_);
+    ComboBox1_->clear();
+    const QString nameKey = PickText(QStringLiteral("NAME_L1"), QStringLiteral("NAME_L2"));
+    for (int i = 0; i < packets_.size(); ++i) {
+        ComboBox1_->addItem(config.readString(packetSection(i), nameKey, QStringLiteral("???")));
+    }
+    ComboBox1_->setCurrentIndex(0);
+
+    showOverMainWindow();
+    ShowPacketInfo(0);
+    ComboBox1_->setFocus();
+}
+
+void LanguagePacketDialog::ShowPacketInfo(int index) {
+    if (config_ == nullptr || index < 0 || index >= packets_.size()) {
+        return;
+    }
+    const QString keyPrefix = PickText(QStringLiteral("INFO_L1_S"), QStringLiteral("INFO_L2_S"));
+    QStringList lines;
+    for (int n = 1; n <= kDescriptionLines; ++n) {
+        const QString line =
+            config_->readString(packetSection(index), keyPrefix + QString::number(n));
+        if (line.isEmpty()) {
+            break;
+        }
+        lines.append(line);
+    }
+    Memo1_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void LanguagePacketDialog::ComboBox1Change() {
+    ShowPacketInfo(ComboBox1_->currentIndex());
+}
+
+void LanguagePacketDialog::BitBtn1Click() {
+    if (isChoiceOpen()) {
+        endChoice(ComboBox1_->currentIndex());
+    }
+}
+
+void LanguagePacketDialog::BitBtn2Click() {
+    if (isChoiceOpen()) {
+        endChoice(kPacketChoiceCancelled);
+    }
+}
+
+void LanguagePacketDialog::ComboBox1DblClick() {
+    BitBtn1Click();
+}
+
+bool LanguagePacketDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        // A double click in the open list lands on its popup; the item under it is the choice.
+        if (watched != ComboBox1_) {
+            const QModelIndex item =
+                ComboBox1_->view()->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (item.isValid()) {
+                ComboBox1_->setCurrentIndex(item.row());
+            }
+            ComboBox1_->hidePopup();
+        }
+        ComboBox1DblClick();
+        return true;
+    }
+    return ChoiceWindow::eventFilter(watched, event);
+}
+
+QString LanguagePacketDialog::packetSection(int index) const {
+    return QString::fromLatin1(kLanguageSectionPrefix) + packets_.at(index);
+}
+
+}  // namespace verimant

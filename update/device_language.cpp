@@ -1,0 +1,109 @@
+#include "update/device_language.h"
+
+#include "base/activity_log.h"
+#include "base/file_helpers.h"
+#include "base/ui_language.h"
+#include "base/user_dialogs.h"
+#include "device/device_session.h"
+#include "link/device_commands.h"
+#include "link/device_records.h"
+#include "link/settings_block.h"
+#include "update/device_language_chooser.h"
+#include "update/update_config.h"
+
+namespace verimant {
+
+namespace {
+
+constexpr std::uint16_t kLanguageParameterId = 6;
+constexpr int kLanguageSettingIndex = 6;
+constexpr int kPauseBeforeRestartMs = 100;
+
+// Instruments of board variants 40 to 59 hold the language as a parameter of their own; the
+// others keep it in the settings block in the external flash.
+bool usesParameterCommands(DeviceCommands& commands) {
+    // boardCode() makes sure a board record is cached; instruments too old to report one get a
+    // variant of 0.
+    commands.boardCode();
+    const int tens = commands.boardInfo().variant / 10;
+    return tens == 4 || tens == 5;
+}
+
+int readLanguage(DeviceCommands& commands, const SettingsBlock& settings, bool direct) {
+    if (!direct) {
+        return settings.get(kLanguageSettingIndex);
+    }
+    // A failed read leaves 0, which is then shown as the present language if it is offered.
+    ParameterRecord record;
+    record.id = kLanguageParameterId;
+    commands.readParameter(record, false);
+    return std::int32_t(record.value);
+}
+
+bool writeLanguage(DeviceCommands& commands, SettingsBlock& settings, bool direct, int code) {
+    if (settings.settingsFailureCount() != 0) {
+        return false;
+    }
+    if (direct) {
+        ParameterRecord record;
+        record.id = kLanguageParameterId;
+        record.value = std::uint32_t(code);
+        return commands.writeParameter(record);
+    }
+    settings.set(commands, kLanguageSettingIndex, code);
+    return settings.settingsFailureCount() == 0;
+}
+
+QString languageName(const LanguageCatalog* catalog, int code) {
+    const LanguageEntry* entry = catalog != nullptr ? catalog->findLanguageByCode(code) : nullptr;
+    return entry != nullptr ? PickText(entry->nameRu, entry->nameEn) : QString();
+}
+
+}  // namespace
+
+int SetDeviceLanguage(DeviceSession& session, SettingsBlock& settings,
+                      const LanguageCatalog* catalog, DeviceLanguageChooser& chooser, bool write) {
+    DeviceCommands& commands = session.commands;
+    if (settings.settingsFailureCount() != 0) {
+        settings.resetSettingsFailureCount();
+        session.log.AddLine(QStringLiteral("TRY PAR INIT"));
+        settings.load(commands);
+    }
+    const bool direct = usesParameterCommands(commands);
+    const int oldCode = readLanguage(commands, settings, direct);
+
+    const int chosen = chooseDeviceLanguage(chooser, catalog, oldCode);
+    if (chosen < 0 || !write) {
+        return chosen;
+    }
+
+    const QString name = languageName(catalog, chosen);
+    session.log.AddLine(
+        QStringLiteral("TRY wrtiting parameter LANGUAGE to value = %1 (Old value = %2)")
+            .arg(chosen)
+            .arg(oldCode));
+    const bool written = writeLanguage(commands, settings, direct, chosen);
+    if (!written) {
+        settings.resetSettingsFailureCount();
+        userDialogs().showError(PickText(QStringLiteral("Ошибка сохранения установок языка :("),
+                                         QStringLiteral("Error saving Language Settings :(")));
+        session.log.AddLine(QStringLiteral("ERROR in writing parameter LANGUAGE"));
+    }
+
+    // The restart also follows a failed write: the instrument then runs with whatever its flash
+    // holds, rather than keeping a language in memory that a later power-up could change.
+    waitMs(kPauseBeforeRestartMs);
+    commands.resetDevice(DeviceCommands::kResetToMainFirmware, false);
+    if (!written) {
+        // Nothing is confirmed: the instrument keeps its old language.
+        return kDeviceLanguageWriteFailed;
+    }
+
+    userDialogs().showInformation(PickText(QStringLiteral("Установлен язык прибора"),
+                                           QStringLiteral("Language of Verimant is preseted to")) +
+                                  QStringLiteral(" [") + name + QStringLiteral("]"));
+    session.log.AddLine(QStringLiteral("OK NEW LANGUAGE = ") + name);
+    return chosen;
+}
+
+}  // namespace verimant

@@ -1,0 +1,300 @@
+#include "update/upgrade_workflow.h"
+
+#include "base/activity_log.h"
+#include "base/ui_language.h"
+#include "base/user_dialogs.h"
+#include "device/device_info.h"
+#include "device/device_session.h"
+#include "device/device_text_forms.h"
+#include "device/mode_switching.h"
+#include "device/update_efl.h"
+#include "device/update_kmt2.h"
+#include "link/settings_block.h"
+#include "update/busy_view.h"
+#include "update/device_language.h"
+#include "update/device_language_chooser.h"
+#include "update/firmware_set.h"
+#include "update/packet_chooser.h"
+#include "update/serial_number_base.h"
+#include "update/update_config.h"
+#include "update/update_run.h"
+#include "update/upgrade_difference.h"
+
+namespace verimant {
+
+namespace {
+
+// The only board number whose instruments must carry board type code 1.
+constexpr int kBoardNumberOfTypeOne = 245;
+constexpr int kRequiredBoardTypeCode = 1;
+
+// Keeps the busy indicator up for one span of work, however the span is left.
+class BusySpan {
+public:
+    explicit BusySpan(BusyView& busy) : busy_(busy) { busy_.ShowBusy(kBusyPeriodMs); }
+    ~BusySpan() { end(); }
+    BusySpan(const BusySpan&) = delete;
+    BusySpan& operator=(const BusySpan&) = delete;
+
+    void end() {
+        if (shown_) {
+            shown_ = false;
+            busy_.HideBusy();
+        }
+    }
+
+private:
+    BusyView& busy_;
+    bool shown_ = true;
+};
+
+class UpgradeWorkflow {
+public:
+    explicit UpgradeWorkflow(UpgradeParts& parts)
+        : parts_(parts), log_(parts.session.log), info_(parts.run.deviceInfo()) {}
+
+    // Up to the list of changes; Checked when the set is loaded and the changes are known. Only
+    // a run that may write loads (and so may repair) the settings block.
+    UpgradeOutcome prepare(UpgradeCheck& check, bool loadSettings);
+    UpgradeOutcome consentAndWrite(const UpgradeCheck& check);
+
+private:
+    bool readInstrument();
+    void loadSettingsIfMainFirmware();
+    bool lookUpRecord();
+    bool boardTypeMatches();
+    bool boardVersionMatches();
+    bool packetsOffered();
+    bool askForPacket(QString& packet);
+    bool loadFirmwareSet(const QString& section);
+    bool askConsent(const QString& differences);
+    bool writeBoth();
+    QString localFile(const QString& name) const;
+
+    void refuse(const QString& russian, const QString& english);
+
+    UpgradeParts& parts_;
+    ActivityLog& log_;
+    DeviceInfo& info_;
+    QString serial_;
+    LanguagePackets offered_;
+};
+
+void UpgradeWorkflow::refuse(const QString& russian, const QString& english) {
+    userDialogs().showError(PickText(russian, english));
+}
+
+bool UpgradeWorkflow::readInstrument() {
+    BusySpan busy(parts_.busy);
+    const bool read = DeviceInformation_Get(parts_.session, info_, parts_.run.config());
+    busy.end();
+    if (parts_.showDeviceInfo) {
+        parts_.showDeviceInfo(info_);
+    }
+    return read;
+}
+
+// The settings block is kept by the main firmware; a readout that failed half-way may still have
+// told which program runs, and a bad copy is worth repairing before anything is written.
+void UpgradeWorkflow::loadSettingsIfMainFirmware() {
+    if (info_.programInfo.mainVersion == 0) {
+        return;
+    }
+    SettingsBlock& settings = parts_.settings;
+    settings.resetSettingsFailureCount();
+    log_.AddLine(QStringLiteral("TRY PAR INIT"));
+    settings.load(parts_.session.commands);
+    if (settings.settingsFailureCount() > 0) {
+        settings.resetSettingsFailureCount();
+        log_.AddLine(QStringLiteral("ERROR"));
+    }
+    log_.AddLine(QStringLiteral("OK"));
+}
+
+bool UpgradeWorkflow::lookUpRecord() {
+    serial_ = serialDigits(info_.boardRecord);
+    const int index = parts_.run.base().findSerial(serial_);
+    if (index == 0) {
+        refuse(QStringLiteral("Для Вашего прибора") + QStringLiteral("\nSN=[") + serial_ +
+                   QStringLiteral("]\nобновлений нет"),
+               QStringLiteral("For Your Device") + QStringLiteral("\nSN=[") + serial_ +
+                   QStringLiteral("]\nno updates"));
+        log_.AddLine(QStringLiteral("ERROR SN [") + serial_ + QStringLiteral("] : not registered"));
+        return false;
+    }
+    if (!parts_.run.base().readRecord(index, parts_.run.currentRecord())) {
+        refuse(QStringLiteral("Ошибка загрузки данных [") + serial_ + QLatin1Char(']'),
+               QStringLiteral("Error Loading Data [") + serial_ + QLatin1Char(']'));
+        log_.AddLine(QStringLiteral("ERROR SN [") + serial_ +
+                     QStringLiteral("] : not loaded data"));
+        return false;
+    }
+    return true;
+}
+
+bool UpgradeWorkflow::boardTypeMatches() {
+    if (parts_.run.currentRecord().boardNumber != kBoardNumberOfTypeOne ||
+        info_.boardRecord.boardTypeCode() == kRequiredBoardTypeCode) {
+        return true;
+    }
+    refuse(QStringLiteral("Не соответствует тип платы"),
+           QStringLiteral("Board Type do not mutch with Base"));
+    log_.AddLine(QStringLiteral("ERROR BOARD CODE : do not mutch with Base"));
+    return false;
+}
+
+bool UpgradeWorkflow::boardVersionMatches() {
+    const int recorded = parts_.run.currentRecord().boardVersion;
+    const int actual = info_.boardRecord.boardVersion();
+    if (recorded == 0 || recorded == actual) {
+        return true;
+    }
+    const QString versions = QString::number(recorded);
+    refuse(QStringLiteral("Не соответствует версия платы\nВ базе : ") + versions +
+               QStringLiteral("\nУ Вас: ") + QString::number(actual),
+           QStringLiteral("Board Version do not mutch with Base\nIn Base : ") + versions +
+               QStringLiteral("\nIn Your Device : ") + QString::number(actual));
+    log_.AddLine(QStringLiteral("ERROR BOARD VERSION  : do not mutch with Base"));
+    return false;
+}
+
+bool UpgradeWorkflow::packetsOffered() {
+    offered_ =
+        parts_.run.config().packetsForLanguageSet(parts_.run.currentRecord().languageSet, log_);
+    if (offered_.ok) {
+        return true;
+    }
+    refuse(QStringLiteral("Ошибка получения данных по языкам!\nОбновление недоступно :("),
+           QStringLiteral("Error Loading Language Packet!\nUpgrade Uavalible :("));
+    return false;
+}
+
+bool UpgradeWorkflow::askForPacket(QString& packet) {
+    const int chosen = choosePacket(parts_.packets, parts_.run.config(), offered_.packets);
+    if (chosen < 0 || chosen >= offered_.packets.size()) {
+        refuse(QStringLiteral("Обновление отменено пользователем"),
+               QStringLiteral("Upgrade aborted by User"));
+        return false;
+    }
+    packet = offered_.packets.at(chosen);
+    return true;
+}
+
+bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
+    BusySpan busy(parts_.busy);
+    const bool loaded = verimant::loadFirmwareSet(parts_.run.config(), section, parts_.run.server(),
+                                                  parts_.run.tempFolder(), log_);
+    busy.end();
+    if (!loaded) {
+        refuse(QStringLiteral(
+                   "Данные из сервера не получены!\nИнформация по обновлению недоступна :("),
+               QStringLiteral("Information from Server is not loaded!\nUpgade is unavalible :("));
+    }
+    return loaded;
+}
+
+UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) {
+    const bool read = readInstrument();
+    if (loadSettings) {
+        loadSettingsIfMainFirmware();
+    }
+    if (!read) {
+        refuse(QStringLiteral("Данные из прибора не получены!"),
+               QStringLiteral("Information from Device not Loaded!"));
+        return UpgradeOutcome::Refused;
+    }
+    if (!lookUpRecord() || !boardTypeMatches() || !boardVersionMatches() || !packetsOffered()) {
+        return UpgradeOutcome::Refused;
+    }
+    if (!askForPacket(check.packet)) {
+        return UpgradeOutcome::Cancelled;
+    }
+    parts_.run.config().selectLanguagePacket(check.packet);
+    check.section = softSetSection(parts_.run.currentRecord().boardNumber,
+                                   info_.boardRecord.boardVersion(), info_.modelName, check.packet);
+    if (!loadFirmwareSet(check.section)) {
+        return UpgradeOutcome::Refused;
+    }
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
+    check.differences = upgradeDifferenceText(info_.programInfo.mainVersion, set.kmt2.versionCode,
+                                              info_.eflVersion, set.efl.versionCode);
+    return UpgradeOutcome::Checked;
+}
+
+bool UpgradeWorkflow::askConsent(const QString& differences) {
+    if (differences.isEmpty()) {
+        return userDialogs().askYesNo(
+            PickText(QStringLiteral("В приборе установлено самое новое ПО\nОбновление не "
+                                    "требуется\nВсе равно переустановить программное обеспечение?"),
+                     QStringLiteral("You have the latest firmware already!\nNo need "
+                                    "Updating!\nReinstall software anyway?")),
+            QString());
+    }
+    return userDialogs().askYesNo(
+        PickText(QStringLiteral("Доступны обновления"), QStringLiteral("Update is avaliable")) +
+            QStringLiteral(" :\n") + differences +
+            PickText(QStringLiteral("\nВыполнить обновление сейчас?"),
+                     QStringLiteral("\nStart Updating now?")),
+        QString());
+}
+
+// The same confinement the download used, so both agree on where the file lies.
+QString UpgradeWorkflow::localFile(const QString& name) const {
+    return parts_.run.localPathFor(name);
+}
+
+// Each step only after the one before succeeded; the instrument stays wherever a failed step left
+// it, and a rerun starts from a fresh readout.
+bool UpgradeWorkflow::writeBoth() {
+    DeviceSession& session = parts_.session;
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
+    return Device_goto_BOOT(session) == kModeSwitched &&
+           Update_KMT2(session, localFile(set.kmt2.fileName)) &&
+           Device_GoTo_KMT2(session) == kModeSwitched &&
+           Update_EFL(session, localFile(set.efl.fileName));
+}
+
+UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
+    if (!askConsent(check.differences)) {
+        return UpgradeOutcome::Declined;
+    }
+    log_.AddLine(QStringLiteral("==>Начинаем процесс обновления"));
+    BusySpan busy(parts_.busy);
+    if (!writeBoth()) {
+        busy.end();
+        userDialogs().showInformation(
+            PickText(QStringLiteral("Ошибка обновления!"), QStringLiteral("Updating Error")));
+        return UpgradeOutcome::WriteFailed;
+    }
+    // The new data image takes effect with a fresh start of the main firmware.
+    Device_GoTo_KMT2(parts_.session);
+    busy.end();
+    userDialogs().showInformation(
+        PickText(QStringLiteral("Поздравляем!!!\nОбновление успешно завершено!"),
+                 QStringLiteral("Congratulations!!!\n Udating successfully finished!")));
+    SetDeviceLanguage(parts_.session, parts_.settings, &parts_.run.config().languageCatalog(),
+                      parts_.languages, true);
+    return UpgradeOutcome::Written;
+}
+
+}  // namespace
+
+UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check) {
+    UpgradeWorkflow workflow(parts);
+    UpgradeCheck found;
+    const UpgradeOutcome prepared = workflow.prepare(found, true);
+    if (check != nullptr) {
+        *check = found;
+    }
+    if (prepared != UpgradeOutcome::Checked) {
+        return prepared;
+    }
+    return workflow.consentAndWrite(found);
+}
+
+UpgradeOutcome checkUpgrade(UpgradeParts& parts, UpgradeCheck& check) {
+    UpgradeWorkflow workflow(parts);
+    return workflow.prepare(check, false);
+}
+
+}  // namespace verimant

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace verimant {
+
+struct DeviceInfo;
+struct DeviceSession;
+class BusyView;
+class DeviceLanguageChooser;
+class PacketChooser;
+class SettingsBlock;
+class UpdateRun;
+
+// Everything one upgrade works with. The window and verimant-cli hold these for the whole run and
+// answer the two choices and the busy sign in their own way.
+struct UpgradeParts {
+    DeviceSession& session;
+    SettingsBlock& settings;
+    // Configuration, base, current record, server, temporary folder and the DeviceInfo that the
+    // readout overwrites.
+    UpdateRun& run;
+    PacketChooser& packets;
+    DeviceLanguageChooser& languages;
+    BusyView& busy;
+    // Shows a fresh readout (the window's information groups); may be empty.
+    std::function<void(const DeviceInfo&)> showDeviceInfo;
+};
+
+// How a run ended. Every refusal has shown its one box before it returns.
+enum class UpgradeOutcome {
+    Refused,      // readout, lookup, board, packets or the firmware set stopped it
+    Cancelled,    // the packet choice was cancelled
+    Checked,      // the check ran to its end (checkUpgrade only)
+    Declined,     // the consent question was not answered Yes
+    Written,      // both files written and the instrument restarted
+    WriteFailed,  // a switch or a write failed: "Updating Error"
+};
+
+// What the check found out: the packet chosen, the set's section and the changes it brings (empty
+// when the instrument already has the set's versions).
+struct UpgradeCheck {
+    QString packet;
+    QString section;
+    QString differences;
+};
+
+// The whole upgrade: readout, lookup and board checks, packet choice, the firmware set, consent,
+// boot loader, main firmware, main firmware again, external flash, and the instrument's display
+// language. Runs on the GUI thread; its waits keep the event loop running.
+UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check = nullptr);
+
+// The same up to the list of changes, without consent and without writing anything into the
+// instrument (not even a repair of a damaged settings copy): Checked, with `check` filled, when
+// the firmware set is loaded.
+UpgradeOutcome checkUpgrade(UpgradeParts& parts, UpgradeCheck& check);
+
+}  // namespace verimant
