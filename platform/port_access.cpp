@@ -14,12 +14,13 @@ namespace verimant {
 
 namespace {
 
-QString userName(uid_t uid) {
+// The user's name, or `unknown` when the user database has none.
+QString userName(uid_t uid, const QString& unknown) {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
     if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-        return {};
+        return unknown;
     }
     return QString::fromLocal8Bit(entry.pw_name);
 }
@@ -116,14 +117,11 @@ QString portPermissionAdvice(const QString& devicePath) {
         return refused + QStringLiteral(
                              " (owner %1, group %2, mode %3): ask the administrator "
                              "for read and write access")
-                             .arg(userName(info.st_uid), group,
+                             .arg(userName(info.st_uid, QString::number(info.st_uid)), group,
                                   QString::number(info.st_mode & 07777, 8).rightJustified(4, '0'));
     }
     const uid_t uid = ::geteuid();
-    QString user = userName(uid);
-    if (user.isEmpty()) {
-        user = QStringLiteral("$USER");
-    }
+    const QString user = userName(uid, QStringLiteral("$USER"));
     if (processHasGroup(info.st_gid)) {
         // The group would do; something else (an access list, the mount) stands in the way.
         return refused;
