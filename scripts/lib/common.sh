@@ -37,10 +37,12 @@ build_tree() {
 # build_package: builds the programs in build/ and the Debian package from them, copies the package
 # into the top folder and leaves its path in PACKAGE_FILE. build/ keeps its other settings (tests
 # on or off), so the test run and the package share one tree.
+# Every step checks its own result: called as a condition, the function runs without set -e, and a
+# failed build must not leave a package made of older programs.
 build_package() {
     cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DVERIMANT_SANITIZE=OFF -DVERIMANT_FUZZ=OFF >/dev/null
-    cmake --build "$ROOT/build" -j "$JOBS" --target verimant-package-files
+        -DVERIMANT_SANITIZE=OFF -DVERIMANT_FUZZ=OFF >/dev/null || return 1
+    cmake --build "$ROOT/build" -j "$JOBS" --target verimant-package-files || return 1
     rm -rf "$ROOT/build/package"
     local output
     if ! output="$(cd "$ROOT/build" && cpack -G DEB 2>&1)"; then
@@ -48,6 +50,6 @@ build_package() {
         return 1
     fi
     local built=("$ROOT"/build/package/*.deb)
-    cp "${built[0]}" "$ROOT/"
+    cp "${built[0]}" "$ROOT/" || return 1
     PACKAGE_FILE="$ROOT/$(basename "${built[0]}")"
 }
