@@ -51,10 +51,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("ftp_fetch"), runFtpFetch},
         {QStringLiteral("serial_base"), runSerialBase},
+        {QStringLiteral("upgrade"), runUpgrade},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
                             QStringLiteral("efl_1mib"),     QStringLiteral("startup"),
-                            QStringLiteral("ftp_fetch"),    QStringLiteral("serial_base")};
+                            QStringLiteral("ftp_fetch"),    QStringLiteral("serial_base"),
+                            QStringLiteral("upgrade")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -33,4 +33,8 @@ std::optional<GroupRun> runFtpFetch(const QString& portsDir);
 // there (the whole scan), and the memory the loaded base holds beyond its file's size.
 std::optional<GroupRun> runSerialBase(const QString& portsDir);
 
+// The demo's whole upgrade (readout, firmware set from a local pyftpdlib server, both writes, the
+// restarts and the display language) into a simulator paced at 230400 baud.
+std::optional<GroupRun> runUpgrade(const QString& portsDir);
+
 }  // namespace verimant::bench

@@ -27,6 +27,10 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
          QStringLiteral("write a data image into the external flash"), 1, 1, true,
          &runWriteEflCommand},
+        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
+         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
+                        "check its settings"),
+         1, 2, false, &runFetchCommand, &checkFetchArguments},
         {QStringLiteral("config"), QString(),
          QStringLiteral("list what the update server's configuration offers: tool version, "
                         "languages, packets, firmware sets"),
@@ -41,10 +45,6 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("check"), QStringLiteral("[--packet NAME]"),
          QStringLiteral("show what an upgrade would change; writes nothing"), 0, 0, true,
          &runCheckCommand},
-        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
-         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
-                        "check its settings"),
-         1, 2, false, &runFetchCommand, &checkFetchArguments},
     };
     return commands;
 }

@@ -13,10 +13,10 @@ int runModeCommand(CliRun& run, const QStringList& arguments);
 QString checkModeArguments(const QStringList& arguments);
 int runSettingsCommand(CliRun& run, const QStringList& arguments);
 QString checkSettingsArguments(const QStringList& arguments);
+int runFetchCommand(CliRun& run, const QStringList& arguments);
+QString checkFetchArguments(const QStringList& arguments);
 int runConfigCommand(CliRun& run, const QStringList& arguments);
 int runLookupCommand(CliRun& run, const QStringList& arguments);
 QString checkLookupArguments(const QStringList& arguments);
-int runFetchCommand(CliRun& run, const QStringList& arguments);
-QString checkFetchArguments(const QStringList& arguments);
 
 }  // namespace verimant::cli

@@ -65,6 +65,7 @@ bool ComPort::open(int baudRate) {
         opened = impl_->device.open(path, baudRate);
     }
     if (opened) {
+        ++connectionCount_;
         try {
             impl_->reader = std::thread([this] { receiveLoop(); });
         } catch (const std::system_error&) {
@@ -95,6 +96,7 @@ bool ComPort::close() {
         std::lock_guard guard(impl_->ioLock);
         impl_->device.close();
     }
+    ++connectionCount_;
     log(QStringLiteral("Close COM ") + QString::number(portNumber_) + QStringLiteral(" : OK"));
     return true;
 }
@@ -123,6 +125,8 @@ bool ComPort::lineHungUp() const {
 
 void ComPort::onReceive(int) {}
 
+void ComPort::onHangUp() {}
+
 void ComPort::stopReceiving() {
     impl_->stopReader();
 }
@@ -142,8 +146,10 @@ void ComPort::receiveLoop() {
             case SerialDevice::WaitResult::Failed:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 break;
-            case SerialDevice::WaitResult::Cancelled:
             case SerialDevice::WaitResult::HungUp:
+                onHangUp();
+                return;
+            case SerialDevice::WaitResult::Cancelled:
                 return;
         }
     }

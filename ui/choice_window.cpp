@@ -1,6 +1,7 @@
 #include "ui/choice_window.h"
 
 #include <QEvent>
+#include <QWindow>
 
 namespace verimant {
 
@@ -45,6 +46,11 @@ void ChoiceWindow::showOverMainWindow() {
         mainWindow_->setEnabled(false);
     }
     centreOnMainWindow();
+    // Kept above the main window by the window manager, like a dialog owned by it.
+    if (mainWindow_ && mainWindow_->windowHandle() != nullptr) {
+        winId();
+        windowHandle()->setTransientParent(mainWindow_->windowHandle());
+    }
     show();
     raise();
     activateWindow();

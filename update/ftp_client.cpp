@@ -145,6 +145,8 @@ bool FtpClient::connectSocket(QTcpSocket& socket, const QString& host, quint16 p
 }
 
 bool FtpClient::sendLine(const QString& line) {
+    if (breaksCommandLine(line))
+        return fail(QStringLiteral("Line break in a command"));
     const QByteArray bytes = encodeCp1251(line) + "\r\n";
     if (control_->write(bytes) != bytes.size()) {
         closeControl();

@@ -293,6 +293,14 @@ TEST_F(ScriptedClientTest, OperationsWithoutAServerFailAtOnceWithTheirTexts) {
     FtpClient refused(closedPort, kShortLimits);
     EXPECT_FALSE(refused.logIn());
     EXPECT_EQ(refused.errorText(), QStringLiteral("Connection Failed"));
+
+    // An account name from the environment cannot smuggle in a command of its own.
+    ScriptedFtpServer other;
+    ServerSettings injected = other.settings();
+    injected.user = QStringLiteral("tester\r\nDELE precious");
+    FtpClient smuggler(injected, kShortLimits);
+    EXPECT_FALSE(smuggler.logIn());
+    EXPECT_FALSE(other.verbs().contains("DELE"));
 }
 
 TEST_F(ScriptedClientTest, ServerThatStopsAnsweringAfterLoginEndsTheCommandAndTheConnection) {

@@ -286,5 +286,26 @@ TEST_F(UpgradeWorkflowTest, AFailingSwitchIntoTheBootLoaderWritesNothingAndShows
     EXPECT_FALSE(harness.busy.events.last().shown);
 }
 
+// An instrument waiting in its boot loader reports no main firmware and no data version: its
+// settings are not touched and both parts count as changed.
+TEST_F(UpgradeWorkflowTest, AnInstrumentInItsBootLoaderIsOfferedBothPartsWithoutTouchingSettings) {
+    sim::InstrumentConfig config;
+    config.startMode = InstrumentMode::BootLoader;
+    UpgradeHarness harness(config);
+    ASSERT_TRUE(harness.start());
+
+    UpgradeCheck check;
+    EXPECT_EQ(harness.runWorkflow(&check), UpgradeOutcome::Declined);
+
+    EXPECT_EQ(check.differences, "KMT2 [0.0] --> [3.2]\nEFL  [0.0] --> [1.6]");
+    EXPECT_EQ(check.section, "SOFT_SET:TRV-278.V2.T23.RU_EN");
+    EXPECT_FALSE(harness.device.log.lines().contains("TRY PAR INIT"));
+    // The readout's own warning, then the consent, which is declined here.
+    EXPECT_EQ(harness.device.dialogs.textsOf("warning").size(), 1);
+    EXPECT_EQ(harness.device.dialogs.textsOf("question").size(), 1);
+    EXPECT_TRUE(harness.flashOperations().empty());
+    EXPECT_EQ(harness.mode(), InstrumentMode::BootLoader);
+}
+
 }  // namespace
 }  // namespace verimant

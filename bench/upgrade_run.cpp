@@ -1,0 +1,188 @@
+#include "base/activity_log.h"
+#include "base/user_dialogs.h"
+#include "bench/benchmarks.h"
+#include "bench/measured_span.h"
+#include "bench/sim_process.h"
+#include "device/device_session.h"
+#include "link/connection_manager.h"
+#include "link/device_commands.h"
+#include "link/device_protocol.h"
+#include "link/link_flags.h"
+#include "link/settings_block.h"
+#include "platform/monotonic_clock.h"
+#include "tests/support/ftp_test_server.h"
+#include "update/busy_view.h"
+#include "update/device_language_chooser.h"
+#include "update/packet_chooser.h"
+#include "update/update_config.h"
+#include "update/update_run.h"
+#include "update/update_server.h"
+#include "update/upgrade_workflow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace verimant::bench {
+
+namespace {
+
+constexpr int kPort = 14;
+constexpr int kBaudRate = 230400;
+
+// The operator of the benchmark: the first packet, Yes to the consent, the first other language.
+class Answers final : public UserDialogs,
+                      public PacketChooser,
+                      public DeviceLanguageChooser,
+                      public BusyView {
+public:
+    void showError(const QString& text) override { problems << text; }
+    void showWarning(const QString& text) override { problems << text; }
+    void showInformation(const QString&) override {}
+    bool askYesNo(const QString&, const QString&) override { return true; }
+    bool askText(const QString&, const QString&, QString&) override { return false; }
+    bool chooseFileToOpen(QString&) override { return false; }
+    bool chooseFileToSave(QString&) override { return false; }
+
+    void OpenLanguagePacketDialog(const UpdateConfig&, const QStringList& packets,
+                                  int& slot) override {
+        slot = packets.isEmpty() ? kPacketChoiceCancelled : 0;
+    }
+    void OpenDeviceLanguageDialog(const LanguageCatalog* catalog, int currentCode,
+                                  int& slot) override {
+        if (!hasLanguageChoice(catalog, currentCode)) {
+            slot = kDeviceLanguageCancelled;
+            return;
+        }
+        const OfferedLanguages offered = offeredLanguages(*catalog, currentCode);
+        slot = languageChoiceResult(offered, offered.currentIndex == 0 ? 1 : 0);
+    }
+    void ShowBusy(int) override {}
+    void HideBusy() override {}
+
+    QStringList problems;
+};
+
+// Time from each restart request until the first request to the restarted instrument: the
+// simulator's restart delay, the tool's fixed pauses around it and its search for the instrument.
+class RestartClock {
+public:
+    explicit RestartClock(ActivityLog& log) {
+        QObject::connect(&log, &ActivityLog::lineAppended, [this](const QString& line) {
+            if (line.startsWith(QStringLiteral("==>Device_goto_BOOT")) ||
+                line.startsWith(QStringLiteral("==>Device_GoTo_KMT2"))) {
+                startedMs_ = tickCountMs();
+            } else if (line == QLatin1String("==>Device_Is_Booter_Or_KMT2") && startedMs_ >= 0) {
+                totalMs_ += tickCountMs() - startedMs_;
+                startedMs_ = -1;
+            }
+        });
+    }
+    double seconds() const { return double(totalMs_) / 1000.0; }
+
+private:
+    std::int64_t startedMs_ = -1;
+    std::int64_t totalMs_ = 0;
+};
+
+bool copyDemoSet(const QString& target) {
+    const QDir demo(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server"));
+    QDir().mkpath(target);
+    for (const QString& name : demo.entryList(QDir::Files)) {
+        if (!QFile::copy(demo.filePath(name), target + QLatin1Char('/') + name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What start-up fetches, unmeasured: configuration, base and catalogue.
+bool prepareRun(UpdateRun& run, const QString& folder) {
+    run.setTempFolder(folder);
+    if (!run.server().fetchFile(QString::fromLatin1(UpdateRun::kConfigName), run.configPath())) {
+        return false;
+    }
+    run.openConfig();
+    const QString baseName = run.config().readString(QString::fromLatin1(kSerialNumberSection),
+                                                     QStringLiteral("BASE_NAME"));
+    const QString basePath = run.localPathFor(baseName);
+    if (basePath.isEmpty() || !run.server().fetchFile(baseName, basePath)) {
+        return false;
+    }
+    run.loadBase(basePath);
+    run.config().loadLanguageCatalog();
+    return true;
+}
+
+struct ToolSide {
+    ActivityLog log;
+    DeviceProtocol protocol;
+    DeviceCommands commands{protocol};
+    LinkFlags flags;
+    DeviceSession session{log, protocol, commands, flags};
+    ConnectionManager manager{protocol, flags, log};
+    QTimer timer;
+};
+
+}  // namespace
+
+std::optional<GroupRun> runUpgrade(const QString& portsDir) {
+    const QString served = portsDir + QStringLiteral("/upgrade-server");
+    QTemporaryDir toolFolder;
+    if (!copyDemoSet(served) || !toolFolder.isValid()) {
+        printProblem(QStringLiteral("cannot prepare the demo update set in ") + served);
+        return std::nullopt;
+    }
+    test::FtpTestServer server(served);
+    SimProcess sim(portsDir, kPort, true);
+    QString why;
+    if (!server.start(&why) || !sim.start(&why)) {
+        printProblem(why);
+        return std::nullopt;
+    }
+    ToolSide tool;
+    tool.protocol.setLogSink([&tool](const QString& line) { tool.log.AddLine(line); });
+    tool.manager.attachTimer(tool.timer);
+    UpdateRun run(tool.log, *parseServerAddress(server.url()));
+    if (!prepareRun(run, toolFolder.path())) {
+        printProblem(QStringLiteral("the demo set could not be fetched from the local server"));
+        return std::nullopt;
+    }
+    tool.manager.chooseManualPort(kPort);
+    tool.manager.tick();
+    if (!tool.flags.deviceConnected) {
+        printProblem(QStringLiteral("the simulator does not answer"));
+        return std::nullopt;
+    }
+    Answers answers;
+    installUserDialogs(&answers);
+    SettingsBlock settings;
+    UpgradeParts parts{tool.session, settings, run, answers, answers, answers, {}};
+    RestartClock restarts(tool.log);
+    tool.timer.start();
+    MeasuredSpan span;
+    span.start();
+    const UpgradeOutcome outcome = runUpgradeWorkflow(parts);
+    const SpanFigures figures = span.stop();
+    tool.timer.stop();
+    tool.protocol.close();
+    installUserDialogs(nullptr);
+    const std::optional<LineCounts> counts = sim.stop(&why);
+    if (outcome != UpgradeOutcome::Written || !counts) {
+        printProblem(QStringLiteral("the upgrade did not complete: ") +
+                     answers.problems.join(QStringLiteral("; ")) + why);
+        return std::nullopt;
+    }
+    const double ideal = wireSeconds(*counts, kBaudRate);
+    return GroupRun{figures.wallSeconds,
+                    {
+                        {"upgrade_seconds", figures.wallSeconds, 3},
+                        {"upgrade_ideal_wire_seconds", ideal, 3},
+                        {"upgrade_restart_seconds", restarts.seconds(), 3},
+                        {"upgrade_ratio", (figures.wallSeconds - restarts.seconds()) / ideal, 3},
+                        {"upgrade_tool_cpu_seconds", figures.cpuSeconds, 3},
+                    }};
+}
+
+}  // namespace verimant::bench
