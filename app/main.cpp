@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The name the task bar and the window manager show for the program.
     QApplication::setApplicationName(QStringLiteral("Pelma DM"));
+    // Ties the window to the installed menu entry, whose icon the desktop then shows for it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("verimant-manager"));
 
     int result = 1;
     try {

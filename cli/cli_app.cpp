@@ -47,7 +47,11 @@ void printHelp(std::FILE* out) {
         const QString synopsis =
             command.name + QLatin1Char(' ') + command.usage +
             (command.needsInstrument ? QStringLiteral(" --port N") : QString());
-        std::fprintf(out, "  %-40s %s\n", synopsis.simplified().toUtf8().constData(),
+        // A synopsis wider than its column gets its summary on the next line: run on after one
+        // blank, the two would read as one, to people and to the manual-page generator alike.
+        const QByteArray text = synopsis.simplified().toUtf8();
+        const char* gap = text.size() > 40 ? "\n                                           " : " ";
+        std::fprintf(out, "  %-40s%s%s\n", text.constData(), gap,
                      command.summary.toUtf8().constData());
     }
     std::fprintf(out, "\nOptions:\n");

@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include "base/ui_language.h"
+#include "platform/port_access.h"
 #include "platform/port_map.h"
 
 #include <QCoreApplication>
@@ -68,9 +69,14 @@ bool CliRun::connect(int port) {
     manager_.chooseManualPort(port);
     manager_.tick();
     if (!flags_.deviceConnected) {
-        dialogs_.showError(portDevicePath(port).isEmpty()
-                               ? QStringLiteral("There is no serial port COM %1").arg(port)
-                               : QStringLiteral("No instrument answers on COM %1").arg(port));
+        const QString path = portDevicePath(port);
+        if (path.isEmpty()) {
+            dialogs_.showError(QStringLiteral("There is no serial port COM %1").arg(port));
+        } else if (!userMayOpen(path)) {
+            dialogs_.showError(QStringLiteral("COM %1: ").arg(port) + portPermissionAdvice(path));
+        } else {
+            dialogs_.showError(QStringLiteral("No instrument answers on COM %1").arg(port));
+        }
         return false;
     }
     return true;

@@ -2,7 +2,10 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 
+#include "platform/port_access.h"
 #include "platform/port_map.h"
+
+#include <QStringList>
 
 #include <vector>
 
@@ -17,10 +20,24 @@ int runPortsCommand(CliRun& run, const QStringList&) {
         std::fprintf(run.out(), "No serial ports.\n");
         return kExitSuccess;
     }
+    // A port this user may not open is listed all the same, marked, so that an instrument which
+    // "never answers" is not hunted on the wrong port; how to get access follows the list.
+    QStringList advice;
     for (int i = 0; i < count; ++i) {
         const int number = entries[i].portNumber;
-        std::fprintf(run.out(), "COM%-4d %s\n", number,
-                     portDevicePath(number).toUtf8().constData());
+        const QString path = portDevicePath(number);
+        QString line = QStringLiteral("COM%1 %2").arg(number, -4).arg(path);
+        if (!userMayOpen(path)) {
+            line += QStringLiteral("  [no permission: group %1]").arg(deviceGroupName(path));
+            const QString text = portPermissionAdvice(path);
+            if (!advice.contains(text)) {
+                advice.append(text);
+            }
+        }
+        std::fprintf(run.out(), "%s\n", line.toUtf8().constData());
+    }
+    for (const QString& text : advice) {
+        std::fprintf(run.out(), "%s\n", text.toUtf8().constData());
     }
     return kExitSuccess;
 }

@@ -1,5 +1,6 @@
 #include "link/com_port.h"
 
+#include "platform/port_access.h"
 #include "platform/port_map.h"
 #include "platform/serial_device.h"
 
@@ -25,6 +26,9 @@ struct ComPort::Impl {
     SerialDevice device;
     std::mutex ioLock;
     std::thread reader;
+    // The device whose refusal was last explained: the connection timer retries a port every half
+    // second, and the explanation is worth one line, not one per try.
+    QString explainedRefusal;
 
     void stopReader() {
         if (!reader.joinable()) {
@@ -71,6 +75,15 @@ bool ComPort::open(int baudRate) {
         }
     }
     log(prefix + (opened ? QStringLiteral("OK") : QStringLiteral("Error")));
+    if (opened) {
+        if (impl_->explainedRefusal == path) {
+            impl_->explainedRefusal.clear();
+        }
+    } else if (!path.isEmpty() && isPermissionError(impl_->device.lastError()) &&
+               impl_->explainedRefusal != path) {
+        impl_->explainedRefusal = path;
+        log(portPermissionAdvice(path));
+    }
     return opened;
 }
 

@@ -188,11 +188,12 @@ QPixmap paintIcon(IconMotif motif, IconInk ink) {
     return pixmap;
 }
 
-QPixmap paintApplicationIcon() {
-    QPixmap pixmap(32, 32);
+QPixmap paintApplicationIcon(int size) {
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
     // A handheld instrument: dark body, lit display, two keys.
     p.setPen(QPen(QColor(20, 30, 50), 1.5));
     p.setBrush(QColor(50, 70, 110));
@@ -206,6 +207,14 @@ QPixmap paintApplicationIcon() {
     p.drawEllipse(QPointF(12.5, 21), 2.2, 2.2);
     p.drawEllipse(QPointF(19.5, 21), 2.2, 2.2);
     return pixmap;
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64}) {
+        icon.addPixmap(paintApplicationIcon(size));
+    }
+    return icon;
 }
 
 }  // namespace verimant

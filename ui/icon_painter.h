@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 
 namespace verimant {
@@ -11,7 +12,10 @@ enum class IconInk { Colour, GreyOutline };
 
 QPixmap paintIcon(IconMotif motif, IconInk ink);
 
-// The application's own 32 x 32 picture for the window and the task bar.
-QPixmap paintApplicationIcon();
+// The application's own picture for the window and the task bar, drawn for `size` x `size`
+// pixels (designed at 32), so the desktop's icon theme gets it sharp at every size.
+QPixmap paintApplicationIcon(int size = 32);
+// The same at the sizes window managers and task bars ask for.
+QIcon applicationIcon();
 
 }  // namespace verimant

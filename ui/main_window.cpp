@@ -55,7 +55,7 @@ private:
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Pelma Verimant Manager v1.0"));
-    setWindowIcon(QIcon(paintApplicationIcon()));
+    setWindowIcon(applicationIcon());
     setFont(windowBaseFont());
 
     actions_ = createMainActions(this, images_);

@@ -7,7 +7,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
           qt6-base-dev libxkbcommon-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           python3 python3-pyftpdlib xvfb x11-apps x11-utils imagemagick xauth
-          fonts-dejavu-core fonts-liberation2 clang-format curl)
+          fonts-dejavu-core fonts-liberation2 clang-format curl
+          help2man lintian desktop-file-utils)
 
 install_packages() {
     local missing=()
@@ -31,4 +32,24 @@ build_tree() {
     shift
     cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$ROOT/$dir" -j "$JOBS"
+}
+
+# build_package: builds the programs in build/ and the Debian package from them, copies the package
+# into the top folder and leaves its path in PACKAGE_FILE. build/ keeps its other settings (tests
+# on or off), so the test run and the package share one tree.
+# Every step checks its own result: called as a condition, the function runs without set -e, and a
+# failed build must not leave a package made of older programs.
+build_package() {
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVERIMANT_SANITIZE=OFF -DVERIMANT_FUZZ=OFF >/dev/null || return 1
+    cmake --build "$ROOT/build" -j "$JOBS" --target verimant-package-files || return 1
+    rm -rf "$ROOT/build/package"
+    local output
+    if ! output="$(cd "$ROOT/build" && cpack -G DEB 2>&1)"; then
+        echo "$output" >&2
+        return 1
+    fi
+    local built=("$ROOT"/build/package/*.deb)
+    cp "${built[0]}" "$ROOT/" || return 1
+    PACKAGE_FILE="$ROOT/$(basename "${built[0]}")"
 }

@@ -2,12 +2,16 @@
 
 #include "platform/monotonic_clock.h"
 #include "tests/link/pty_peer.h"
+#include "tests/support/unprivileged_user.h"
 
 #include <gtest/gtest.h>
 
 #include <QStringList>
 
+#include <QFile>
+
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -78,6 +82,33 @@ TEST_F(ComPortTest, OpenCloseAndRefusalsAreLoggedExactly) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(log, (QStringList{"Open COM 9 : Error", "Open COM 7 : OK", "Close COM 7 : OK",
                                 "Open COM 7 : OK", "Close COM 7 : OK"}));
+}
+
+// A port the user may not use keeps the usual error line; why, and what to do, follows once and
+// not at every retry of the connection timer, and again once the port has opened in between.
+TEST_F(ComPortTest, PermissionRefusalIsExplainedOncePerRefusal) {
+    test::openPortsFolderToOthers();
+    const auto refusedOpen = [&] {
+        EXPECT_TRUE(test::refuseAccess(peer.slavePath()));
+        test::ActingAsNobody nobody;
+        return port.open(230400);
+    };
+    EXPECT_FALSE(refusedOpen());
+    EXPECT_FALSE(refusedOpen());
+    ASSERT_EQ(log.size(), 3) << log.join('\n').toStdString();
+    EXPECT_EQ(log[0], "Open COM 7 : Error");
+    // As root the device went to the group dialout, which nobody may join; otherwise its mode is 0.
+    const QString reason = test::runningAsRoot() ? ": join the group dialout" : " (owner ";
+    EXPECT_TRUE(log[1].startsWith("No permission to open " + peer.slavePath() + reason))
+        << log[1].toStdString();
+    EXPECT_EQ(log[2], "Open COM 7 : Error");
+
+    ASSERT_EQ(::chmod(QFile::encodeName(peer.slavePath()).constData(), 0600), 0);
+    EXPECT_TRUE(port.open(230400));
+    EXPECT_TRUE(port.close());
+    EXPECT_FALSE(refusedOpen());
+    EXPECT_EQ(log.mid(3),
+              (QStringList{"Open COM 7 : OK", "Close COM 7 : OK", "Open COM 7 : Error", log[1]}));
 }
 
 TEST_F(ComPortTest, IsExclusiveWhileOpenAndReleasedByCloseOrDestruction) {
