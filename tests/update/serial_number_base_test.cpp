@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+#include <tuple>
+
 namespace verimant {
 namespace {
 
@@ -28,13 +30,15 @@ QByteArray recordText(const char* serial,
 
 TEST(SerialNumberBase, RecordCountFollowsTheFileSize) {
     const std::vector<std::pair<qsizetype, int>> cases = {
-        {0, 0}, {255, 0}, {511, 0}, {512, 0}, {767, 0}, {768, 1}, {1000, 1}, {1024, 2},
+        {511, 0},
+        {767, 0},
+        {768, 1},
+        {1024, 2},
     };
     for (const auto& [size, count] : cases) {
         SerialNumberBase base;
         base.loadBytes(QByteArray(size, '\n'));
         EXPECT_EQ(base.recordCount(), count) << size;
-        EXPECT_EQ(base.size(), size);
     }
 }
 
@@ -74,11 +78,9 @@ struct FindCase {
 TEST(SerialNumberBase, FindsTheFirstRecordWhoseKeyMatchesByteForByte) {
     const std::vector<FindCase> cases = {
         {"a record in block 2", baseImage(3, {{2, recordText("12345678")}}), "12345678", 2},
-        {"a record in a later block", baseImage(6, {{5, recordText("12345678")}}), "12345678", 5},
         {"header blocks are never searched",
          baseImage(3, {{0, recordText("12345678")}, {1, recordText("12345678")}}), "12345678", 0},
         {"a blank after the key is no match", baseImage(3, {{2, "12345678 ;0"}}), "12345678", 0},
-        {"a comma after the key is no match", baseImage(3, {{2, "12345678,0"}}), "12345678", 0},
         {"the first of two equal keys wins",
          baseImage(5, {{3, recordText("12345678")}, {4, recordText("12345678")}}), "12345678", 3},
         {"lower-case keys are never found", baseImage(3, {{2, recordText("00abcdef")}}), "00ABCDEF",
@@ -137,15 +139,9 @@ InstrumentRecord assembled(InstrumentRecord r, std::uint8_t code1, std::uint8_t 
     return r;
 }
 
-void expectSameRecord(const InstrumentRecord& a, const InstrumentRecord& b, const char* name) {
-    EXPECT_EQ(a.id, b.id) << name;
-    EXPECT_EQ(a.boardNumber, b.boardNumber) << name;
-    EXPECT_EQ(a.boardVersion, b.boardVersion) << name;
-    EXPECT_EQ(a.assembling1, b.assembling1) << name;
-    EXPECT_EQ(a.assembling2, b.assembling2) << name;
-    EXPECT_EQ(a.number, b.number) << name;
-    EXPECT_EQ(a.languageSet, b.languageSet) << name;
-    EXPECT_EQ(a.extra, b.extra) << name;
+auto fields(const InstrumentRecord& r) {
+    return std::tuple(r.id, r.boardNumber, r.boardVersion, r.assembling1, r.assembling2, r.number,
+                      r.languageSet.toStdString(), r.extra);
 }
 
 TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
@@ -155,17 +151,12 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
     full.number = 99;
     const std::vector<RecordCase> cases = {
         {"every field", "12345678;note;245;3;1;2;99;RU;1;2;3;4;5;6;7;-8\r\n", true, full},
-        {"the plain example", recordText("12345678"), true,
-         assembled(record(0x12345678, 245, 3, "RU"), 1, 2)},
         {"an empty board version leaves 15 fields",
          "12345678;0;245;;1;2;0;RU;0;0;0;0;0;0;0;0\n",
          false,
          {}},
         {"empty fields between are dropped", "12345678;;0;245;3;;1;2;0;RU;0;0;0;0;0;0;0;0", true,
          assembled(record(0x12345678, 245, 3, "RU"), 1, 2)},
-        {"a board version of 259 keeps its low byte",
-         recordText("12345678", ";0;245;259;0;0;0;RU;0;0;0;0;0;0;0;0"), true,
-         record(0x12345678, 245, 3, "RU")},
         {"a negative board version keeps its low byte",
          recordText("12345678", ";0;245;-1;0;0;0;RU;0;0;0;0;0;0;0;0"), true,
          record(0x12345678, 245, 255, "RU")},
@@ -190,7 +181,7 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
     for (const RecordCase& c : cases) {
         InstrumentRecord read = record(1, 2, 3, "stale");
         EXPECT_EQ(parseInstrumentRecord(c.text, read), c.ok) << c.name;
-        expectSameRecord(read, c.expected, c.name);
+        EXPECT_EQ(fields(read), fields(c.expected)) << c.name;
     }
 }
 
