@@ -123,20 +123,14 @@ struct RecordCase {
 };
 
 InstrumentRecord record(std::uint32_t id, std::int32_t board, std::uint8_t version,
-                        const QString& set, std::array<std::int32_t, 8> extra = {}) {
-    InstrumentRecord r;
-    r.id = id;
-    r.boardNumber = board;
-    r.boardVersion = version;
-    r.languageSet = set;
-    r.extra = extra;
-    return r;
-}
-
-InstrumentRecord assembled(InstrumentRecord r, std::uint8_t code1, std::uint8_t code2) {
-    r.assembling1 = code1;
-    r.assembling2 = code2;
-    return r;
+                        const QString& set, std::uint8_t assembling1 = 0,
+                        std::uint8_t assembling2 = 0) {
+    return {.id = id,
+            .boardNumber = board,
+            .boardVersion = version,
+            .assembling1 = assembling1,
+            .assembling2 = assembling2,
+            .languageSet = set};
 }
 
 auto fields(const InstrumentRecord& r) {
@@ -145,10 +139,9 @@ auto fields(const InstrumentRecord& r) {
 }
 
 TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
-    InstrumentRecord full = record(0x12345678, 245, 3, "RU", {1, 2, 3, 4, 5, 6, 7, -8});
-    full.assembling1 = 1;
-    full.assembling2 = 2;
+    InstrumentRecord full = record(0x12345678, 245, 3, "RU", 1, 2);
     full.number = 99;
+    full.extra = {1, 2, 3, 4, 5, 6, 7, -8};
     const std::vector<RecordCase> cases = {
         {"every field", "12345678;note;245;3;1;2;99;RU;1;2;3;4;5;6;7;-8\r\n", true, full},
         {"an empty board version leaves 15 fields",
@@ -156,7 +149,7 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
          false,
          {}},
         {"empty fields between are dropped", "12345678;;0;245;3;;1;2;0;RU;0;0;0;0;0;0;0;0", true,
-         assembled(record(0x12345678, 245, 3, "RU"), 1, 2)},
+         record(0x12345678, 245, 3, "RU", 1, 2)},
         {"a negative board version keeps its low byte",
          recordText("12345678", ";0;245;-1;0;0;0;RU;0;0;0;0;0;0;0;0"), true,
          record(0x12345678, 245, 255, "RU")},
@@ -167,7 +160,7 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
          encodeCp1251("АВСЕ0000;0;1;1;0;0;0;Восток;0;0;0;0;0;0;0;0"), true,
          record(0xABCE0000, 1, 1, "Восток")},
         {"a key that is no number is 0", recordText("1234567Z"), true,
-         assembled(record(0, 245, 3, "RU"), 1, 2)},
+         record(0, 245, 3, "RU", 1, 2)},
         {"a line feed ends the record", "12345678;0;245;3\n;1;2;0;RU;0;0;0;0;0;0;0;0", false, {}},
         {"a NUL ends the record",
          QByteArray("12345678;0;245;3;1;2;0;RU;0;0;0;0;0;0;0", 39) + '\0' + ";5;6",
