@@ -28,20 +28,6 @@ QByteArray recordText(const char* serial,
     return QByteArray(serial) + tail;
 }
 
-TEST(SerialNumberBase, RecordCountFollowsTheFileSize) {
-    const std::vector<std::pair<qsizetype, int>> cases = {
-        {511, 0},
-        {767, 0},
-        {768, 1},
-        {1024, 2},
-    };
-    for (const auto& [size, count] : cases) {
-        SerialNumberBase base;
-        base.loadBytes(QByteArray(size, '\n'));
-        EXPECT_EQ(base.recordCount(), count) << size;
-    }
-}
-
 TEST(SerialNumberBase, LoadsFromFileAndAnUnreadableFileGivesNoRecords) {
     const QString path = test::testRootDir() + "/base.bin";
     QFile file(path);
