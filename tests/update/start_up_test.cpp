@@ -240,8 +240,8 @@ TEST_F(StartUpTest, OutdatedToolWarnsOpensBothAddressesAndStopsOnlyForActionOne)
         bool stops;
     };
     const Case cases[] = {
-        {"1.2.19", 1, false, false}, {"1.2", 1, false, false},  {"1.2.20", 1, true, true},
-        {"1.3.0", 2, true, false},   {"2.0.0", 0, true, false},
+        {"1.2.19", 1, false, false}, {"1.2.18", 1, false, false}, {"1.2", 1, false, false},
+        {"1.2.20", 1, true, true},   {"1.3.0", 2, true, false},   {"2.0.0", 0, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.published);
