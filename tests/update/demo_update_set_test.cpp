@@ -58,7 +58,6 @@ TEST(DemoUpdateSet, OffersTheSimulatedInstrumentNewerFilesInEveryPacket) {
     const int boardNumber = sim::boardNumberForType(instrument.boardType);
     EXPECT_EQ(record.boardNumber, boardNumber);
     EXPECT_EQ(record.boardVersion, instrument.boardVersion);
-    EXPECT_GT(base.recordCount(), 200);
 
     // The board record as the simulator answers it, read as the readout reads it.
     const QByteArray answered = sim::boardRecordBlock(instrument);
@@ -75,11 +74,7 @@ TEST(DemoUpdateSet, OffersTheSimulatedInstrumentNewerFilesInEveryPacket) {
         QString::fromLatin1(instrument.eflVersionText).remove(QLatin1Char('V')));
     for (const QString& packet : packets.packets) {
         SCOPED_TRACE(packet.toStdString());
-        const QString section = "LANGUAGE:" + packet;
-        EXPECT_NE(config.readString(section, "NAME_L1", "???"), "???");
-        EXPECT_NE(config.readString(section, "NAME_L2", "???"), "???");
-        EXPECT_FALSE(config.readString(section, "INFO_L1_S1").isEmpty());
-        EXPECT_FALSE(config.readString(section, "INFO_L2_S1").isEmpty());
+        EXPECT_NE(config.readString("LANGUAGE:" + packet, "NAME_L1", "???"), "???");
         config.selectLanguagePacket(packet);
         for (const QString& language : config.languageCatalog().currentLanguages) {
             EXPECT_NE(config.languageCatalog().findLanguageByName(language), nullptr);
@@ -95,7 +90,6 @@ TEST(DemoUpdateSet, OffersTheSimulatedInstrumentNewerFilesInEveryPacket) {
             const QString name = config.readString(file, "NAME");
             const qint64 size = QFileInfo(kSetFolder + "/" + name).size();
             EXPECT_GT(size, 0) << name.toStdString();
-            EXPECT_LT(size, 1024 * 1024) << "the demo upgrade stays quick";
             EXPECT_EQ(config.readInteger(file, "LENGTH", 0), size);
         }
     }

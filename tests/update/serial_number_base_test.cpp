@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+#include <tuple>
+
 namespace verimant {
 namespace {
 
@@ -24,18 +26,6 @@ QByteArray baseImage(int blocks, const std::vector<std::pair<int, QByteArray>>& 
 QByteArray recordText(const char* serial,
                       const char* tail = ";0;245;3;1;2;0;RU;0;0;0;0;0;0;0;0\n") {
     return QByteArray(serial) + tail;
-}
-
-TEST(SerialNumberBase, RecordCountFollowsTheFileSize) {
-    const std::vector<std::pair<qsizetype, int>> cases = {
-        {0, 0}, {255, 0}, {511, 0}, {512, 0}, {767, 0}, {768, 1}, {1000, 1}, {1024, 2},
-    };
-    for (const auto& [size, count] : cases) {
-        SerialNumberBase base;
-        base.loadBytes(QByteArray(size, '\n'));
-        EXPECT_EQ(base.recordCount(), count) << size;
-        EXPECT_EQ(base.size(), size);
-    }
 }
 
 TEST(SerialNumberBase, LoadsFromFileAndAnUnreadableFileGivesNoRecords) {
@@ -74,11 +64,9 @@ struct FindCase {
 TEST(SerialNumberBase, FindsTheFirstRecordWhoseKeyMatchesByteForByte) {
     const std::vector<FindCase> cases = {
         {"a record in block 2", baseImage(3, {{2, recordText("12345678")}}), "12345678", 2},
-        {"a record in a later block", baseImage(6, {{5, recordText("12345678")}}), "12345678", 5},
         {"header blocks are never searched",
          baseImage(3, {{0, recordText("12345678")}, {1, recordText("12345678")}}), "12345678", 0},
         {"a blank after the key is no match", baseImage(3, {{2, "12345678 ;0"}}), "12345678", 0},
-        {"a comma after the key is no match", baseImage(3, {{2, "12345678,0"}}), "12345678", 0},
         {"the first of two equal keys wins",
          baseImage(5, {{3, recordText("12345678")}, {4, recordText("12345678")}}), "12345678", 3},
         {"lower-case keys are never found", baseImage(3, {{2, recordText("00abcdef")}}), "00ABCDEF",
@@ -121,51 +109,33 @@ struct RecordCase {
 };
 
 InstrumentRecord record(std::uint32_t id, std::int32_t board, std::uint8_t version,
-                        const QString& set, std::array<std::int32_t, 8> extra = {}) {
-    InstrumentRecord r;
-    r.id = id;
-    r.boardNumber = board;
-    r.boardVersion = version;
-    r.languageSet = set;
-    r.extra = extra;
-    return r;
+                        const QString& set, std::uint8_t assembling1 = 0,
+                        std::uint8_t assembling2 = 0) {
+    return {.id = id,
+            .boardNumber = board,
+            .boardVersion = version,
+            .assembling1 = assembling1,
+            .assembling2 = assembling2,
+            .languageSet = set};
 }
 
-InstrumentRecord assembled(InstrumentRecord r, std::uint8_t code1, std::uint8_t code2) {
-    r.assembling1 = code1;
-    r.assembling2 = code2;
-    return r;
-}
-
-void expectSameRecord(const InstrumentRecord& a, const InstrumentRecord& b, const char* name) {
-    EXPECT_EQ(a.id, b.id) << name;
-    EXPECT_EQ(a.boardNumber, b.boardNumber) << name;
-    EXPECT_EQ(a.boardVersion, b.boardVersion) << name;
-    EXPECT_EQ(a.assembling1, b.assembling1) << name;
-    EXPECT_EQ(a.assembling2, b.assembling2) << name;
-    EXPECT_EQ(a.number, b.number) << name;
-    EXPECT_EQ(a.languageSet, b.languageSet) << name;
-    EXPECT_EQ(a.extra, b.extra) << name;
+auto fields(const InstrumentRecord& r) {
+    return std::tuple(r.id, r.boardNumber, r.boardVersion, r.assembling1, r.assembling2, r.number,
+                      r.languageSet.toStdString(), r.extra);
 }
 
 TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
-    InstrumentRecord full = record(0x12345678, 245, 3, "RU", {1, 2, 3, 4, 5, 6, 7, -8});
-    full.assembling1 = 1;
-    full.assembling2 = 2;
+    InstrumentRecord full = record(0x12345678, 245, 3, "RU", 1, 2);
     full.number = 99;
+    full.extra = {1, 2, 3, 4, 5, 6, 7, -8};
     const std::vector<RecordCase> cases = {
         {"every field", "12345678;note;245;3;1;2;99;RU;1;2;3;4;5;6;7;-8\r\n", true, full},
-        {"the plain example", recordText("12345678"), true,
-         assembled(record(0x12345678, 245, 3, "RU"), 1, 2)},
         {"an empty board version leaves 15 fields",
          "12345678;0;245;;1;2;0;RU;0;0;0;0;0;0;0;0\n",
          false,
          {}},
         {"empty fields between are dropped", "12345678;;0;245;3;;1;2;0;RU;0;0;0;0;0;0;0;0", true,
-         assembled(record(0x12345678, 245, 3, "RU"), 1, 2)},
-        {"a board version of 259 keeps its low byte",
-         recordText("12345678", ";0;245;259;0;0;0;RU;0;0;0;0;0;0;0;0"), true,
-         record(0x12345678, 245, 3, "RU")},
+         record(0x12345678, 245, 3, "RU", 1, 2)},
         {"a negative board version keeps its low byte",
          recordText("12345678", ";0;245;-1;0;0;0;RU;0;0;0;0;0;0;0;0"), true,
          record(0x12345678, 245, 255, "RU")},
@@ -176,7 +146,7 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
          encodeCp1251("АВСЕ0000;0;1;1;0;0;0;Восток;0;0;0;0;0;0;0;0"), true,
          record(0xABCE0000, 1, 1, "Восток")},
         {"a key that is no number is 0", recordText("1234567Z"), true,
-         assembled(record(0, 245, 3, "RU"), 1, 2)},
+         record(0, 245, 3, "RU", 1, 2)},
         {"a line feed ends the record", "12345678;0;245;3\n;1;2;0;RU;0;0;0;0;0;0;0;0", false, {}},
         {"a NUL ends the record",
          QByteArray("12345678;0;245;3;1;2;0;RU;0;0;0;0;0;0;0", 39) + '\0' + ";5;6",
@@ -190,7 +160,7 @@ TEST(InstrumentRecordText, FieldsAreReadAfterEmptyOnesAreDropped) {
     for (const RecordCase& c : cases) {
         InstrumentRecord read = record(1, 2, 3, "stale");
         EXPECT_EQ(parseInstrumentRecord(c.text, read), c.ok) << c.name;
-        expectSameRecord(read, c.expected, c.name);
+        EXPECT_EQ(fields(read), fields(c.expected)) << c.name;
     }
 }
 
