@@ -57,10 +57,11 @@ void ChoiceWindow::showOverMainWindow() {
 }
 
 void ChoiceWindow::endChoice(int result) {
-    if (slot_ != nullptr) {
-        *slot_ = result;
-        slot_ = nullptr;
+    if (slot_ == nullptr) {
+        return;
     }
+    *slot_ = result;
+    slot_ = nullptr;
     hide();
     if (mainWindow_) {
         mainWindow_->setEnabled(true);

@@ -26,7 +26,8 @@ protected:
     void answerAtOnce(int& slot, int value);
     // Disables the main window, shows this one centred on it and brings it to the front.
     void showOverMainWindow();
-    // Writes the result, hides the window and gives the main window back.
+    // Writes the result, hides the window and gives the main window back; nothing happens when no
+    // choice is open, so a late click cannot answer an opener twice.
     void endChoice(int result);
 
     // Called whenever the interface language changes, and by the openings.

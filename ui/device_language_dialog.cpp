@@ -1,9 +1,9 @@
 #include "ui/device_language_dialog.h"
 
 #include "base/ui_language.h"
+#include "ui/double_click_choice.h"
 #include "ui/ui_fonts.h"
 
-#include <QAbstractItemView>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 
 namespace verimant {
@@ -77,9 +76,9 @@ DeviceLanguageDialog::DeviceLanguageDialog(QWidget* mainWindow)
 
     connect(BitBtn2_, &QPushButton::clicked, this, &DeviceLanguageDialog::BitBtn2Click);
     connect(BitBtn1_, &QPushButton::clicked, this, &DeviceLanguageDialog::BitBtn1Click);
+    new DoubleClickChoice(ComboBox1_, [this] { ComboBox1DblClick(); });
     ComboBox1_->installEventFilter(this);
     ComboBox1_->lineEdit()->installEventFilter(this);
-    ComboBox1_->view()->viewport()->installEventFilter(this);
     retranslate();
 }
 
@@ -121,15 +120,11 @@ void DeviceLanguageDialog::OpenDeviceLanguageDialog(const LanguageCatalog* catal
 }
 
 void DeviceLanguageDialog::BitBtn2Click() {
-    if (isChoiceOpen()) {
-        endChoice(languageChoiceResult(offered_, selectedIndex()));
-    }
+    endChoice(languageChoiceResult(offered_, selectedIndex()));
 }
 
 void DeviceLanguageDialog::BitBtn1Click() {
-    if (isChoiceOpen()) {
-        endChoice(kDeviceLanguageCancelled);
-    }
+    endChoice(kDeviceLanguageCancelled);
 }
 
 void DeviceLanguageDialog::ComboBox1DblClick() {
@@ -147,25 +142,12 @@ int DeviceLanguageDialog::selectedIndex() const {
 bool DeviceLanguageDialog::eventFilter(QObject* watched, QEvent* event) {
     // The edit field's completion would otherwise take Enter for itself, and the choice would not
     // close.
-    if (event->type() == QEvent::KeyPress && watched != ComboBox1_->view()->viewport()) {
+    if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             BitBtn2Click();
             return true;
         }
-    }
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        // A double click in the open list lands on its popup; the item under it is the choice.
-        if (watched == ComboBox1_->view()->viewport()) {
-            const QModelIndex item =
-                ComboBox1_->view()->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
-            if (item.isValid()) {
-                ComboBox1_->setCurrentIndex(item.row());
-            }
-            ComboBox1_->hidePopup();
-        }
-        ComboBox1DblClick();
-        return true;
     }
     return ChoiceWindow::eventFilter(watched, event);
 }

@@ -1,14 +1,12 @@
 #include "ui/language_packet_dialog.h"
 
 #include "base/ui_language.h"
+#include "ui/double_click_choice.h"
 #include "ui/ui_fonts.h"
 #include "update/update_config.h"
 
-#include <QAbstractItemView>
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QEvent>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -64,8 +62,7 @@ LanguagePacketDialog::LanguagePacketDialog(QWidget* mainWindow)
             &LanguagePacketDialog::ComboBox1Change);
     connect(BitBtn1_, &QPushButton::clicked, this, &LanguagePacketDialog::BitBtn1Click);
     connect(BitBtn2_, &QPushButton::clicked, this, &LanguagePacketDialog::BitBtn2Click);
-    ComboBox1_->installEventFilter(this);
-    ComboBox1_->view()->viewport()->installEventFilter(this);
+    new DoubleClickChoice(ComboBox1_, [this] { ComboBox1DblClick(); });
     retranslate();
 }
 
@@ -123,36 +120,15 @@ void LanguagePacketDialog::ComboBox1Change() {
 }
 
 void LanguagePacketDialog::BitBtn1Click() {
-    if (isChoiceOpen()) {
-        endChoice(ComboBox1_->currentIndex());
-    }
+    endChoice(ComboBox1_->currentIndex());
 }
 
 void LanguagePacketDialog::BitBtn2Click() {
-    if (isChoiceOpen()) {
-        endChoice(kPacketChoiceCancelled);
-    }
+    endChoice(kPacketChoiceCancelled);
 }
 
 void LanguagePacketDialog::ComboBox1DblClick() {
     BitBtn1Click();
-}
-
-bool LanguagePacketDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        // A double click in the open list lands on its popup; the item under it is the choice.
-        if (watched != ComboBox1_) {
-            const QModelIndex item =
-                ComboBox1_->view()->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
-            if (item.isValid()) {
-                ComboBox1_->setCurrentIndex(item.row());
-            }
-            ComboBox1_->hidePopup();
-        }
-        ComboBox1DblClick();
-        return true;
-    }
-    return ChoiceWindow::eventFilter(watched, event);
 }
 
 QString LanguagePacketDialog::packetSection(int index) const {

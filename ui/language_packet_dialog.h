@@ -37,7 +37,6 @@ public:
 protected:
     void retranslate() override;
     void cancelChoice() override { BitBtn2Click(); }
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString packetSection(int index) const;

@@ -30,15 +30,14 @@ protected:
 
     // A configuration opened from `text`, stored in CP1251 as the server publishes it.
     void openConfig(const QString& text) {
-        const QString path = QDir::temp().filePath(QStringLiteral("verimant_version_3.ini"));
-        QFile file(path);
+        QFile file(QDir::temp().filePath(QString::fromLatin1(kConfigFileName)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(encodeCp1251(text));
         file.close();
-        config.openConfig(path);
+        config.openConfig(file.fileName());
     }
 
-    template <typename T = QWidget>
+    template <typename T>
     static T* child(QWidget* window, const char* name) {
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -53,8 +52,11 @@ protected:
         return texts;
     }
 
-    static void doubleClick(QWidget* target) {
-        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    // A double click at `at` in `target`, by default its middle.
+    static void doubleClick(QWidget* target, QPoint at = {-1, -1}) {
+        if (at.x() < 0) {
+            at = target->rect().center();
+        }
         QMouseEvent event(QEvent::MouseButtonDblClick, at, target->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &event);

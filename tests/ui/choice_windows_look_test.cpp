@@ -1,5 +1,6 @@
 #include "tests/ui/choice_window_fixture.h"
 
+#include "tests/update/language_catalog.h"
 #include "ui/busy_indicator.h"
 #include "ui/device_language_dialog.h"
 #include "ui/language_packet_dialog.h"
@@ -35,13 +36,6 @@ protected:
                            "[LANGUAGE:EURO]\n"
                            "NAME_L1=Европейский\n"
                            "NAME_L2=European\n"));
-        const LanguageEntry entries[] = {{0, "RU", "Русский", "Russian"},
-                                         {1, "EN", "Английский", "English"},
-                                         {2, "DE", "Немецкий", "German"}};
-        for (const LanguageEntry& entry : entries) {
-            catalog.entries[catalog.count++] = entry;
-        }
-        catalog.currentLanguages = {"RU", "EN", "DE"};
     }
 
     void showMainWindow(UiLanguage language) {
@@ -51,7 +45,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    static void expectReadableInside(QWidget* dialog) {
+    // Checks the shown `dialog` and photographs it as `name`.
+    void lookAt(QWidget* dialog, const QString& name) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
         const QRect area = dialog->rect();
         for (QWidget* control : dialog->findChildren<QWidget*>()) {
             if (!control->isVisibleTo(dialog) || control->objectName().isEmpty() ||
@@ -71,6 +67,7 @@ protected:
             }
             EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width()) << "cut";
         }
+        photograph(dialog, name);
     }
 
     void photograph(QWidget* over, const QString& name) {
@@ -88,7 +85,7 @@ protected:
     }
 
     MainWindow window;
-    LanguageCatalog catalog;
+    LanguageCatalog catalog = threeLanguageCatalog();
 };
 
 const struct {
@@ -96,31 +93,19 @@ const struct {
     const char* suffix;
 } kLanguages[] = {{UiLanguage::Russian, "-ru"}, {UiLanguage::English, "-en"}};
 
-TEST_F(ChoiceWindowsLookTest, LanguagePacketWindow) {
+TEST_F(ChoiceWindowsLookTest, ChoiceWindowsFitTheirTexts) {
     for (const auto& language : kLanguages) {
         SCOPED_TRACE(language.suffix);
         showMainWindow(language.language);
-        LanguagePacketDialog dialog(&window);
         int slot = 0;
-        dialog.OpenLanguagePacketDialog(config, {"RU_EN", "EURO"}, slot);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        expectReadableInside(&dialog);
-        photograph(&dialog, QStringLiteral("language-packet") + language.suffix);
-        dialog.BitBtn2Click();
-    }
-}
-
-TEST_F(ChoiceWindowsLookTest, DeviceLanguageWindow) {
-    for (const auto& language : kLanguages) {
-        SCOPED_TRACE(language.suffix);
-        showMainWindow(language.language);
-        DeviceLanguageDialog dialog(&window);
-        int slot = 0;
-        dialog.OpenDeviceLanguageDialog(&catalog, 1, slot);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        expectReadableInside(&dialog);
-        photograph(&dialog, QStringLiteral("device-language") + language.suffix);
-        dialog.BitBtn1Click();
+        LanguagePacketDialog packets(&window);
+        packets.OpenLanguagePacketDialog(config, {"RU_EN", "EURO"}, slot);
+        lookAt(&packets, QStringLiteral("language-packet") + language.suffix);
+        packets.BitBtn2Click();
+        DeviceLanguageDialog languages(&window);
+        languages.OpenDeviceLanguageDialog(&catalog, 1, slot);
+        lookAt(&languages, QStringLiteral("device-language") + language.suffix);
+        languages.BitBtn1Click();
     }
 }
 

@@ -13,6 +13,7 @@
 namespace verimant::test {
 namespace {
 
+// EURO's Russian description has a gap after line 2; ASIA has no English name and 40 lines.
 QString packetsIni() {
     QString ini = QStringLiteral(
         "[LANGUAGE:EURO]\n"
@@ -48,45 +49,28 @@ protected:
     int slot = 99;
 };
 
-TEST_F(LanguagePacketDialogTest, OpensOverTheDisabledMainWindowInEitherLanguage) {
+TEST_F(LanguagePacketDialogTest, OpensCentredOverTheDisabledMainWindowInEitherLanguage) {
     struct Case {
         UiLanguage language;
-        QString caption, ok, cancel;
         QStringList names;
         QString description;
     };
     const Case cases[] = {
-        {UiLanguage::Russian,
-         "Выбор языкового набора для прибора",
-         "OK",
-         "Отмена",
-         {"Европа", "Азия"},
-         "Русский, английский\nНемецкий"},
+        {UiLanguage::Russian, {"Европа", "Азия"}, "Русский, английский\nНемецкий"},
         // A missing display name shows as "???".
-        {UiLanguage::English,
-         "Select Language Packet for Verimant",
-         "OK",
-         "Cancel",
-         {"Europe", "???"},
-         "Russian, English\nGerman"},
+        {UiLanguage::English, {"Europe", "???"}, "Russian, English\nGerman"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.description.toStdString());
         setUiLanguage(c.language);
         open();
         EXPECT_EQ(slot, kPacketChoicePending);
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_FALSE(mainWindow.isEnabled());
-        EXPECT_EQ(dialog.windowTitle(), c.caption);
-        EXPECT_EQ(child<QPushButton>(&dialog, "BitBtn1")->text(), c.ok);
-        EXPECT_EQ(child<QPushButton>(&dialog, "BitBtn2")->text(), c.cancel);
         EXPECT_EQ(items(combo()), c.names);
         EXPECT_EQ(combo()->currentIndex(), 0);
-        EXPECT_FALSE(combo()->isEditable());
         EXPECT_EQ(memo(), c.description);
-        EXPECT_EQ(dialog.size(), QSize(198, 158));
         EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-        EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowSystemMenuHint));
-        // Centred on the main window.
         EXPECT_LE((dialog.frameGeometry().center() - mainWindow.frameGeometry().center())
                       .manhattanLength(),
                   2);
@@ -103,35 +87,43 @@ TEST_F(LanguagePacketDialogTest, DescriptionStopsAtAGapOrAfterThirtyOneLines) {
         expected.append(QStringLiteral("строка %1").arg(n));
     }
     EXPECT_EQ(memo(), expected.join('\n'));
-    // A new selection replaces the whole description.
+    // A new selection replaces the whole description; outside the list nothing changes.
     combo()->setCurrentIndex(0);
-    EXPECT_EQ(memo(), "Русский, английский\nНемецкий");
-    // Outside the list nothing changes.
     dialog.ShowPacketInfo(2);
     dialog.ShowPacketInfo(-1);
     EXPECT_EQ(memo(), "Русский, английский\nНемецкий");
 }
 
 TEST_F(LanguagePacketDialogTest, KeysButtonsAndDoubleClickClose) {
+    using Act = std::function<void(LanguagePacketDialog&)>;
+    const auto key = [](Qt::Key k) -> Act {
+        return [k](LanguagePacketDialog& d) { QTest::keyClick(d.focusWidget(), k); };
+    };
+    const auto click = [](const char* button) -> Act {
+        return [button](LanguagePacketDialog& d) { d.findChild<QPushButton*>(button)->click(); };
+    };
+    // A double click on an item of the open list lands on the popup, not on the field.
+    const Act doubleClickSecondInList = [](LanguagePacketDialog& d) {
+        QComboBox* combo = d.findChild<QComboBox*>("ComboBox1");
+        combo->showPopup();
+        QAbstractItemView* list = combo->view();
+        doubleClick(list->viewport(), list->visualRect(list->model()->index(1, 0)).center());
+    };
     struct Case {
         const char* what;
         int select;  // -1: leave the first item selected
-        std::function<void(LanguagePacketDialog&)> act;
+        Act act;
         int result;
-    };
-    const auto key = [](Qt::Key k) {
-        return [k](LanguagePacketDialog& d) { QTest::keyClick(d.focusWidget(), k); };
     };
     const Case cases[] = {
         {"Enter at once", -1, key(Qt::Key_Return), 0},
         {"Enter on the second", 1, key(Qt::Key_Enter), 1},
         {"Esc", 1, key(Qt::Key_Escape), -1},
-        {"OK", 1, [](LanguagePacketDialog& d) { d.findChild<QPushButton*>("BitBtn1")->click(); },
-         1},
-        {"Cancel", 1,
-         [](LanguagePacketDialog& d) { d.findChild<QPushButton*>("BitBtn2")->click(); }, -1},
+        {"OK", 1, click("BitBtn1"), 1},
+        {"Cancel", 1, click("BitBtn2"), -1},
         {"double click", 1,
          [](LanguagePacketDialog& d) { doubleClick(d.findChild<QComboBox*>("ComboBox1")); }, 1},
+        {"double click in the open list", -1, doubleClickSecondInList, 1},
         {"closed from outside", 1, [](LanguagePacketDialog& d) { d.close(); }, -1},
     };
     for (const Case& c : cases) {
@@ -147,19 +139,6 @@ TEST_F(LanguagePacketDialogTest, KeysButtonsAndDoubleClickClose) {
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_TRUE(mainWindow.isEnabled());
     }
-}
-
-TEST_F(LanguagePacketDialogTest, DoubleClickInTheOpenListChoosesTheItemUnderIt) {
-    open();
-    combo()->showPopup();
-    QAbstractItemView* list = combo()->view();
-    const QRect second = list->visualRect(list->model()->index(1, 0));
-    QMouseEvent event(QEvent::MouseButtonDblClick, second.center(),
-                      list->viewport()->mapToGlobal(second.center()), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &event);
-    EXPECT_EQ(slot, 1);
-    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(LanguagePacketDialogTest, NoOpenerIsLeftWaiting) {
