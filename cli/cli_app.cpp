@@ -10,17 +10,17 @@ namespace verimant::cli {
 
 namespace {
 
-QString optionSynopsis(const CliOptionSpec& spec) {
-    return QStringLiteral("--") + spec.name +
-           (spec.valueName.isEmpty() ? QString() : QLatin1Char(' ') + spec.valueName);
+QString optionSynopsis(const CliOptionSpec& entry) {
+    return QStringLiteral("--") + entry.name +
+           (entry.valueName.isEmpty() ? QString() : QLatin1Char(' ') + entry.valueName);
 }
 
 // "[--port N] [--yes]": every option but --help, which the usage line does not need.
 QString usageOptions() {
     QStringList parts;
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        if (spec.name != QLatin1String("help")) {
-            parts << QLatin1Char('[') + optionSynopsis(spec) + QLatin1Char(']');
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        if (entry.name != QLatin1String("help")) {
+            parts << QLatin1Char('[') + optionSynopsis(entry) + QLatin1Char(']');
         }
     }
     return parts.join(QLatin1Char(' '));
@@ -28,12 +28,12 @@ QString usageOptions() {
 
 void printOptions(std::FILE* out) {
     qsizetype width = 0;
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        width = std::max(width, optionSynopsis(spec).size());
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        width = std::max(width, optionSynopsis(entry).size());
     }
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        std::fprintf(out, "  %-*s %s\n", int(width + 2), optionSynopsis(spec).toUtf8().constData(),
-                     spec.description.toUtf8().constData());
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        std::fprintf(out, "  %-*s %s\n", int(width + 2), optionSynopsis(entry).toUtf8().constData(),
+                     entry.description.toUtf8().constData());
     }
 }
 

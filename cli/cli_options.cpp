@@ -71,37 +71,37 @@ QString describeParseError(const QCommandLineParser& parser, const QStringList& 
     }
     // The parser takes the next argument as a value whatever it is, so a value is only missing
     // after a value option that ends the line.
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        if (!spec.valueName.isEmpty() && !args.isEmpty() &&
-            (args.last() == dashed(spec.name) ||
-             (!spec.shortName.isEmpty() && args.last() == dashed(spec.shortName)))) {
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        if (!entry.valueName.isEmpty() && !args.isEmpty() &&
+            (args.last() == dashed(entry.name) ||
+             (!entry.shortName.isEmpty() && args.last() == dashed(entry.shortName)))) {
             return QStringLiteral("%1 needs a value (%1 %2)")
-                .arg(dashed(spec.name), spec.valueName);
+                .arg(dashed(entry.name), entry.valueName);
         }
     }
     return parser.errorText();
 }
 
-QCommandLineOption toParserOption(const CliOptionSpec& spec) {
-    QStringList names{spec.name};
-    if (!spec.shortName.isEmpty()) {
-        names << spec.shortName;
+QCommandLineOption toParserOption(const CliOptionSpec& entry) {
+    QStringList names{entry.name};
+    if (!entry.shortName.isEmpty()) {
+        names << entry.shortName;
     }
-    return QCommandLineOption(names, spec.description, spec.valueName);
+    return QCommandLineOption(names, entry.description, entry.valueName);
 }
 
 // Stores every option given, in table order; stops at the first bad value.
 QString storeOptions(const QCommandLineParser& parser, const NegativeNumbers& numbers,
                      CliOptions& options) {
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        if (!parser.isSet(spec.name)) {
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        if (!parser.isSet(entry.name)) {
             continue;
         }
         const QString value =
-            spec.valueName.isEmpty() ? QString() : numbers.restore(parser.value(spec.name));
-        options.given.insert(spec.name, value);
-        if (spec.store != nullptr) {
-            const QString problem = spec.store(options, value);
+            entry.valueName.isEmpty() ? QString() : numbers.restore(parser.value(entry.name));
+        options.given.insert(entry.name, value);
+        if (entry.store != nullptr) {
+            const QString problem = entry.store(options, value);
             if (!problem.isEmpty()) {
                 return problem;
             }
@@ -139,8 +139,8 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString& erro
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    for (const CliOptionSpec& spec : cliOptionTable()) {
-        parser.addOption(toParserOption(spec));
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        parser.addOption(toParserOption(entry));
     }
     NegativeNumbers numbers;
     const QStringList hidden = numbers.hide(args);
