@@ -247,8 +247,10 @@ bool UpdateServer::uploadReport(const QString& localPath, const QString& baseFol
                                 const QString& fileName) {
     QString path = localPath;
     if (path.isEmpty()) {
+        // Only a folder checked as this user's own may take the report; an unchecked one could be
+        // a link planted by someone else.
         const QString folder = reportFolder_.isEmpty() ? toolTempFolder() : reportFolder_;
-        if (folder.isEmpty())
+        if (folder.isEmpty() || preparePrivateFolder(folder) != PrivateFolderStatus::Ready)
             return false;
         path = folder + QStringLiteral("/log.txt");
     }

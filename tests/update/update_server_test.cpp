@@ -148,6 +148,19 @@ TEST_F(UpdateServerTest, AppendedReportsAccumulateInTheInstrumentsFolder) {
     EXPECT_EQ(readFile(onServer("log4/__no_number/rep.txt")), secondRun);
 }
 
+TEST_F(UpdateServerTest, ReportIsNeverWrittenThroughAFolderThatIsNotTheUsersOwn) {
+    // Someone planted a link where the report folder should be: nothing goes through it.
+    const QString elsewhere = localPath("elsewhere");
+    QDir().mkpath(elsewhere);
+    QFile::link(elsewhere, localPath("planted"));
+    server->setReportFolder(localPath("planted"));
+    log.AddLine(QStringLiteral("START"));
+    EXPECT_FALSE(
+        server->uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt")));
+    EXPECT_FALSE(QFileInfo::exists(elsewhere + QStringLiteral("/log.txt")));
+    EXPECT_FALSE(QFileInfo::exists(onServer("log4")));
+}
+
 TEST_F(UpdateServerTest, AppendThatKeepsFailingIsTriedThreeTimesWithItsStatusTexts) {
     writeFile(localPath("log.txt"), "report\n");
     // A folder where the report file belongs: the server refuses every append.
