@@ -128,7 +128,6 @@ TEST_F(ScriptedClientTest, RefusedFolderIsAFailureOfItsKindAndTheConnectionStays
     ASSERT_TRUE(client().logIn());
     EXPECT_FALSE(client().changeFolder(QStringLiteral("missing")));
     EXPECT_EQ(outcomes.failures, QList<FtpOperation>{FtpOperation::ChangeFolder});
-    EXPECT_EQ(client().lastReply().code, 550);
     EXPECT_EQ(client().errorText(), QStringLiteral("550 No such folder"));
     EXPECT_TRUE(client().createFolder(QStringLiteral("missing")));
     EXPECT_TRUE(client().setTransferType(3));

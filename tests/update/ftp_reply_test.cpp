@@ -2,7 +2,6 @@
 // the local names given to files the server names.
 #include "update/ftp_reply.h"
 #include "tests/fuzz/ftp_reply_fuzz_check.h"
-#include "update/ftp_client.h"
 #include "update/local_name.h"
 #include "update/server_settings.h"
 

@@ -137,11 +137,6 @@ TEST_F(UpdateServerTest, AppendedReportsAccumulateInTheInstrumentsFolder) {
     const QByteArray secondRun = log.reportBytes();
     EXPECT_TRUE(server->uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt")));
     EXPECT_EQ(readFile(onServer("log4/1_23/45xxx/6xx/rep.txt")), firstRun + secondRun);
-
-    server->setDeviceInfo(nullptr);
-    EXPECT_TRUE(server->uploadReport(localPath("other.txt"), QStringLiteral("log4"),
-                                     QStringLiteral("rep.txt")));
-    EXPECT_EQ(readFile(onServer("log4/__no_number/rep.txt")), secondRun);
 }
 
 TEST_F(UpdateServerTest, AppendThatKeepsFailingIsTriedThreeTimesWithItsStatusTexts) {
