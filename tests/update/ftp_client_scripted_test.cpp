@@ -41,20 +41,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         ASSERT_NE(server.port(), 0);
-    }
-    FtpClient& client() {
-        if (!client_) {
-            client_ = std::make_unique<FtpClient>(server.settings(), kShortLimits);
-            client_->setEvents(outcomes.events());
-        }
-        return *client_;
+        client.setEvents(outcomes.events());
     }
     QString localPath(const QString& name) const { return folder.filePath(name); }
 
     ScriptedFtpServer server;
     Outcomes outcomes;
     QTemporaryDir folder;
-    std::unique_ptr<FtpClient> client_;
+    FtpClient client{server.settings(), kShortLimits};
 };
 
 struct LoginCase {
@@ -102,12 +96,12 @@ TEST_F(ScriptedClientTest, LoginFollowsTheServersRepliesAndEndsWithoutAConnectio
 
 TEST_F(ScriptedClientTest, RefusedFolderIsAFailureOfItsKindAndTheConnectionStaysUsable) {
     server.setReply("CWD", "550 No such folder\r\n");
-    ASSERT_TRUE(client().logIn());
-    EXPECT_FALSE(client().changeFolder(QStringLiteral("missing")));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_FALSE(client.changeFolder(QStringLiteral("missing")));
     EXPECT_EQ(outcomes.failures, QList<FtpOperation>{FtpOperation::ChangeFolder});
-    EXPECT_EQ(client().errorText(), QStringLiteral("550 No such folder"));
-    EXPECT_TRUE(client().createFolder(QStringLiteral("missing")));
-    EXPECT_TRUE(client().setTransferType(3));
+    EXPECT_EQ(client.errorText(), QStringLiteral("550 No such folder"));
+    EXPECT_TRUE(client.createFolder(QStringLiteral("missing")));
+    EXPECT_TRUE(client.setTransferType(3));
     EXPECT_EQ(outcomes.successes,
               (QList<FtpOperation>{FtpOperation::CreateFolder, FtpOperation::OtherCommand}));
     EXPECT_EQ(server.commands().mid(2, 3),
@@ -179,14 +173,14 @@ TEST_F(ScriptedClientTest, FailedDownloadKeepsTheEarlierFileAndALinkIsNeverWritt
     const QString target = localPath(QStringLiteral("kmt2.hex"));
     ASSERT_TRUE(QFile::link(outside, target));
     server.serveDownload("aborted", "426 aborted\r\n");
-    ASSERT_TRUE(client().logIn());
-    EXPECT_FALSE(client().retrieveFile(QStringLiteral("config.ini"), earlier));
-    EXPECT_FALSE(client().retrieveFile(QStringLiteral("kmt2.hex"), target));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_FALSE(client.retrieveFile(QStringLiteral("config.ini"), earlier));
+    EXPECT_FALSE(client.retrieveFile(QStringLiteral("kmt2.hex"), target));
     EXPECT_EQ(readFile(earlier), QByteArray("keep me"));
     EXPECT_EQ(readFile(outside), QByteArray("keep me"));
 
     server.serveDownload("from the server", "226 Done\r\n");
-    EXPECT_TRUE(client().retrieveFile(QStringLiteral("kmt2.hex"), target));
+    EXPECT_TRUE(client.retrieveFile(QStringLiteral("kmt2.hex"), target));
     EXPECT_FALSE(QFileInfo(target).isSymLink());
     EXPECT_EQ(readFile(target), QByteArray("from the server"));
     EXPECT_EQ(readFile(outside), QByteArray("keep me"));
@@ -195,16 +189,16 @@ TEST_F(ScriptedClientTest, FailedDownloadKeepsTheEarlierFileAndALinkIsNeverWritt
 TEST_F(ScriptedClientTest, DataConnectionGoesToTheControlPeerWhateverThePassiveReplyNames) {
     server.setPassiveAddress("10,0,0,1");
     server.serveDownload("from the control peer", "226 Done\r\n");
-    ASSERT_TRUE(client().logIn());
-    EXPECT_TRUE(client().retrieveFile(QStringLiteral("a.bin"), localPath("a.bin")));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_TRUE(client.retrieveFile(QStringLiteral("a.bin"), localPath("a.bin")));
     EXPECT_EQ(readFile(localPath("a.bin")), QByteArray("from the control peer"));
 }
 
 TEST_F(ScriptedClientTest, UnusablePassiveReplyOrNameFailsTheTransferBeforeAnyData) {
     server.setReply("PASV", "227 Entering Passive Mode (127,0,0,1,300,1)\r\n");
-    ASSERT_TRUE(client().logIn());
-    EXPECT_FALSE(client().retrieveFile(QStringLiteral("a.bin"), localPath("a.bin")));
-    EXPECT_FALSE(client().retrieveFile(QStringLiteral("a.bin\r\nDELE x"), localPath("a.bin")));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_FALSE(client.retrieveFile(QStringLiteral("a.bin"), localPath("a.bin")));
+    EXPECT_FALSE(client.retrieveFile(QStringLiteral("a.bin\r\nDELE x"), localPath("a.bin")));
     EXPECT_EQ(outcomes.failures,
               (QList<FtpOperation>{FtpOperation::Retrieve, FtpOperation::Retrieve}));
     EXPECT_FALSE(server.verbs().contains("RETR"));
@@ -221,27 +215,27 @@ TEST_F(ScriptedClientTest, AppendSendsTheWholeFileAndHeedsTheFinalReply) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    ASSERT_TRUE(client().logIn());
-    EXPECT_TRUE(client().appendToRemote(report, QStringLiteral("rep.txt")));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_TRUE(client.appendToRemote(report, QStringLiteral("rep.txt")));
     EXPECT_EQ(server.appended(), content);
-    EXPECT_EQ(client().sentBytes(), content.size());
+    EXPECT_EQ(client.sentBytes(), content.size());
     EXPECT_TRUE(server.commands().contains("APPE rep.txt"));
 
     // Without a remote name the local file's own name is used.
-    EXPECT_TRUE(client().appendToRemote(report));
+    EXPECT_TRUE(client.appendToRemote(report));
     EXPECT_TRUE(server.commands().contains("APPE log.txt"));
 
     server.setReply("APPE", "550 Permission denied\r\n");
-    EXPECT_FALSE(client().appendToRemote(report, QStringLiteral("rep.txt")));
+    EXPECT_FALSE(client.appendToRemote(report, QStringLiteral("rep.txt")));
     EXPECT_EQ(outcomes.failures, QList<FtpOperation>{FtpOperation::Append});
 }
 
 TEST_F(ScriptedClientTest, OperationsWithoutAServerFailAtOnceWithTheirTexts) {
-    EXPECT_FALSE(client().changeFolder(QStringLiteral("x")));
-    EXPECT_EQ(client().errorText(), QStringLiteral("Not Connected"));
-    ASSERT_TRUE(client().logIn());
-    EXPECT_FALSE(client().logIn());
-    EXPECT_EQ(client().errorText(), QStringLiteral("Already connected"));
+    EXPECT_FALSE(client.changeFolder(QStringLiteral("x")));
+    EXPECT_EQ(client.errorText(), QStringLiteral("Not Connected"));
+    ASSERT_TRUE(client.logIn());
+    EXPECT_FALSE(client.logIn());
+    EXPECT_EQ(client.errorText(), QStringLiteral("Already connected"));
 
     ServerSettings closedPort = server.settings();
     QTcpServer reserved;
@@ -263,10 +257,10 @@ TEST_F(ScriptedClientTest, OperationsWithoutAServerFailAtOnceWithTheirTexts) {
 
 TEST_F(ScriptedClientTest, ServerThatStopsAnsweringAfterLoginEndsTheCommandAndTheConnection) {
     server.setReply("CWD", "");
-    ASSERT_TRUE(client().logIn());
-    EXPECT_FALSE(client().changeFolder(QStringLiteral("fw")));
-    EXPECT_TRUE(client().timedOut());
-    EXPECT_FALSE(client().isConnected());
+    ASSERT_TRUE(client.logIn());
+    EXPECT_FALSE(client.changeFolder(QStringLiteral("fw")));
+    EXPECT_TRUE(client.timedOut());
+    EXPECT_FALSE(client.isConnected());
     // Not a refusal of the folder: the client raised it, so no outcome of the kind is reported.
     EXPECT_TRUE(outcomes.failures.isEmpty());
 }
