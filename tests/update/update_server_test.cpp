@@ -110,18 +110,7 @@ TEST_F(UpdateServerTest, FailedFetchLogsTheNameAndLeavesNoLocalFile) {
     EXPECT_TRUE(server->fetchFile(QStringLiteral("ok.bin"), localPath("ok.bin")));
 }
 
-TEST_F(UpdateServerTest, FoldersAreCreatedInOrderReusedAndEnteredFromTheLoginFolder) {
-    const QString path = QStringLiteral("log4\\1_23\\45xxx\\6xx\\rep.txt");
-    QDir(root.path()).mkpath(QStringLiteral("log4/1_23"));
-    EXPECT_TRUE(server->makeFolders(path));
-    EXPECT_TRUE(QFileInfo(onServer("log4/1_23/45xxx/6xx")).isDir());
-    EXPECT_TRUE(server->makeFolders(path));
-    EXPECT_TRUE(server->connectServer());
-    EXPECT_EQ(server->enterFolders(path), 4);
-    EXPECT_EQ(server->enterFolders(QStringLiteral("rep.txt")), 0);
-    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
-}
-
+// The first upload makes the instrument's folders one by one, the second finds and reuses them.
 TEST_F(UpdateServerTest, AppendedReportsAccumulateInTheInstrumentsFolder) {
     const DeviceInfo info = instrumentNumbered("12345678");
     server->setDeviceInfo(&info);
