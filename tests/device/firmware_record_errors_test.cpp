@@ -202,5 +202,52 @@ TEST(RecordFileLines, UnknownTypesAreReportedOneByOneAndReadingGoesOn) {
                                     QStringLiteral("Выход адреса-длины за пределы носителя"))}));
 }
 
+// Offset 0 of the image is 0x08000000 and the last five bytes of the image are kept free.
+TEST(RecordFilePlacement, DataMustLieInsideTheImageBeforeItsLastFiveBytes) {
+    struct Case {
+        std::uint16_t upper;
+        std::uint16_t offset;
+        int length;
+        bool fits;
+    };
+    const Case cases[] = {
+        {0x0800, 0x0000, 1, true},
+        {0x0800, 0x0100, 32, true},                // the longest data record
+        {0x0800, kImageSize - 6 - 15, 16, true},   // last byte just before the kept tail
+        {0x0800, kImageSize - 5 - 15, 16, false},  // last byte is the first of the tail
+        {0x0800, kImageSize - 8, 8, false},
+        {0x0800, 0xFFF0, 16, false},
+        {0x07FF, 0xFFFF, 1, false},  // one below the image
+        {0x0000, 0x0000, 4, false},
+        {0xFFFF, 0xFFF0, 16, false},  // top of the 32-bit address space
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.upper << ":" << c.offset);
+        const QByteArray line = dataLine(c.offset, countingBytes(c.length, 1));
+        QByteArray image = makeFlashImage(3, kImageSize);
+        test::ScriptedDialogs dialogs;
+
+        EXPECT_EQ(buildFlashImage(fileOf({addressLine(c.upper), line, kEndLine}), image), c.fits);
+
+        if (c.fits) {
+            EXPECT_TRUE(dialogs.boxes.isEmpty());
+            EXPECT_EQ(image.mid(c.offset, c.length), countingBytes(c.length, 1));
+        } else {
+            EXPECT_EQ(dialogs.textsOf("error"),
+                      QStringList{recordErrorBox(
+                          2, line, QStringLiteral("Выход адреса-длины за пределы носителя"))});
+            EXPECT_EQ(image, makeFlashImage(3, kImageSize));
+        }
+    }
+}
+
+TEST(RecordFilePlacement, TinyImageTakesNoData) {
+    std::uint8_t image[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    const RecordFileResult result =
+        buildImageFromRecords(fileOf({addressLine(0x0800), dataLine(0, "a")}), image);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(image[0], 0xFF);
+}
+
 }  // namespace
 }  // namespace verimant

@@ -90,36 +90,16 @@ TEST_F(SettingsBlockLostAnswersTest, LoadAfterLostAnswersWritesNothing) {
         const char* what;
         bool copy0Damaged;
         bool copy1Damaged;
-        std::vector<LostRange> lost;
+        LostRange lost;
         int failures;
         bool takesCopy1;
     };
     const Case cases[] = {
-        {"newer copy 0 unreadable, older copy 1 valid",
-         false,
-         false,
-         {{kRead, kCopy0, kCopy0 + kSector}},
-         1,
-         true},
-        {"copy 0 cut off at its eighth piece",
-         false,
-         false,
-         {{kRead, kCopy0 + 0x70, kCopy0 + 0x80}},
-         1,
-         true},
-        {"both copies unreadable", false, false, {{kRead, kCopy0, kCopy1 + kSector}}, 2, false},
-        {"copy 0 damaged, copy 1 unreadable",
-         true,
-         false,
-         {{kRead, kCopy1, kCopy1 + kSector}},
-         1,
-         false},
-        {"copy 0 unreadable, copy 1 damaged",
-         false,
-         true,
-         {{kRead, kCopy0, kCopy0 + kSector}},
-         1,
-         false},
+        {"copy 0 (newer) unreadable", false, false, {kRead, kCopy0, kCopy0 + kSector}, 1, true},
+        {"copy 0 cut mid-read", false, false, {kRead, kCopy0 + 0x70, kCopy0 + 0x80}, 1, true},
+        {"both unreadable", false, false, {kRead, kCopy0, kCopy1 + kSector}, 2, false},
+        {"0 damaged, 1 unreadable", true, false, {kRead, kCopy1, kCopy1 + kSector}, 1, false},
+        {"0 unreadable, 1 damaged", false, true, {kRead, kCopy0, kCopy0 + kSector}, 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -129,7 +109,7 @@ TEST_F(SettingsBlockLostAnswersTest, LoadAfterLostAnswersWritesNothing) {
         storeCopy(1, c.copy1Damaged ? damaged(older) : older);
         const QByteArray before = settingsSectors();
         const std::size_t operations = flashOperations();
-        loseAnswers(c.lost);
+        loseAnswers({c.lost});
 
         SettingsBlock block;
         block.load(commands);

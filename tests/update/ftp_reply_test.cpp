@@ -2,7 +2,6 @@
 // the local names given to files the server names.
 #include "update/ftp_reply.h"
 #include "tests/fuzz/ftp_reply_fuzz_check.h"
-#include "update/ftp_client.h"
 #include "update/local_name.h"
 #include "update/server_settings.h"
 
@@ -69,16 +68,6 @@ TEST(PassiveReply, PortComesFromTheFifthAndSixthFieldsOnly) {
         const auto port = passiveDataPort(QString::fromLatin1(c.reply));
         EXPECT_EQ(port ? int(*port) : -1, c.port);
     }
-}
-
-TEST(FtpCommandKind, FollowsTheFirstWord) {
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("CWD fw")), FtpOperation::ChangeFolder);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("MKD log4")), FtpOperation::CreateFolder);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("DELE a")), FtpOperation::Delete);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("RMD a")), FtpOperation::RemoveFolder);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("PWD")), FtpOperation::PrintFolder);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("PWD x")), FtpOperation::OtherCommand);
-    EXPECT_EQ(FtpClient::operationOf(QStringLiteral("TYPE L 8")), FtpOperation::OtherCommand);
 }
 
 TEST(ServerAddress, AcceptsTheUrlFormAndNeverShowsThePassword) {

@@ -130,7 +130,7 @@ void ScriptedFtpServer::startDownloadWhenReady() {
 
 void ScriptedFtpServer::send(const QByteArray& text) {
     if (client_ && !text.isEmpty())
-        client_->write(text);
+        client_->write(text.endsWith('\n') ? text : text + "\r\n");
 }
 
 }  // namespace verimant::test

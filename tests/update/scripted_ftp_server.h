@@ -18,8 +18,9 @@ namespace verimant::test {
 // greetings, refusals, a passive reply naming another address, transfers aborted half way,
 // silence. It runs on the test's own thread, served while the client under test waits.
 //
-// Replies are given per command word; a reply is sent as written (several lines allowed), an
-// empty reply means the server keeps quiet. Unlisted commands get "502 Not implemented".
+// Replies are given per command word; a reply is sent as written (several lines allowed, the last
+// line end added when missing), an empty reply means the server keeps quiet. Unlisted commands get
+// "502 Not implemented".
 class ScriptedFtpServer : public QObject {
     Q_OBJECT
 public:
