@@ -26,6 +26,11 @@ constexpr auto kAnswerPickupPoll = std::chrono::milliseconds(2);
 // after this long.
 constexpr auto kAnswerTransit = std::chrono::milliseconds(5);
 
+// The echo request 01 00 that link tests send; the body holds the address fields first.
+bool isLinkTest(const QByteArray& body) {
+    return body.size() >= 6 && body[4] == '\x01' && body[5] == '\x00';
+}
+
 timespec toTimespec(std::chrono::nanoseconds duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
     return {time_t(seconds.count()), long((duration - seconds).count())};
@@ -183,8 +188,17 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
             unplugFired_ = true;
             pullCable = true;
         }
+        if (faults.cutAfterRequest >= 0 && !unplugFired_ && !isLinkTest(body) &&
+            ++countedRequests_ >= faults.cutAfterRequest) {
+            unplugFired_ = true;
+            pullCable = true;
+        }
     }
     if (pullCable) {
+        // A RESET carried out just before the cut still restarts the instrument.
+        if (restart) {
+            returnMode_ = restart;
+        }
         pullOut(faults.unplugReturnMs >= 0
                     ? std::optional(Clock::now() + std::chrono::milliseconds(faults.unplugReturnMs))
                     : std::nullopt);
@@ -388,6 +402,7 @@ void PtyInstrument::setFaults(const SimFaults& faults) {
         silentBase_ = instrument_.requestCount();
         bytesBase_ = instrument_.flashBytesWritten();
         unplugFired_ = false;
+        countedRequests_ = 0;
     }
     wake();
 }

@@ -121,6 +121,7 @@ private:
     int silentBase_ = 0;
     std::int64_t bytesBase_ = 0;
     bool unplugFired_ = false;
+    int countedRequests_ = 0;
     int framesReceived_ = 0;
     FaultDice dice_;
 
