@@ -218,6 +218,7 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
 
 void PtyInstrument::sendAnswer(const QByteArray& body, const SimFaults& faults) {
     if (dice_.roll(faults.dropShare)) {
+        ++answersLost_;
         return;
     }
     std::optional<QByteArray> frame = encodeFrame(body);
@@ -226,6 +227,7 @@ void PtyInstrument::sendAnswer(const QByteArray& body, const SimFaults& faults) 
     }
     if (dice_.roll(faults.corruptShare)) {
         frame = corruptEncodedFrame(*frame, dice_);
+        ++answersDamaged_;
     }
     Clock::time_point leave = Clock::now() + std::chrono::milliseconds(std::max(faults.lateMs, 0));
     if (options_.paced) {

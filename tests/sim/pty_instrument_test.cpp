@@ -155,6 +155,8 @@ TEST(PtyInstrument, AnswerFaultsCanBeSwitchedWhileRunning) {
     for (char byte : damaged) {
         EXPECT_FALSE(decoder.feed(std::uint8_t(byte)));
     }
+    EXPECT_EQ(instrument.answersLost(), 1);
+    EXPECT_EQ(instrument.answersDamaged(), 1);
 
     faults = {};
     faults.lateMs = 300;
