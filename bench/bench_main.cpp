@@ -44,9 +44,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("transactions"), runTransactionRate},
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
+        {QStringLiteral("serial_base"), runSerialBase},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib")};
+                            QStringLiteral("efl_1mib"), QStringLiteral("serial_base")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -23,4 +23,8 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir);
 // texts and progress, against the paced simulator.
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 
+// A generated serial-number base of 120,000 records: its load, a lookup of a serial that is not
+// there (the whole scan), and the memory the loaded base holds beyond its file's size.
+std::optional<GroupRun> runSerialBase(const QString& portsDir);
+
 }  // namespace verimant::bench

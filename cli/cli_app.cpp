@@ -4,15 +4,45 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 
+#include <algorithm>
+
 namespace verimant::cli {
 
 namespace {
 
+QString optionSynopsis(const CliOptionSpec& spec) {
+    return QStringLiteral("--") + spec.name +
+           (spec.valueName.isEmpty() ? QString() : QLatin1Char(' ') + spec.valueName);
+}
+
+// "[--port N] [--yes]": every option but --help, which the usage line does not need.
+QString usageOptions() {
+    QStringList parts;
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        if (spec.name != QLatin1String("help")) {
+            parts << QLatin1Char('[') + optionSynopsis(spec) + QLatin1Char(']');
+        }
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+void printOptions(std::FILE* out) {
+    qsizetype width = 0;
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        width = std::max(width, optionSynopsis(spec).size());
+    }
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        std::fprintf(out, "  %-*s %s\n", int(width + 2), optionSynopsis(spec).toUtf8().constData(),
+                     spec.description.toUtf8().constData());
+    }
+}
+
 void printHelp(std::FILE* out) {
     std::fprintf(out,
                  "verimant-cli: service command line for the Verimant instrument.\n\n"
-                 "Usage: verimant-cli COMMAND [ARGUMENTS] [--port N] [--yes]\n\n"
-                 "Commands:\n");
+                 "Usage: verimant-cli COMMAND [ARGUMENTS] %s\n\n"
+                 "Commands:\n",
+                 usageOptions().toUtf8().constData());
     for (const CliCommand& command : cliCommands()) {
         const QString synopsis =
             command.name + QLatin1Char(' ') + command.usage +
@@ -20,12 +50,10 @@ void printHelp(std::FILE* out) {
         std::fprintf(out, "  %-40s %s\n", synopsis.simplified().toUtf8().constData(),
                      command.summary.toUtf8().constData());
     }
+    std::fprintf(out, "\nOptions:\n");
+    printOptions(out);
     std::fprintf(out,
-                 "\nOptions:\n"
-                 "  --port N   the instrument's COM port number (1 to 250); 'ports' lists them\n"
-                 "  --yes      answer Yes to every question instead of asking on the terminal\n"
-                 "  --help     this text\n\n"
-                 "The activity log goes to standard output as it is written. Messages go to\n"
+                 "\nThe activity log goes to standard output as it is written. Messages go to\n"
                  "standard error as one line starting with 'Error: ', 'Warning: ' or\n"
                  "'Information: '; questions as 'Question: ' lines, and the progress of long\n"
                  "writes there too. Exit code 0 on success, 1 on a failure the tool reports,\n"
@@ -85,7 +113,7 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (!problem.isEmpty()) {
         return usageError(err, problem);
     }
-    CliRun run(options->assumeYes, out, err);
+    CliRun run(*options, out, err);
     if (command->needsInstrument && !run.connect(options->port)) {
         return kExitFailure;
     }

@@ -26,6 +26,13 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
          QStringLiteral("write a data image into the external flash"), 1, 1, true,
          &runWriteEflCommand},
+        {QStringLiteral("config"), QString(),
+         QStringLiteral("list what the update server's configuration offers: tool version, "
+                        "languages, packets, firmware sets"),
+         0, 0, false, &runConfigCommand},
+        {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
+         QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
+         false, &runLookupCommand, &checkLookupArguments},
     };
     return commands;
 }

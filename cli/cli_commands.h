@@ -13,5 +13,8 @@ int runModeCommand(CliRun& run, const QStringList& arguments);
 QString checkModeArguments(const QStringList& arguments);
 int runSettingsCommand(CliRun& run, const QStringList& arguments);
 QString checkSettingsArguments(const QStringList& arguments);
+int runConfigCommand(CliRun& run, const QStringList& arguments);
+int runLookupCommand(CliRun& run, const QStringList& arguments);
+QString checkLookupArguments(const QStringList& arguments);
 
 }  // namespace verimant::cli

@@ -1,52 +1,161 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
 namespace verimant::cli {
 
 namespace {
 
-bool parsePort(const QString& text, int& port, QString& error) {
+QString storePort(CliOptions& options, const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok || value < 1 || value > 250) {
-        error = QStringLiteral("--port needs a COM port number from 1 to 250, not '%1'").arg(text);
-        return false;
+        return QStringLiteral("--port needs a COM port number from 1 to 250, not '%1'").arg(text);
     }
-    port = value;
-    return true;
+    options.port = value;
+    return {};
+}
+
+QString storeYes(CliOptions& options, const QString&) {
+    options.assumeYes = true;
+    return {};
+}
+
+QString storeHelp(CliOptions& options, const QString&) {
+    options.help = true;
+    return {};
+}
+
+QString dashed(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// A negative number ("settings set 6 -5") is a value, but the parser would take it for a bundle
+// of short options. It stands in for the number while parsing and is swapped back afterwards.
+class NegativeNumbers {
+public:
+    QStringList hide(const QStringList& args) {
+        static const QRegularExpression number(QStringLiteral("^-[0-9]"));
+        QStringList hidden;
+        for (const QString& arg : args) {
+            if (number.match(arg).hasMatch()) {
+                hidden << placeholder(int(numbers_.size()));
+                numbers_ << arg;
+            } else {
+                hidden << arg;
+            }
+        }
+        return hidden;
+    }
+
+    QString restore(const QString& text) const {
+        for (int i = 0; i < numbers_.size(); ++i) {
+            if (text == placeholder(i)) {
+                return numbers_[i];
+            }
+        }
+        return text;
+    }
+
+private:
+    // No real argument starts with a control character.
+    static QString placeholder(int index) { return QStringLiteral("\x01negative-%1").arg(index); }
+
+    QStringList numbers_;
+};
+
+QString describeParseError(const QCommandLineParser& parser, const QStringList& args) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        return QStringLiteral("unknown option '%1'").arg(dashed(parser.unknownOptionNames()[0]));
+    }
+    // The parser takes the next argument as a value whatever it is, so a value is only missing
+    // after a value option that ends the line.
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        if (!spec.valueName.isEmpty() && !args.isEmpty() &&
+            (args.last() == dashed(spec.name) ||
+             (!spec.shortName.isEmpty() && args.last() == dashed(spec.shortName)))) {
+            return QStringLiteral("%1 needs a value (%1 %2)")
+                .arg(dashed(spec.name), spec.valueName);
+        }
+    }
+    return parser.errorText();
+}
+
+QCommandLineOption toParserOption(const CliOptionSpec& spec) {
+    QStringList names{spec.name};
+    if (!spec.shortName.isEmpty()) {
+        names << spec.shortName;
+    }
+    return QCommandLineOption(names, spec.description, spec.valueName);
+}
+
+// Stores every option given, in table order; stops at the first bad value.
+QString storeOptions(const QCommandLineParser& parser, const NegativeNumbers& numbers,
+                     CliOptions& options) {
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        if (!parser.isSet(spec.name)) {
+            continue;
+        }
+        const QString value =
+            spec.valueName.isEmpty() ? QString() : numbers.restore(parser.value(spec.name));
+        options.given.insert(spec.name, value);
+        if (spec.store != nullptr) {
+            const QString problem = spec.store(options, value);
+            if (!problem.isEmpty()) {
+                return problem;
+            }
+        }
+    }
+    return {};
 }
 
 }  // namespace
 
+const QList<CliOptionSpec>& cliOptionTable() {
+    static const QList<CliOptionSpec> table = {
+        {QStringLiteral("port"), QString(), QStringLiteral("N"),
+         QStringLiteral("the instrument's COM port number (1 to 250); 'ports' lists them"),
+         &storePort},
+        {QStringLiteral("yes"), QStringLiteral("y"), QString(),
+         QStringLiteral("answer Yes to every question instead of asking on the terminal"),
+         &storeYes},
+        {QStringLiteral("help"), QStringLiteral("h"), QString(), QStringLiteral("this text"),
+         &storeHelp},
+        {QStringLiteral("model"), QString(), QString(),
+         QStringLiteral("info: name the instrument's model from the update server's "
+                        "configuration")},
+    };
+    return table;
+}
+
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString& error) {
-    CliOptions options;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            options.help = true;
-        } else if (arg == QLatin1String("--yes") || arg == QLatin1String("-y")) {
-            options.assumeYes = true;
-        } else if (arg == QLatin1String("--port")) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("--port needs a COM port number");
-                return std::nullopt;
-            }
-            if (!parsePort(args[++i], options.port, error)) {
-                return std::nullopt;
-            }
-        } else if (arg.startsWith(QLatin1String("--port="))) {
-            if (!parsePort(arg.mid(7), options.port, error)) {
-                return std::nullopt;
-            }
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1 &&
-                   !(arg.size() > 1 && arg[1].isDigit())) {
-            error = QStringLiteral("unknown option '%1'").arg(arg);
-            return std::nullopt;
-        } else if (options.command.isEmpty()) {
-            options.command = arg;
-        } else {
-            options.arguments << arg;
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const CliOptionSpec& spec : cliOptionTable()) {
+        parser.addOption(toParserOption(spec));
     }
+    NegativeNumbers numbers;
+    const QStringList hidden = numbers.hide(args);
+    // QCommandLineParser skips the first argument as the program's name.
+    if (!parser.parse(QStringList{QStringLiteral("verimant-cli")} + hidden)) {
+        error = describeParseError(parser, hidden);
+        return std::nullopt;
+    }
+    CliOptions options;
+    error = storeOptions(parser, numbers, options);
+    if (!error.isEmpty()) {
+        return std::nullopt;
+    }
+    QStringList positional = parser.positionalArguments();
+    for (QString& argument : positional) {
+        argument = numbers.restore(argument);
+    }
+    if (!positional.isEmpty()) {
+        options.command = positional.takeFirst();
+    }
+    options.arguments = positional;
     return options;
 }
 

@@ -10,11 +10,12 @@
 
 namespace verimant::cli {
 
-CliRun::CliRun(bool assumeYes, std::FILE* out, std::FILE* err)
-    : out_(out),
+CliRun::CliRun(const CliOptions& options, std::FILE* out, std::FILE* err)
+    : options_(options),
+      out_(out),
       err_(err),
       outIsTerminal_(isatty(fileno(out)) != 0),
-      dialogs_(assumeYes, stdin, err),
+      dialogs_(options.assumeYes, stdin, err),
       commands_(protocol_),
       session_{log_, protocol_, commands_, flags_},
       manager_(protocol_, flags_, log_) {

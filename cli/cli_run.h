@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/activity_log.h"
+#include "cli/cli_options.h"
 #include "cli/terminal_dialogs.h"
 #include "device/device_session.h"
 #include "link/connection_manager.h"
@@ -19,7 +20,7 @@ namespace verimant::cli {
 // output as lines are appended, boxes and progress to standard error.
 class CliRun {
 public:
-    CliRun(bool assumeYes, std::FILE* out, std::FILE* err);
+    CliRun(const CliOptions& options, std::FILE* out, std::FILE* err);
     ~CliRun();
 
     // Puts the connection manager into manual mode on COM `port`, as the window's number dialog
@@ -36,6 +37,8 @@ public:
     // before the instrument is restarted for a write, so a mistyped name leaves it as it was.
     bool readableFile(const QString& path);
 
+    // The command line this run was started with; commands read their own options here.
+    const CliOptions& options() const { return options_; }
     DeviceSession& session() { return session_; }
     ActivityLog& log() { return log_; }
     TerminalDialogs& dialogs() { return dialogs_; }
@@ -45,6 +48,7 @@ public:
 private:
     void printLine(const QString& line, bool replacing);
 
+    CliOptions options_;
     std::FILE* out_;
     std::FILE* err_;
     bool outIsTerminal_;

@@ -1,15 +1,38 @@
 #include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
+#include "cli/server_files.h"
 
 #include "device/device_info.h"
+#include "device/device_info_texts.h"
+#include "update/update_config.h"
 
 namespace verimant::cli {
 
-// The readout logs every value it reads, so the log lines on standard output are the report.
+// The readout logs every value it reads, so the log lines on standard output are the report; the
+// model name, which the readout does not log, follows them as the window's group caption.
 int runInfoCommand(CliRun& run, const QStringList&) {
+    const bool withModelName = run.options().isSet(QStringLiteral("model"));
+    std::optional<ServerFiles> files;
+    UpdateConfig config;
+    if (withModelName) {
+        files.emplace(run);
+        if (!files->fetchConfig(config)) {
+            return kExitFailure;
+        }
+    }
+    const ModelNameLookup& names = withModelName ? config : noModelNames();
     DeviceInfo info;
-    return DeviceInformation_Get(run.session(), info, noModelNames()) ? kExitSuccess : kExitFailure;
+    if (!DeviceInformation_Get(run.session(), info, names)) {
+        return kExitFailure;
+    }
+    if (withModelName) {
+        const QString caption = deviceInfoTexts(info).groupCaption;
+        std::fprintf(
+            run.out(), "Model : %s\n",
+            caption.isEmpty() ? "(none in the configuration)" : caption.toUtf8().constData());
+    }
+    return kExitSuccess;
 }
 
 }  // namespace verimant::cli

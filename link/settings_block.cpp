@@ -120,14 +120,32 @@ bool SettingsBlock::writeCopy(DeviceCommands& commands, int copy) {
     return true;
 }
 
+SettingsBlock::CopyState SettingsBlock::readCopyState(DeviceCommands& commands, int copy) {
+    if (!readCopy(commands, copy)) {
+        return CopyState::Unread;
+    }
+    return isValid() ? CopyState::Valid : CopyState::Damaged;
+}
+
 void SettingsBlock::load(DeviceCommands& commands) {
-    readCopy(commands, 0);
-    if (isValid()) {
+    loadedValid_ = false;
+    const CopyState first = readCopyState(commands, 0);
+    if (first == CopyState::Valid) {
+        loadedValid_ = true;
         return;
     }
-    readCopy(commands, 1);
-    if (isValid()) {
-        writeCopy(commands, 0);
+    const CopyState second = readCopyState(commands, 1);
+    if (second == CopyState::Valid) {
+        loadedValid_ = true;
+        // A copy that could not be read may be the newer one; only a copy seen damaged is
+        // rewritten.
+        if (first == CopyState::Damaged) {
+            writeCopy(commands, 0);
+        }
+        return;
+    }
+    if (first != CopyState::Damaged || second != CopyState::Damaged) {
+        // A lost answer is no evidence of damage: erasing now could destroy two good copies.
         return;
     }
     // Both damaged: the erased pattern goes to both copies unsealed, so the instrument falls back
@@ -154,6 +172,12 @@ void SettingsBlock::set(DeviceCommands& commands, int index, std::int32_t value)
     if (!inBlock(index)) {
         return;
     }
+    if (!loadedValid_) {
+        // Sealing whatever a failed or damaged load left would hand the instrument a "valid"
+        // block of garbage; the store counts as failed instead.
+        ++failures_;
+        return;
+    }
     const SettingLimit* limit = limitFor(index);
     if (limit != nullptr && limit->minimum <= limit->maximum) {
         value = std::clamp(value, limit->minimum, limit->maximum);
@@ -161,8 +185,11 @@ void SettingsBlock::set(DeviceCommands& commands, int index, std::int32_t value)
     values_[index] = value;
     values_[kCounterIndex] = std::int32_t(std::uint32_t(values_[kCounterIndex]) + 1);
     seal();
-    writeCopy(commands, 0);
-    writeCopy(commands, 1);
+    // Copy 1 still holds the previous block while copy 0 is rewritten; it must stay so when
+    // copy 0 could not be written, or no valid copy would be left.
+    if (writeCopy(commands, 0)) {
+        writeCopy(commands, 1);
+    }
 }
 
 }  // namespace verimant

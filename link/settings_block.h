@@ -30,17 +30,22 @@ public:
     static constexpr std::uint32_t kCopyAddress[2] = {0x7FE000, 0x7FF000};
     using Values = std::array<std::int32_t, kValueCount>;
 
-    // Brings the working copy up to date: copy 0 if valid, else copy 1 (rewriting copy 0 from
-    // it), else both copies are rewritten with the erased pattern, which stays invalid.
+    // Brings the working copy up to date: copy 0 if valid, else copy 1. Only a copy that was read
+    // whole and found damaged is repaired: copy 0 from a valid copy 1, or, when both were read
+    // damaged, both copies with the erased pattern, which stays invalid. A copy whose read failed
+    // is counted and never decides a write.
     void load(DeviceCommands& commands);
     // The working value, or the setting's default when it lies outside its limits; 0 for indices
     // outside the block. Never talks to the instrument.
     std::int32_t get(int index) const;
-    // Clamps into the setting's limits, counts the save, seals the block and writes both copies.
-    // Indices outside the block change nothing.
+    // Clamps into the setting's limits, counts the save, seals the block and writes copy 0, then
+    // copy 1 only when copy 0 was written. Indices outside the block change nothing. A block that
+    // the last load did not find valid is neither sealed nor written; the store counts as failed.
     void set(DeviceCommands& commands, int index, std::int32_t value);
 
     bool isValid() const;
+    // The last load took a valid copy (which set() may then store back).
+    bool loadedValid() const { return loadedValid_; }
     const Values& values() const { return values_; }
 
     // Copies that failed to load or store since the last reset; the callers report with it.
@@ -52,11 +57,14 @@ public:
     bool writeCopy(DeviceCommands& commands, int copy);
 
 private:
+    enum class CopyState { Valid, Damaged, Unread };
+    CopyState readCopyState(DeviceCommands& commands, int copy);
     void fillErased();
     void seal();
 
     Values values_{};
     int failures_ = 0;
+    bool loadedValid_ = false;
 };
 
 // The check value a block of these values must carry.

@@ -1,0 +1,127 @@
+#include "cli/cli_command.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_run.h"
+#include "cli/server_files.h"
+
+#include "update/version_codes.h"
+
+namespace verimant::cli {
+
+namespace {
+
+void printLine(CliRun& run, const QString& line) {
+    std::fprintf(run.out(), "%s\n", line.toUtf8().constData());
+}
+
+QString orNone(const QString& text) {
+    return text.isEmpty() ? QStringLiteral("(none)") : text;
+}
+
+void printProject(CliRun& run, const UpdateConfig& config) {
+    const QString section = QString::fromLatin1(kProjectSection);
+    const QString text = config.readString(section, QStringLiteral("VERSION_APP"), "0.0.0");
+    const std::int32_t value = parseAppVersion(text);
+    printLine(run, QStringLiteral("Newest tool version : %1%2")
+                       .arg(text, value < 0 ? QStringLiteral(" (unreadable)") : QString()));
+    printLine(run, QStringLiteral("Stop when outdated  : %1")
+                       .arg(config.readInteger(section, "ACTION_IF_NEED_UPGRADE", 0) == 1
+                                ? QStringLiteral("yes")
+                                : QStringLiteral("no")));
+    for (const char* key : {"UPGRADE_URL_1", "UPGRADE_URL_2"}) {
+        const QString address = config.readString(section, QString::fromLatin1(key));
+        if (!address.isEmpty()) {
+            printLine(run, QStringLiteral("Download address    : ") + address);
+        }
+    }
+    printLine(run, QStringLiteral("Serial-number base  : ") +
+                       orNone(config.readString(QString::fromLatin1(kSerialNumberSection),
+                                                QStringLiteral("BASE_NAME"))));
+}
+
+void printModels(CliRun& run, const UpdateConfig& config) {
+    const QString section = QString::fromLatin1(kSerialNumberSection);
+    printLine(run, QStringLiteral("\nModels:"));
+    for (const QString& key : config.profile().keyNames(section)) {
+        if (key.startsWith(u'Y', Qt::CaseInsensitive)) {
+            printLine(run, QStringLiteral("  %1 %2").arg(key, -6).arg(config.modelName(key)));
+        }
+    }
+}
+
+void printCatalogue(CliRun& run, const LanguageCatalog& catalog) {
+    printLine(run, QStringLiteral("\nLanguage catalogue (%1):").arg(catalog.count));
+    for (int i = 0; i < catalog.count; ++i) {
+        const LanguageEntry& entry = catalog.entries[i];
+        printLine(run, QStringLiteral("  %1 %2 %3 / %4")
+                           .arg(entry.code, 4)
+                           .arg(entry.key, -6)
+                           .arg(entry.nameRu, entry.nameEn));
+    }
+}
+
+void printPacket(CliRun& run, const UpdateConfig& config, const QString& packet) {
+    const QString section = QString::fromLatin1(kLanguageSectionPrefix) + packet;
+    printLine(run, QStringLiteral("    %1: %2 / %3; languages %4")
+                       .arg(packet, config.readString(section, "NAME_L1", "???"),
+                            config.readString(section, "NAME_L2", "???"),
+                            orNone(config.readString(section, "LANG_LIST"))));
+}
+
+void printLanguageSets(CliRun& run, const UpdateConfig& config) {
+    printLine(run, QStringLiteral("\nLanguage sets:"));
+    for (const auto& [name, packets] : config.languageSets()) {
+        printLine(run, QStringLiteral("  %1").arg(name));
+        for (const QString& packet : packets) {
+            printPacket(run, config, packet);
+        }
+    }
+}
+
+void printFirmwareFile(CliRun& run, const UpdateConfig& config, const char* part,
+                       const QString& fileId) {
+    const QString section = QStringLiteral("FILE:") + fileId;
+    const QString version = config.readString(section, "VERSION");
+    const QString length = config.readString(section, "LENGTH");
+    printLine(run,
+              QStringLiteral("    %1 %2 %3%4%5")
+                  .arg(QString::fromLatin1(part), -4)
+                  .arg(orNone(version), -8)
+                  .arg(orNone(config.readString(section, "NAME")))
+                  .arg(length.isEmpty() ? QString() : QStringLiteral(" (") + length + " bytes)")
+                  .arg(parseFirmwareVersion(version) == 0 ? QStringLiteral(" [bad version]")
+                                                          : QString()));
+}
+
+void printFirmwareSets(CliRun& run, const UpdateConfig& config) {
+    printLine(run, QStringLiteral("\nFirmware sets:"));
+    QStringList seen;
+    for (const QString& section : config.profile().sectionNames()) {
+        if (!section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) ||
+            seen.contains(section, Qt::CaseInsensitive)) {
+            continue;
+        }
+        seen.append(section);
+        printLine(run, QStringLiteral("  ") + section);
+        printFirmwareFile(run, config, "KMT2", config.readString(section, "KMT2"));
+        printFirmwareFile(run, config, "EFL", config.readString(section, "EFL"));
+    }
+}
+
+}  // namespace
+
+int runConfigCommand(CliRun& run, const QStringList&) {
+    ServerFiles files(run);
+    UpdateConfig config;
+    if (!files.fetchConfig(config)) {
+        return kExitFailure;
+    }
+    config.loadLanguageCatalog();
+    printProject(run, config);
+    printModels(run, config);
+    printCatalogue(run, config.languageCatalog());
+    printLanguageSets(run, config);
+    printFirmwareSets(run, config);
+    return kExitSuccess;
+}
+
+}  // namespace verimant::cli

@@ -1,0 +1,51 @@
+#include "cli/server_files.h"
+
+#include "cli/cli_run.h"
+#include "platform/temp_folder.h"
+#include "update/local_name.h"
+
+namespace verimant::cli {
+
+ServerFiles::ServerFiles(CliRun& run)
+    : run_(run),
+      folder_(systemTempPath() + QStringLiteral("/verimant-cli-XXXXXX")),
+      server_(run.log()) {}
+
+bool ServerFiles::fetchConfig(UpdateConfig& config) {
+    const QString path =
+        fetch(QString::fromLatin1(kConfigFileName), QStringLiteral("configuration"));
+    if (path.isEmpty()) {
+        return false;
+    }
+    config.openConfig(path);
+    return true;
+}
+
+QString ServerFiles::fetch(const QString& serverName, const QString& what) {
+    const ServerSettings& settings = server_.settings();
+    if (!settings.problem.isEmpty()) {
+        run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") + settings.problem);
+        return {};
+    }
+    if (!folder_.isValid()) {
+        run_.dialogs().showError(QStringLiteral("no private temporary folder: ") +
+                                 folder_.errorString());
+        return {};
+    }
+    QString problem;
+    const QString localPath = localPathForServerName(folder_.path(), serverName, &problem);
+    if (localPath.isEmpty()) {
+        run_.dialogs().showError(
+            QStringLiteral("the %1 name '%2' is unusable: %3").arg(what, serverName, problem));
+        return {};
+    }
+    if (!server_.fetchFile(serverName, localPath)) {
+        run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from the update "
+                                                "server %3")
+                                     .arg(what, serverName, settings.displayText()));
+        return {};
+    }
+    return localPath;
+}
+
+}  // namespace verimant::cli

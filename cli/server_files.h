@@ -1,0 +1,32 @@
+#pragma once
+
+#include "update/update_config.h"
+#include "update/update_server.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace verimant::cli {
+
+class CliRun;
+
+// The update server as one command sees it: files fetched into a folder of this run alone, which
+// goes when the command ends. Problems are said plainly on standard error.
+class ServerFiles {
+public:
+    explicit ServerFiles(CliRun& run);
+
+    // Fetches the configuration and opens it into `config`.
+    bool fetchConfig(UpdateConfig& config);
+    // Fetches a file the configuration names; its local path, or empty text.
+    QString fetch(const QString& serverName, const QString& what);
+
+    UpdateServer& server() { return server_; }
+
+private:
+    CliRun& run_;
+    QTemporaryDir folder_;
+    UpdateServer server_;
+};
+
+}  // namespace verimant::cli

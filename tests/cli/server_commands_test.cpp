@@ -1,0 +1,131 @@
+#include "platform/cp1251.h"
+#include "sim/pty_instrument.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/ftp_test_server.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace verimant {
+namespace {
+
+// verimant-cli config and lookup against a real FTP server holding a small update set.
+class ServerCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = test::testRootDir() + "/server";
+        QDir(root_).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(root_ + "/sn"));
+        put("verimant_version_3.ini",
+            encodeCp1251(
+                "[PROJECT_MANAGER]\nVERSION_APP=1.2.20\nUPGRADE_URL_2=https://example.org/get\n"
+                "[SERIAL_NUMBER]\nBASE_NAME=sn\\base.bin\nY23=Компакт\n"
+                "[LANGUAGES]\nLANG_LIST_1=1:RU:Русский:Russian,2:EN:Английский:English\n"
+                "LANG_SET_NUM=1\nLANG_SET_1=RU:Base,East\n"
+                "[LANGUAGE:Base]\nNAME_L1=Базовый\nNAME_L2=Basic\nLANG_LIST=RU,EN\n"
+                "[SOFT_SET:TRV-245.V3.Компакт.Base]\nKMT2=K15\nEFL=E21\n"
+                "[FILE:K15]\nVERSION=1.5\nNAME=kmt2.hex\nLENGTH=5000\n"
+                "[FILE:E21]\nVERSION=2.x\nNAME=efl.bin\n"));
+        QByteArray base(6 * 256, '\n');
+        base.replace(3 * 256, 60, "12345678;x;245;3;1;2;77;RU;1;2;3;4;5;6;7;8\n");
+        base.replace(4 * 256, 60, "00ABCDEF;x;245;;1;2;77;RU;1;2;3;4;5;6;7;8\n");
+        put("sn/base.bin", base);
+        server_ = std::make_unique<test::FtpTestServer>(root_);
+        QString error;
+        ASSERT_TRUE(server_->start(&error)) << error;
+        server_->exportToEnvironment();
+    }
+
+    void put(const QString& name, const QByteArray& bytes) {
+        QFile file(root_ + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    QString root_;
+    std::unique_ptr<test::FtpTestServer> server_;
+};
+
+TEST_F(ServerCommands, ConfigListsWhatTheServerOffers) {
+    const test::CliResult result = test::runCli({"config"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const char* expected :
+         {"Newest tool version : 1.2.20", "Download address    : https://example.org/get",
+          "Serial-number base  : sn\\base.bin", "Y23    Компакт", "   1 RU     Русский / Russian",
+          "  RU", "    Base: Базовый / Basic; languages RU,EN",
+          "    East: ??? / ???; languages (none)", "  SOFT_SET:TRV-245.V3.Компакт.Base",
+          "    KMT2 1.5      kmt2.hex (5000 bytes)", "    EFL  2.x      efl.bin [bad version]"}) {
+        EXPECT_TRUE(result.out.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                      << result.out;
+    }
+    EXPECT_FALSE(result.out.contains(server_->password()));
+}
+
+struct LookupCase {
+    const char* serial;
+    int exitCode;
+    const char* expected;  // in standard output on success, standard error otherwise
+};
+
+TEST_F(ServerCommands, LookupShowsTheRecordOrSaysWhyNot) {
+    const std::vector<LookupCase> cases = {
+        {"1-23-45678", 0, "Board          : TRV-245.3"},
+        {"12345678", 0, "Packets        : Base, East"},
+        {"1-23-45679", 1, "no record for 1-23-45679"},
+        {"00abcdef", 1, "fewer than 16 fields"},
+        {"1-2345678", 2, "is no serial number"},
+        {"123456789", 2, "is no serial number"},
+    };
+    for (const LookupCase& c : cases) {
+        const test::CliResult result = test::runCli({"lookup", c.serial});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.serial << result.err;
+        EXPECT_TRUE((c.exitCode == 0 ? result.out : result.err).contains(c.expected))
+            << c.serial << "\n"
+            << result.out << result.err;
+    }
+}
+
+TEST_F(ServerCommands, MissingFilesAndAStoppedServerAreSaidPlainly) {
+    ASSERT_TRUE(QFile::remove(root_ + "/sn/base.bin"));
+    test::CliResult result = test::runCli({"lookup", "12345678"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("could not fetch the serial-number base 'sn\\base.bin'"))
+        << result.err;
+
+    server_->stop();
+    for (const QStringList& arguments :
+         {QStringList{"config"}, QStringList{"lookup", "12345678"}}) {
+        result = test::runCli(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments.join(' ');
+        EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
+        EXPECT_FALSE(result.err.contains(server_->password()));
+    }
+}
+
+// The simulated instrument's serial 1-23-45678 has the model key Y23.
+TEST_F(ServerCommands, InfoNamesTheModelFromTheConfiguration) {
+    sim::PtyInstrumentOptions options;
+    options.portNumber = 5;
+    sim::PtyInstrument instrument(sim::InstrumentConfig{}, options);
+    QString error;
+    ASSERT_TRUE(instrument.start(&error)) << error;
+
+    test::CliResult result = test::runCli({"info", "--port", "5", "--model"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains("S/N   : 1-23-45678\n")) << result.out;
+    EXPECT_TRUE(result.out.contains(QString::fromUtf8("Model : Verimant - Компакт\n")))
+        << result.out;
+
+    put("verimant_version_3.ini", "[SERIAL_NUMBER]\nY5=Other\n");
+    result = test::runCli({"info", "--port", "5", "--model"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains("Model : (none in the configuration)")) << result.out;
+
+    server_->stop();
+    result = test::runCli({"info", "--port", "5", "--model"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
+}
+
+}  // namespace
+}  // namespace verimant

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "update/ftp_client.h"
+#include "update/server_settings.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace verimant {
+
+class ActivityLog;
+struct DeviceInfo;
+
+// The tool's only way to the update server: one login per operation (so every operation starts
+// in the account's login folder and ends with QUIT, on success and failure alike), folders walked
+// and created along a "\"-separated remote path, progress and status texts through the installed
+// ProgressView, and the per-instrument report folders. Failures are logged (in Russian, as the
+// server's operators read them) and returned as false; nothing throws. Runs on the calling thread,
+// whose event loop keeps running during every wait.
+class UpdateServer {
+public:
+    explicit UpdateServer(ActivityLog& log, ServerSettings settings = updateServerSettings(),
+                          FtpLimits limits = {});
+    ~UpdateServer();
+    UpdateServer(const UpdateServer&) = delete;
+    UpdateServer& operator=(const UpdateServer&) = delete;
+
+    // Logs in unless connected, then "TYPE L 8". False (and the connection line logged) without
+    // a server.
+    bool connectServer();
+    // Changes into each folder of `remotePath` in turn: how many, 0 without folders, -1 on failure.
+    int enterFolders(const QString& remotePath);
+    // Makes sure every folder of `remotePath` exists, creating the missing ones in order.
+    bool makeFolders(const QString& remotePath);
+    // Downloads `remoteName` into `localPath`. A failed download leaves no file at `localPath`.
+    bool fetchFile(const QString& remoteName, const QString& localPath);
+    // Appends the local file's content to the remote file `remotePath`.
+    bool appendFile(const QString& remotePath, const QString& localPath);
+    // makeFolders, then up to `attempts` appends, 500 ms apart (the window keeps working).
+    bool appendWithRetries(const QString& remotePath, const QString& localPath, int attempts);
+    // The connected instrument's report folder below `baseFolder`, with a trailing "\":
+    // base\1_23\45xxx\6xx\ for 1-23-45678, base\__no_number\ without a usable serial number.
+    QString instrumentFolder(const QString& baseFolder) const;
+    // Writes the log's report file (the tool's temporary folder's log.txt for an empty
+    // `localPath`) and appends it, 3 attempts, to instrumentFolder(baseFolder) + fileName.
+    bool uploadReport(const QString& localPath, const QString& baseFolder, const QString& fileName);
+
+    // The instrument whose folder reports go to; nullptr (the default) means none was read.
+    // The DeviceInfo must outlive this object or be unset first.
+    void setDeviceInfo(const DeviceInfo* info) { deviceInfo_ = info; }
+    // Bytes the next download is expected to have, for the progress bar; 0 shows no progress.
+    void setProgressTotal(qint64 bytes) { progressTotal_ = bytes; }
+    qint64 progressTotal() const { return progressTotal_; }
+    // 0 pending, 1 success, -1 failure reported by the client, -2 failure raised by it.
+    int resultFlag() const { return resultFlag_; }
+
+    // Where uploadReport writes log.txt for an empty local path; the tool's temporary folder
+    // until set.
+    void setReportFolder(const QString& folder) { reportFolder_ = folder; }
+
+    const ServerSettings& settings() const { return client_->settings(); }
+    FtpClient& ftpClient() { return *client_; }
+
+private:
+    void FtpClient1Success(FtpOperation kind);
+    void FtpClient1Failure(FtpOperation kind);
+    void FtpClient1AuthenticationFailed();
+    void FtpClient1PacketRecvd();
+    void FtpClient1PacketSent();
+    void showProgress(qint64 bytes);
+    // Clears the result flag, runs one FTP operation and records how it ended.
+    template <typename Operation>
+    void runFlagged(Operation operation);
+    bool logInIfNeeded();
+    void logOut();
+
+    ActivityLog& log_;
+    std::unique_ptr<FtpClient> client_;
+    const DeviceInfo* deviceInfo_ = nullptr;
+    qint64 progressTotal_ = 0;
+    int resultFlag_ = 0;
+    QString reportFolder_;
+};
+
+// The folder text above for any DeviceInfo (nullptr: none read).
+QString instrumentFolderFor(const QString& baseFolder, const DeviceInfo* info);
+
+// The remote path's folders (the pieces before each "\") and its file name (after the last).
+QStringList remoteFolders(const QString& remotePath);
+QString remoteFileName(const QString& remotePath);
+
+}  // namespace verimant
