@@ -6,6 +6,8 @@
 #include "base/user_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/window_dialogs.h"
+#include "update/update_run.h"
+#include "update/update_server.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,6 +16,10 @@
 #include <exception>
 
 namespace {
+
+// Exit status of a run that start-up ended (second copy, no folder, no configuration and the user
+// said No, outdated tool that must stop, no serial-number base).
+constexpr int kStartUpStopped = 1;
 
 void applyRequestedView(verimant::MainWindow& window) {
     const QStringList view = QProcessEnvironment::systemEnvironment()
@@ -29,15 +35,30 @@ void applyRequestedView(verimant::MainWindow& window) {
     }
 }
 
+// The report of the run goes to the update server at its end, from the tool's private folder
+// only: a run that stopped before that folder was made has nowhere safe to write it, and skips it.
+void uploadReportAtExit(verimant::UpdateRun& run) {
+    if (run.tempFolder().isEmpty()) {
+        return;
+    }
+    run.server().uploadReport(run.tempFolder() + QStringLiteral("/log.txt"), QStringLiteral("log4"),
+                              QStringLiteral("rep.txt"));
+}
+
 // The window's life, from creation to destruction; leaving it destroys the window, so
 // FormDestroy still reaches the user through it.
 int runWindow(QApplication& app) {
     verimant::MainWindow window;
     verimant::installUserDialogs(&window.dialogs());
     verimant::installProgressView(&window.dialogs());
+    window.setReportUpload(
+        [&window](const verimant::ActivityLog&) { uploadReportAtExit(window.updateRun()); });
     window.FormCreate();
-    // Until the start-up sequence takes this over, the link is watched from the first moment.
-    window.connectionTimer().start();
+    if (window.terminationRequested()) {
+        // Start-up stopped the run before the loop began: the window is destroyed unseen, and
+        // its FormDestroy still logs the end of the run and sends the report.
+        return kStartUpStopped;
+    }
     // The language-packet, device-language and busy-indicator windows are created here, after
     // the main window, when they join.
     applyRequestedView(window);

@@ -16,6 +16,10 @@ public:
     virtual void showInformation(const QString& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption) = 0;
+    // A Yes/No question in a warning box, for going on despite a failure; true for Yes.
+    virtual bool askWarningYesNo(const QString& text) {
+        return askYesNo(text, QStringLiteral("Warning"));
+    }
     // A one-line text input preset with `value`; false on Cancel, `value` is then unchanged.
     virtual bool askText(const QString& caption, const QString& prompt, QString& value) = 0;
     // File choices; false when the user cancels.

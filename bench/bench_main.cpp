@@ -45,9 +45,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("efl_1000x128"), runEflashWrites},
         {QStringLiteral("efl_1mib"), runUpdateEfl},
         {QStringLiteral("serial_base"), runSerialBase},
+        {QStringLiteral("ftp_fetch"), runFtpFetch},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
-                            QStringLiteral("efl_1mib"), QStringLiteral("serial_base")};
+                            QStringLiteral("efl_1mib"), QStringLiteral("serial_base"),
+                            QStringLiteral("ftp_fetch")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -27,4 +27,8 @@ std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 // there (the whole scan), and the memory the loaded base holds beyond its file's size.
 std::optional<GroupRun> runSerialBase(const QString& portsDir);
 
+// An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
+// holds the files.
+std::optional<GroupRun> runFtpFetch(const QString& portsDir);
+
 }  // namespace verimant::bench

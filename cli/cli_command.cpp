@@ -33,6 +33,10 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
          QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
          false, &runLookupCommand, &checkLookupArguments},
+        {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
+         QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
+                        "check its settings"),
+         1, 2, false, &runFetchCommand, &checkFetchArguments},
     };
     return commands;
 }

@@ -16,5 +16,7 @@ QString checkSettingsArguments(const QStringList& arguments);
 int runConfigCommand(CliRun& run, const QStringList& arguments);
 int runLookupCommand(CliRun& run, const QStringList& arguments);
 QString checkLookupArguments(const QStringList& arguments);
+int runFetchCommand(CliRun& run, const QStringList& arguments);
+QString checkFetchArguments(const QStringList& arguments);
 
 }  // namespace verimant::cli

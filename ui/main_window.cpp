@@ -9,7 +9,10 @@
 #include "ui/ui_fonts.h"
 #include "ui/window_connection.h"
 #include "ui/window_dialogs.h"
+#include "update/start_up.h"
+#include "update/update_run.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,6 +33,22 @@ constexpr int kSplitterWidth = 6;
 constexpr int kButtonLeft = 24;
 constexpr int kButtonBottomGap = 16;
 constexpr int kConnectionInterval = 500;
+
+// What start-up reaches of the window.
+class WindowStartUp final : public StartUpWindow {
+public:
+    explicit WindowStartUp(MainWindow& window) : window_(window) {}
+
+    void createDeviceLink() override { window_.createDeviceLink(); }
+    void LoadLanguage() override { window_.ApplyLanguage(verimant::LoadLanguage()); }
+    void SetLogVisible(bool visible) override { window_.SetLogVisible(visible); }
+    void setCaption(const QString& caption) override { window_.setWindowTitle(caption); }
+    void startConnectionTimer() override { window_.connectionTimer().start(); }
+    void requestTermination() override { window_.requestTermination(); }
+
+private:
+    MainWindow& window_;
+};
 
 }  // namespace
 
@@ -61,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     Timer_Connection_->setInterval(kConnectionInterval);
 
     dialogs_ = std::make_unique<WindowDialogs>(this, bottomPanel_);
+    updateRun_ = std::make_unique<UpdateRun>(log_);
     memoLog_->follow(log_);
     connectActions();
 
@@ -153,13 +173,20 @@ void MainWindow::connectActions() {
 }
 
 void MainWindow::FormCreate() {
-    // The start-up sequence joins here: device link, stored language, single-instance check,
-    // temporary folder, configuration, serial-number base, then the connection timer.
+    WindowStartUp window(*this);
+    runStartUp(window, instanceLock_, *updateRun_);
+}
+
+void MainWindow::createDeviceLink() {
     if (!connection_) {
         connection_ = std::make_unique<WindowConnection>(*this);
     }
-    ApplyLanguage(LoadLanguage());
-    SetLogVisible(false);
+}
+
+void MainWindow::requestTermination() {
+    terminationRequested_ = true;
+    // Only a running loop hears this; before the loop the program looks at the flag instead.
+    QCoreApplication::quit();
 }
 
 void MainWindow::FormDestroy() {
@@ -174,6 +201,7 @@ void MainWindow::FormDestroy() {
     if (reportUpload_) {
         reportUpload_(log_);
     }
+    updateRun_->release();
     if (runRelease_) {
         runRelease_();
     }

@@ -23,6 +23,7 @@ namespace verimant {
 
 class BottomPanel;
 class MemoLog;
+class UpdateRun;
 class WindowConnection;
 class WindowDialogs;
 
@@ -42,11 +43,17 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Lifecycle. FormCreate applies the stored interface language and starts with the log
-    // hidden. FormDestroy ends the run (lock, closing banner, report, the run's objects) and runs
-    // once, at the latest from the destructor.
+    // Lifecycle. FormCreate runs the start-up sequence: device link, stored language, single
+    // instance, hidden log, temporary folder, configuration, self-version check, caption,
+    // serial-number base, and last the connection timer. FormDestroy ends the run (lock, closing
+    // banner, report, the run's objects) and runs once, at the latest from the destructor.
     void FormCreate();
     void FormDestroy();
+    // Start-up stopped the run: the message loop quits, and is not entered when it has not begun.
+    void requestTermination();
+    bool terminationRequested() const { return terminationRequested_; }
+    // The device link; FormCreate makes it, once.
+    void createDeviceLink();
 
     ActivityLog& activityLog() { return log_; }
     SingleInstanceLock& instanceLock() { return instanceLock_; }
@@ -59,6 +66,8 @@ public:
     // The device link with its connection manager, driven by Timer_Connection; created by
     // FormCreate, nullptr before.
     WindowConnection* connection() { return connection_.get(); }
+    // The run's update side: server client, configuration, serial-number base, temporary folder.
+    UpdateRun& updateRun() { return *updateRun_; }
 
     // Status bar.
     void setPanelComText(const QString& text);
@@ -79,7 +88,7 @@ public:
     void ApplyLanguage(UiLanguage language);
 
     // Plug-in points. Until set: no instrument counts as connected, the upgrade does nothing,
-    // no report is sent and there is nothing of the run to release.
+    // no report is sent and nothing beyond the update side is released.
     void setDeviceConnectedQuery(std::function<bool()> query);
     void setUpgradeWorkflow(std::function<void()> workflow);
     void setReportUpload(std::function<void(const ActivityLog&)> upload);
@@ -119,6 +128,7 @@ private:
     MemoLog* memoLog_ = nullptr;
     std::unique_ptr<WindowDialogs> dialogs_;
     std::unique_ptr<WindowConnection> connection_;
+    std::unique_ptr<UpdateRun> updateRun_;
 
     std::function<bool()> deviceConnected_;
     std::function<void()> upgradeWorkflow_;
@@ -126,6 +136,7 @@ private:
     std::function<void()> runRelease_;
     bool logWidthApplied_ = false;
     bool destroyed_ = false;
+    bool terminationRequested_ = false;
 };
 
 }  // namespace verimant

@@ -39,6 +39,11 @@ bool WindowDialogs::askYesNo(const QString& text, const QString& caption) {
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool WindowDialogs::askWarningYesNo(const QString& text) {
+    return showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool WindowDialogs::askText(const QString& caption, const QString& prompt, QString& value) {
     bool accepted = false;
     const QString answer =

@@ -20,6 +20,7 @@ public:
     void showWarning(const QString& text) override;
     void showInformation(const QString& text) override;
     bool askYesNo(const QString& text, const QString& caption) override;
+    bool askWarningYesNo(const QString& text) override;
     bool askText(const QString& caption, const QString& prompt, QString& value) override;
     bool chooseFileToOpen(QString& path) override;
     bool chooseFileToSave(QString& path) override;

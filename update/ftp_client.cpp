@@ -6,8 +6,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QTemporaryFile>
 
 #include <cstdio>
 
@@ -29,6 +29,43 @@ bool breaksCommandLine(const QString& text) {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
            text.contains(QChar(0));
 }
+
+// A download's file while it arrives: a new name beside the target, created exclusively (so never
+// through an existing file or link), removed unless committed. Committing renames it over the
+// target; rename() replaces a link there instead of writing through it.
+class PartFile : public QFile {
+public:
+    explicit PartFile(const QString& target) : target_(target) {
+        const QFileInfo info(target);
+        if (info.fileName().isEmpty())
+            return;
+        for (int attempt = 0; attempt < 16 && !isOpen(); ++attempt) {
+            setFileName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                        QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate()));
+            open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        }
+    }
+    ~PartFile() override {
+        if (!committed_ && isOpen()) {
+            close();
+            remove();
+        }
+    }
+    bool commit() {
+        if (!flush())
+            return false;
+        close();
+        committed_ = std::rename(QFile::encodeName(fileName()).constData(),
+                                 QFile::encodeName(target_).constData()) == 0;
+        if (!committed_)
+            remove();
+        return committed_;
+    }
+
+private:
+    QString target_;
+    bool committed_ = false;
+};
 
 }  // namespace
 
@@ -211,7 +248,7 @@ bool FtpClient::authenticate() {
 }
 
 bool FtpClient::logOut() {
-    errorText_.clear();
+    // What failed before the logout stays readable in errorText().
     if (!isConnected()) {
         closeControl();
         return true;
@@ -351,12 +388,8 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
     discardPendingInput();
     receivedBytes_ = 0;
     sentBytes_ = 0;
-    // The download goes to a fresh name beside the target (never through an existing link) and
-    // takes the target's name only once complete.
-    const QFileInfo target(localPath);
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (target.fileName().isEmpty() || !part.open())
+    PartFile part(localPath);
+    if (!part.isOpen())
         return failOperation(kind, QStringLiteral("Cannot create ") + localPath);
 
     QTcpSocket data;
@@ -375,14 +408,8 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
         return failOperation(kind, errorText_);
     if (!alreadyDone && !finalReply(kind))
         return false;
-    if (!part.flush())
+    if (!part.commit())
         return failOperation(kind, QStringLiteral("Cannot write ") + localPath);
-    part.close();
-    // rename() replaces a link at the target itself instead of writing through it.
-    if (std::rename(QFile::encodeName(part.fileName()).constData(),
-                    QFile::encodeName(localPath).constData()) != 0)
-        return failOperation(kind, QStringLiteral("Cannot create ") + localPath);
-    part.setAutoRemove(false);
     if (events_.onSuccess)
         events_.onSuccess(kind);
     return true;

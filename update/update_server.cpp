@@ -220,6 +220,25 @@ bool UpdateServer::appendWithRetries(const QString& remotePath, const QString& l
     return false;
 }
 
+qint64 UpdateServer::remoteSize(const QString& remoteName) {
+    if (!logInIfNeeded())
+        return -1;
+    qint64 size = -1;
+    client_->setTransferType(kTransferTypeLocal8);
+    const QStringList folders = remoteFolders(remoteName);
+    const bool entered = std::all_of(folders.begin(), folders.end(),
+                                     [this](const QString& f) { return client_->changeFolder(f); });
+    if (entered && client_->sendCommand(QStringLiteral("SIZE ") + remoteFileName(remoteName)) &&
+        client_->lastReply().code == 213) {
+        bool numeric = false;
+        const qint64 stated = client_->lastReply().text.mid(4).trimmed().toLongLong(&numeric);
+        if (numeric && stated >= 0)
+            size = stated;
+    }
+    logOut();
+    return size;
+}
+
 QString UpdateServer::instrumentFolder(const QString& baseFolder) const {
     return instrumentFolderFor(baseFolder, deviceInfo_);
 }

@@ -40,6 +40,9 @@ public:
     bool appendFile(const QString& remotePath, const QString& localPath);
     // makeFolders, then up to `attempts` appends, 500 ms apart (the window keeps working).
     bool appendWithRetries(const QString& remotePath, const QString& localPath, int attempts);
+    // The size the server states for `remoteName`, or -1 when it states none; for a progress
+    // total only. Logs nothing.
+    qint64 remoteSize(const QString& remoteName);
     // The connected instrument's report folder below `baseFolder`, with a trailing "\":
     // base\1_23\45xxx\6xx\ for 1-23-45678, base\__no_number\ without a usable serial number.
     QString instrumentFolder(const QString& baseFolder) const;

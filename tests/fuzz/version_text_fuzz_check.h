@@ -1,6 +1,8 @@
 #pragma once
 
 #include "device/ext_flash_version.h"
+#include "platform/cp1251.h"
+#include "update/version_codes.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -58,10 +60,9 @@ inline PlainVersionReading readVersionPlainly(QByteArrayView bytes) {
     return {kEflVersionRead, std::uint16_t(major * 256 + minor)};
 }
 
-// What must hold for any version text from an instrument: the decoder agrees with the plain
-// reading, leaves the version alone when it fails, and reads its own text form back. Empty when
-// everything holds, else what went wrong.
-inline std::string checkVersionTextInput(QByteArrayView input) {
+// The external flash's version text from an instrument: the decoder agrees with the plain reading,
+// leaves the version alone when it fails, and reads its own text form back.
+inline std::string checkEflVersionText(QByteArrayView input) {
     constexpr std::uint16_t kUntouched = 0xA5A5;
     std::uint16_t version = kUntouched;
     const int result = parseEflVersionText(input, version);
@@ -80,6 +81,53 @@ inline std::string checkVersionTextInput(QByteArrayView input) {
     std::uint16_t again = 0;
     if (parseEflVersionText(form, again) != kEflVersionRead || again != version) {
         return "its own text form " + form.toStdString() + " reads differently";
+    }
+    return {};
+}
+
+// A firmware version from the update configuration: 0 or a code with a major number of 1 to 255;
+// blanks around the text do not matter; a valid code reads back from its own text form.
+inline std::string checkFirmwareVersionText(const QString& text) {
+    const std::uint16_t code = parseFirmwareVersion(text);
+    if (code != 0 && code < 0x100) {
+        return "firmware version with major number 0";
+    }
+    if (parseFirmwareVersion(QStringLiteral("  ") + text + QStringLiteral(" ")) != code) {
+        return "blanks around the firmware version change it";
+    }
+    const QString form = QStringLiteral("%1.%2").arg(code >> 8).arg(code & 0xFF);
+    if (code != 0 && parseFirmwareVersion(form) != code) {
+        return "firmware version " + form.toStdString() + " reads differently";
+    }
+    return {};
+}
+
+// An application version from the update configuration: invalid or not negative, and a value
+// reads back from its own text form, which is what the self-version check compares.
+inline std::string checkAppVersionText(const QString& text) {
+    const std::int32_t value = parseAppVersion(text);
+    if (value < 0 && value != kInvalidAppVersion) {
+        return "negative application version " + std::to_string(value);
+    }
+    if (value >= 0 && parseAppVersion(formatAppVersion(value)) != value) {
+        return "application version " + formatAppVersion(value).toStdString() +
+               " reads differently";
+    }
+    if (value < 0 && !formatAppVersion(value).isEmpty()) {
+        return "an invalid application version has a text form";
+    }
+    return {};
+}
+
+// Every version text decoder, given the same arbitrary bytes: as the instrument sends them and as
+// the configuration holds them (CP1251). Empty when everything holds, else what went wrong.
+inline std::string checkVersionTextInput(QByteArrayView input) {
+    const QString text = decodeCp1251(input.toByteArray());
+    for (const std::string& problem :
+         {checkEflVersionText(input), checkFirmwareVersionText(text), checkAppVersionText(text)}) {
+        if (!problem.empty()) {
+            return problem;
+        }
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <unistd.h>
 #include <cstdlib>
 
 namespace verimant {
@@ -44,7 +45,8 @@ TEST(OpenAddress, HandsTheAddressToTheDesktopUnchanged) {
 TEST(TempFolder, FollowsTmpdirAndNamesTheToolFolder) {
     const QString tmp = test::testRootDir() + "/tmp";
     EXPECT_EQ(systemTempPath(), tmp);
-    EXPECT_EQ(toolTempFolder(), tmp + "/pelma");
+    // One folder per user: in a shared /tmp another user could otherwise plant files in it.
+    EXPECT_EQ(toolTempFolder(), tmp + "/pelma-" + QString::number(::getuid()));
 
     // A temporary folder that does not exist gives no folder at all, never one at the root.
     setenv("TMPDIR", qPrintable(tmp + "/missing"), 1);

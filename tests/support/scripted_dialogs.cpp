@@ -31,6 +31,11 @@ bool ScriptedDialogs::askYesNo(const QString& text, const QString&) {
     return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
 }
 
+bool ScriptedDialogs::askWarningYesNo(const QString& text) {
+    boxes.append({"warning question", text});
+    return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+}
+
 bool ScriptedDialogs::askText(const QString&, const QString& prompt, QString& value) {
     boxes.append({"text", prompt});
     if (textAnswers.isEmpty()) {

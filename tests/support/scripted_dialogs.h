@@ -13,7 +13,8 @@ namespace verimant::test {
 class ScriptedDialogs final : public UserDialogs, public ProgressView {
 public:
     struct Box {
-        QString kind;  // "error", "warning", "information", "question", "text"
+        // "error", "warning", "information", "question", "warning question", "text"
+        QString kind;
         QString text;
     };
 
@@ -33,6 +34,7 @@ public:
     void showWarning(const QString& text) override;
     void showInformation(const QString& text) override;
     bool askYesNo(const QString& text, const QString& caption) override;
+    bool askWarningYesNo(const QString& text) override;
     bool askText(const QString& caption, const QString& prompt, QString& value) override;
     bool chooseFileToOpen(QString& path) override;
     bool chooseFileToSave(QString& path) override;

@@ -18,6 +18,8 @@ protected:
         WindowTest::SetUp();
         window->FormCreate();
         ASSERT_NE(window->connection(), nullptr);
+        // Start-up without an update server asks whether to go on; these cases begin after it.
+        dialogs.boxes.clear();
     }
 
     ConnectionManager& manager() { return window->connection()->manager(); }

@@ -70,6 +70,14 @@ TEST_F(WindowDialogsTest, YesNoQuestionAnswersWhatWasPressed) {
     EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
     pressOnBox(seen, QMessageBox::No);
     EXPECT_FALSE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
+
+    // Going on despite a failure is asked in a warning box.
+    pressOnBox(seen, QMessageBox::Yes);
+    EXPECT_TRUE(dialogs.askWarningYesNo(QStringLiteral("Продолжить?")));
+    EXPECT_EQ(seen.title, "Warning");
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    pressOnBox(seen, QMessageBox::No);
+    EXPECT_FALSE(dialogs.askWarningYesNo(QStringLiteral("Продолжить?")));
 }
 
 TEST_F(WindowDialogsTest, TextInputKeepsTheValueOnCancel) {

@@ -1,5 +1,6 @@
 #include "tests/fuzz/base_record_fuzz_check.h"
 #include "tests/fuzz/profile_fuzz_check.h"
+#include "tests/fuzz/version_text_fuzz_check.h"
 #include "tests/support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,11 @@ TEST(UpdateFuzzCorpus, EveryProfileInputKeepsTheInvariants) {
 TEST(UpdateFuzzCorpus, EveryBaseInputKeepsTheInvariants) {
     replayCorpus("base_record",
                  [](const QByteArray& bytes) { return fuzz::checkBaseRecordInput(bytes); });
+}
+
+TEST(UpdateFuzzCorpus, EveryVersionTextAgreesWithThePlainReadingAndReadsBack) {
+    replayCorpus("version_text",
+                 [](const QByteArray& bytes) { return fuzz::checkVersionTextInput(bytes); });
 }
 
 }  // namespace

@@ -1,0 +1,120 @@
+#include "base/activity_log.h"
+#include "bench/bench_data.h"
+#include "bench/benchmarks.h"
+#include "bench/measured_span.h"
+#include "tests/support/ftp_test_server.h"
+#include "update/update_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <vector>
+
+namespace verimant::bench {
+
+namespace {
+
+constexpr int kFileSize = 8 * 1024 * 1024;
+constexpr int kCurlLimitMs = 120000;
+constexpr int kRounds = 5;
+const char kRemoteName[] = "firmware_8mib.bin";
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// curl from the same server: the yardstick. Its own time_total counts from its connect to the
+// end of the transfer, as the tool's figure does, without the time to start a program.
+std::optional<double> curlSeconds(const test::FtpTestServer& server, const QString& target) {
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-sS"), QStringLiteral("-w"), QStringLiteral("%{time_total}"),
+                QStringLiteral("-o"), target, server.url() + QLatin1Char('/') + kRemoteName});
+    if (!curl.waitForFinished(kCurlLimitMs) || curl.exitStatus() != QProcess::NormalExit ||
+        curl.exitCode() != 0) {
+        printProblem(QStringLiteral("curl failed: ") +
+                     QString::fromLocal8Bit(curl.readAllStandardError()));
+        return std::nullopt;
+    }
+    bool numeric = false;
+    const double seconds = QString::fromLatin1(curl.readAllStandardOutput()).toDouble(&numeric);
+    if (!numeric || seconds <= 0) {
+        printProblem(QStringLiteral("curl gave no time"));
+        return std::nullopt;
+    }
+    return seconds;
+}
+
+}  // namespace
+
+std::optional<GroupRun> runFtpFetch(const QString& workDir) {
+    const QString served = workDir + QStringLiteral("/ftp-served");
+    const QString fetched = workDir + QStringLiteral("/ftp-fetched");
+    QDir().mkpath(served);
+    QDir().mkpath(fetched);
+    const QByteArray data = benchData(kFileSize, 0xF7B0F7B0);
+    if (!writeFile(served + QLatin1Char('/') + kRemoteName, data)) {
+        printProblem(QStringLiteral("cannot write the served file in ") + served);
+        return std::nullopt;
+    }
+    test::FtpTestServer server(served);
+    QString why;
+    if (!server.start(&why)) {
+        printProblem(why);
+        return std::nullopt;
+    }
+    const QString curlTarget = fetched + QStringLiteral("/curl.bin");
+    // A first fetch brings the file into the page cache, so both measured fetches read it alike.
+    if (!curlSeconds(server, curlTarget))
+        return std::nullopt;
+
+    ActivityLog log;
+    UpdateServer updateServer(log, *parseServerAddress(server.url()));
+    const QString toolTarget = fetched + QStringLiteral("/tool.bin");
+    // Alternating rounds, each side's median: a burst of other work on the machine then slows
+    // one round of each instead of deciding the ratio.
+    std::vector<SpanFigures> toolRounds;
+    std::vector<double> curlRounds;
+    for (int round = 0; round < kRounds; ++round) {
+        updateServer.setProgressTotal(kFileSize);
+        MeasuredSpan span;
+        span.start();
+        const bool ok = updateServer.fetchFile(QString::fromLatin1(kRemoteName), toolTarget);
+        toolRounds.push_back(span.stop());
+        if (!ok || readFile(toolTarget) != data) {
+            printProblem(QStringLiteral("fetchFile failed: ") +
+                         log.lines().join(QLatin1Char('\n')) + QLatin1Char(' ') +
+                         updateServer.ftpClient().errorText());
+            return std::nullopt;
+        }
+        const std::optional<double> curl = curlSeconds(server, curlTarget);
+        if (!curl || readFile(curlTarget) != data)
+            return std::nullopt;
+        curlRounds.push_back(*curl);
+    }
+    std::sort(toolRounds.begin(), toolRounds.end(), [](const SpanFigures& a, const SpanFigures& b) {
+        return a.wallSeconds < b.wallSeconds;
+    });
+    std::sort(curlRounds.begin(), curlRounds.end());
+    const SpanFigures tool = toolRounds[kRounds / 2];
+    const double curl = curlRounds[kRounds / 2];
+
+    const double mebibytes = double(kFileSize) / (1024.0 * 1024.0);
+    return GroupRun{tool.wallSeconds,
+                    {
+                        {"ftp_fetch_8mib_seconds", tool.wallSeconds, 3},
+                        {"curl_fetch_8mib_seconds", curl, 3},
+                        {"ftp_fetch_ratio_to_curl", tool.wallSeconds / curl, 3},
+                        {"ftp_fetch_tool_cpu_seconds_per_mib", tool.cpuSeconds / mebibytes, 4},
+                    }};
+}
+
+}  // namespace verimant::bench

@@ -1,0 +1,136 @@
+#include "tests/update/scripted_ftp_server.h"
+
+#include <QHostAddress>
+
+namespace verimant::test {
+
+ScriptedFtpServer::ScriptedFtpServer() {
+    replies_ = {
+        {"USER", "331 Password required\r\n"},
+        {"PASS", "230 Logged in\r\n"},
+        {"TYPE", "200 Type set\r\n"},
+        {"CWD", "250 Folder changed\r\n"},
+        {"MKD", "257 Created\r\n"},
+        {"QUIT", "221 Bye\r\n"},
+        {"APPE", "150 Ready\r\n"},
+    };
+    connect(&control_, &QTcpServer::newConnection, this, &ScriptedFtpServer::acceptControl);
+    connect(&dataListener_, &QTcpServer::newConnection, this, &ScriptedFtpServer::acceptData);
+    control_.listen(QHostAddress::LocalHost, 0);
+}
+
+ServerSettings ScriptedFtpServer::settings() const {
+    ServerSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = port();
+    settings.user = QStringLiteral("tester");
+    settings.password = QStringLiteral("secret");
+    return settings;
+}
+
+void ScriptedFtpServer::serveDownload(const QByteArray& data, const QByteArray& finalReply,
+                                      bool closeData, const QByteArray& firstReply) {
+    download_ = data;
+    finalReply_ = finalReply;
+    closeData_ = closeData;
+    firstReply_ = firstReply;
+}
+
+QList<QByteArray> ScriptedFtpServer::verbs() const {
+    QList<QByteArray> verbs;
+    for (const QByteArray& command : commands_)
+        verbs << command.split(' ').first();
+    return verbs;
+}
+
+void ScriptedFtpServer::acceptControl() {
+    while (QTcpSocket* socket = control_.nextPendingConnection()) {
+        ++connectionCount_;
+        if (client_)
+            client_->deleteLater();
+        client_ = socket;
+        input_.clear();
+        connect(socket, &QTcpSocket::readyRead, this, &ScriptedFtpServer::readCommands);
+        send(greeting_);
+    }
+}
+
+void ScriptedFtpServer::readCommands() {
+    input_ += client_->readAll();
+    for (int end = input_.indexOf('\n'); end >= 0; end = input_.indexOf('\n')) {
+        QByteArray line = input_.left(end);
+        input_.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        commands_ << line;
+        answer(line);
+    }
+}
+
+void ScriptedFtpServer::answer(const QByteArray& line) {
+    const QByteArray verb = line.split(' ').first().toUpper();
+    if (verb == "PASV") {
+        openPassive();
+        return;
+    }
+    if (verb == "RETR") {
+        send(firstReply_);
+        downloadWanted_ = firstReply_.startsWith('1');
+        startDownloadWhenReady();
+        return;
+    }
+    if (verb == "APPE")
+        uploadWanted_ = true;
+    send(replies_.value(verb, "502 Not implemented\r\n"));
+}
+
+void ScriptedFtpServer::openPassive() {
+    if (replies_.contains("PASV")) {
+        send(replies_.value("PASV"));
+        return;
+    }
+    dataListener_.close();
+    dataListener_.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = dataListener_.serverPort();
+    send("227 Entering Passive Mode (" + passiveAddress_ + ',' + QByteArray::number(port / 256) +
+         ',' + QByteArray::number(port % 256) + ")\r\n");
+}
+
+void ScriptedFtpServer::acceptData() {
+    QTcpSocket* socket = dataListener_.nextPendingConnection();
+    if (!socket)
+        return;
+    data_ = socket;
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        if (uploadWanted_)
+            appended_ += socket->readAll();
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (uploadWanted_) {
+            appended_ += socket->readAll();
+            uploadWanted_ = false;
+            send("226 Appended\r\n");
+        }
+        socket->deleteLater();
+    });
+    startDownloadWhenReady();
+}
+
+void ScriptedFtpServer::startDownloadWhenReady() {
+    if (!downloadWanted_ || !data_)
+        return;
+    downloadWanted_ = false;
+    data_->write(download_);
+    if (!closeData_)
+        return;
+    QTcpSocket* data = data_;
+    connect(data, &QTcpSocket::disconnected, this, [this] { send(finalReply_); });
+    data->disconnectFromHost();
+}
+
+void ScriptedFtpServer::send(const QByteArray& text) {
+    if (client_ && !text.isEmpty())
+        client_->write(text);
+}
+
+}  // namespace verimant::test

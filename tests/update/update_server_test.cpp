@@ -1,0 +1,234 @@
+// The update-server client against a real FTP server (pyftpdlib on 127.0.0.1).
+#include "update/update_server.h"
+#include "base/activity_log.h"
+#include "device/device_info.h"
+#include "tests/support/ftp_test_server.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/update/scripted_ftp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace verimant::test {
+namespace {
+
+constexpr FtpLimits kTestLimits{5000, 5000};
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+DeviceInfo instrumentNumbered(const char* digits) {
+    DeviceInfo info;
+    info.valid = true;
+    for (int i = 0; i < BoardRecord::kSerialDigitCount; ++i) {
+        const char c = digits[i];
+        const int nibble = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        auto& pair = info.boardRecord.raw[9 + i / 2];
+        pair = static_cast<std::uint8_t>(i % 2 == 0 ? (pair & 0xF0) | nibble
+                                                    : (pair & 0x0F) | (nibble << 4));
+    }
+    return info;
+}
+
+class UpdateServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid() && local.isValid());
+        QString why;
+        ASSERT_TRUE(ftp.start(&why)) << why.toStdString();
+        server = std::make_unique<UpdateServer>(log, serverSettings(), kTestLimits);
+    }
+    ServerSettings serverSettings() const {
+        auto settings = parseServerAddress(ftp.url());
+        return settings.value_or(ServerSettings{});
+    }
+    QString onServer(const QString& path) const { return root.filePath(path); }
+    QString localPath(const QString& name) const { return local.filePath(name); }
+
+    QTemporaryDir root;
+    QTemporaryDir local;
+    FtpTestServer ftp{root.path()};
+    ScriptedDialogs dialogs;
+    ActivityLog log;
+    std::unique_ptr<UpdateServer> server;
+};
+
+TEST_F(UpdateServerTest, FetchesFromTheLoginFolderAndFromFoldersAlongTheName) {
+    QByteArray firmware;
+    for (int i = 0; i < 300000; ++i)
+        firmware.append(static_cast<char>(i * 7));
+    writeFile(onServer("verimant_version_3.ini"), "[PROJECT_MANAGER]\r\nVERSION_APP=3.0.0\r\n");
+    writeFile(onServer("fw/3_2/kmt2_3_2.hex"), firmware);
+
+    EXPECT_TRUE(server->fetchFile(QStringLiteral("verimant_version_3.ini"), localPath("cfg.ini")));
+    EXPECT_EQ(readFile(localPath("cfg.ini")), readFile(onServer("verimant_version_3.ini")));
+
+    server->setProgressTotal(firmware.size());
+    EXPECT_TRUE(server->fetchFile(QStringLiteral("fw\\3_2\\kmt2_3_2.hex"), localPath("kmt2.hex")));
+    EXPECT_EQ(readFile(localPath("kmt2.hex")), firmware);
+    EXPECT_EQ(dialogs.progress.last(), 100);
+    EXPECT_EQ(
+        dialogs.statusTexts,
+        (QStringList{QStringLiteral("Чтение из сервера [verimant_version_3.ini]"), QString(),
+                     QStringLiteral("Чтение из сервера [fw\\3_2\\kmt2_3_2.hex]"), QString()}));
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+}
+
+TEST_F(UpdateServerTest, FailedFetchLogsTheNameAndLeavesNoLocalFile) {
+    writeFile(onServer("fw/other.hex"), "x");
+    EXPECT_FALSE(server->fetchFile(QStringLiteral("missing.hex"), localPath("a.hex")));
+    EXPECT_FALSE(server->fetchFile(QStringLiteral("nofolder\\kmt2.hex"), localPath("b.hex")));
+    EXPECT_EQ(
+        log.lines(),
+        (QStringList{
+            QStringLiteral("Ошибка получения файла с сервера обновлений [missing.hex]: ERC[-1]"),
+            QStringLiteral("Ошибка FTP: смена каталога не удалась: ERC[0]"),
+            QStringLiteral(
+                "Ошибка получения файла с сервера обновлений [nofolder\\kmt2.hex]: ERC[-1]")}));
+    EXPECT_TRUE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    // Each operation logged in and out on its own: the server is free for the next.
+    writeFile(onServer("ok.bin"), "ok");
+    EXPECT_TRUE(server->fetchFile(QStringLiteral("ok.bin"), localPath("ok.bin")));
+}
+
+TEST_F(UpdateServerTest, FoldersAreCreatedInOrderReusedAndEnteredFromTheLoginFolder) {
+    const QString path = QStringLiteral("log4\\1_23\\45xxx\\6xx\\rep.txt");
+    QDir(root.path()).mkpath(QStringLiteral("log4/1_23"));
+    EXPECT_TRUE(server->makeFolders(path));
+    EXPECT_TRUE(QFileInfo(onServer("log4/1_23/45xxx/6xx")).isDir());
+    EXPECT_TRUE(server->makeFolders(path));
+    EXPECT_TRUE(server->connectServer());
+    EXPECT_EQ(server->enterFolders(path), 4);
+    EXPECT_EQ(server->enterFolders(QStringLiteral("rep.txt")), 0);
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+}
+
+TEST_F(UpdateServerTest, AppendedReportsAccumulateInTheInstrumentsFolder) {
+    const DeviceInfo info = instrumentNumbered("12345678");
+    server->setDeviceInfo(&info);
+    server->setReportFolder(local.path());
+    log.AddLine(QStringLiteral("START: первый запуск"));
+    const QByteArray firstRun = log.reportBytes();
+    EXPECT_TRUE(server->uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt")));
+    EXPECT_EQ(readFile(localPath("log.txt")), firstRun);
+
+    log.clear();
+    log.AddLine(QStringLiteral("END: второй"));
+    const QByteArray secondRun = log.reportBytes();
+    EXPECT_TRUE(server->uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt")));
+    EXPECT_EQ(readFile(onServer("log4/1_23/45xxx/6xx/rep.txt")), firstRun + secondRun);
+    EXPECT_TRUE(firstRun.contains("\xef\xe5\xf0\xe2\xfb\xe9"));  // CP1251, one 0x0A a line
+    EXPECT_TRUE(firstRun.endsWith("\n") && !firstRun.contains("\r"));
+
+    server->setDeviceInfo(nullptr);
+    EXPECT_TRUE(server->uploadReport(localPath("other.txt"), QStringLiteral("log4"),
+                                     QStringLiteral("rep.txt")));
+    EXPECT_EQ(readFile(onServer("log4/__no_number/rep.txt")), secondRun);
+}
+
+TEST_F(UpdateServerTest, AppendThatKeepsFailingIsTriedThreeTimesWithItsStatusTexts) {
+    writeFile(localPath("log.txt"), "report\n");
+    // A folder where the report file belongs: the server refuses every append.
+    QDir(root.path()).mkpath(QStringLiteral("log4/rep.txt"));
+    EXPECT_FALSE(
+        server->appendWithRetries(QStringLiteral("log4\\rep.txt"), localPath("log.txt"), 3));
+    const QString attempt = QStringLiteral("Добавление на сервер");
+    EXPECT_EQ(dialogs.statusTexts,
+              (QStringList{attempt, QString(), attempt + QStringLiteral(" Попытка 2"), QString(),
+                           attempt + QStringLiteral(" Попытка 3"), QString()}));
+    EXPECT_EQ(log.lines().count(QStringLiteral(
+                  "Ошибка добавления файла на сервера обновлений [log4\\rep.txt]: ERC[-1]")),
+              1);  // the log shows a repeated line once
+    EXPECT_FALSE(server->appendWithRetries(QString(), localPath("log.txt"), 3));
+}
+
+TEST_F(UpdateServerTest, MissingOrRefusingServerIsOneConnectionLineWithoutThePassword) {
+    ServerSettings wrong = serverSettings();
+    wrong.password = QStringLiteral("not-the-password");
+    UpdateServer refused(log, wrong, kTestLimits);
+    EXPECT_FALSE(refused.fetchFile(QStringLiteral("a.bin"), localPath("a.bin")));
+
+    ftp.stop();
+    EXPECT_FALSE(server->fetchFile(QStringLiteral("a.bin"), localPath("a.bin")));
+    EXPECT_FALSE(server->appendWithRetries(QStringLiteral("log4\\rep.txt"), localPath("a.bin"), 3));
+    EXPECT_EQ(log.lines(),
+              QStringList{QStringLiteral("Ошибка: Нет соединения с сервером обновлений: ERC[0]")});
+    for (const QString& line : log.lines()) {
+        EXPECT_FALSE(line.contains(ftp.password()));
+        EXPECT_FALSE(line.contains(wrong.password));
+    }
+}
+
+TEST(InstrumentFolder, FollowsTheSerialNumberAndFallsBackForUnknownInstruments) {
+    const DeviceInfo numbered = instrumentNumbered("12345678");
+    const DeviceInfo blank = instrumentNumbered("ffffffff");
+    const DeviceInfo blankUpper = instrumentNumbered("FFFFFFFF");
+    DeviceInfo unread = numbered;
+    unread.valid = false;
+    const DeviceInfo lettered = instrumentNumbered("a0b12c34");
+    const struct {
+        const DeviceInfo* info;
+        const char* folder;
+    } cases[] = {
+        {&numbered, "log4\\1_23\\45xxx\\6xx\\"}, {&lettered, "log4\\A_0B\\12xxx\\Cxx\\"},
+        {&blank, "log4\\__no_number\\"},         {&blankUpper, "log4\\__no_number\\"},
+        {&unread, "log4\\__no_number\\"},        {nullptr, "log4\\__no_number\\"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(instrumentFolderFor(QStringLiteral("log4"), c.info),
+                  QString::fromLatin1(c.folder));
+}
+
+TEST(RemotePath, SplitsIntoFoldersAndFileName) {
+    EXPECT_EQ(remoteFolders(QStringLiteral("a\\b\\c.txt")), (QStringList{"a", "b"}));
+    EXPECT_EQ(remoteFolders(QStringLiteral("c.txt")), QStringList{});
+    EXPECT_EQ(remoteFolders(QStringLiteral("a\\\\b\\")), (QStringList{"a", "b"}));
+    EXPECT_EQ(remoteFileName(QStringLiteral("a\\b\\c.txt")), QStringLiteral("c.txt"));
+    EXPECT_EQ(remoteFileName(QStringLiteral("c.txt")), QStringLiteral("c.txt"));
+}
+
+TEST(UpdateServerScripted, EveryOperationLogsInAndQuitsOnSuccessAndFailureAlike) {
+    ScriptedFtpServer scripted;
+    scripted.setReply("CWD", "550 No such folder\r\n");
+    ScriptedDialogs dialogs;
+    ActivityLog log;
+    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    QTemporaryDir local;
+    EXPECT_FALSE(server.fetchFile(QStringLiteral("fw\\kmt2.hex"), local.filePath("k.hex")));
+    EXPECT_EQ(scripted.verbs(), (QList<QByteArray>{"USER", "PASS", "TYPE", "CWD", "QUIT"}));
+    EXPECT_EQ(server.resultFlag(), -1);
+
+    // MKD after a refused CWD, then CWD again; the refusal is no error.
+    scripted.setReply("CWD", "250 OK\r\n");
+    EXPECT_TRUE(server.makeFolders(QStringLiteral("log4\\rep.txt")));
+    EXPECT_EQ(scripted.verbs().mid(5), (QList<QByteArray>{"USER", "PASS", "CWD", "QUIT"}));
+    EXPECT_EQ(scripted.connectionCount(), 2);
+}
+
+TEST(UpdateServerScripted, SilentServerEndsTheFetchAsAFailure) {
+    ScriptedFtpServer scripted;
+    scripted.serveDownload("part", "", false);
+    ScriptedDialogs dialogs;
+    ActivityLog log;
+    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    QTemporaryDir local;
+    EXPECT_FALSE(server.fetchFile(QStringLiteral("kmt2.hex"), local.filePath("k.hex")));
+    EXPECT_FALSE(QFile::exists(local.filePath("k.hex")));
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral(
+                               "Ошибка получения файла с сервера обновлений [kmt2.hex]: ERC[-1]")});
+}
+
+}  // namespace
+}  // namespace verimant::test

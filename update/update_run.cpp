@@ -1,0 +1,62 @@
+#include "update/update_run.h"
+
+#include "update/firmware_set.h"
+#include "update/local_name.h"
+#include "update/serial_number_base.h"
+#include "update/update_config.h"
+#include "update/update_server.h"
+
+namespace verimant {
+
+UpdateRun::UpdateRun(ActivityLog& log, ServerSettings settings, FtpLimits limits)
+    : log_(log),
+      server_(std::make_unique<UpdateServer>(log, std::move(settings), limits)),
+      config_(std::make_unique<UpdateConfig>()),
+      base_(std::make_unique<SerialNumberBase>()),
+      currentRecord_(std::make_unique<InstrumentRecord>()) {
+    server_->setDeviceInfo(&deviceInfo_);
+}
+
+UpdateRun::~UpdateRun() {
+    server_->setDeviceInfo(nullptr);
+}
+
+QString UpdateRun::localPathFor(const QString& serverName, QString* problem) const {
+    if (tempFolder_.isEmpty()) {
+        if (problem) {
+            *problem = QStringLiteral("no temporary folder");
+        }
+        return QString();
+    }
+    return localPathForServerName(tempFolder_, serverName, problem);
+}
+
+QString UpdateRun::configPath() const {
+    return localPathFor(QString::fromLatin1(kConfigName));
+}
+
+void UpdateRun::openConfig() {
+    config_ = std::make_unique<UpdateConfig>();
+    config_->openConfig(configPath());
+    packets_.clear();
+    packetSections_.clear();
+}
+
+FirmwareSet& UpdateRun::firmwareSet() {
+    return config_->firmwareSet();
+}
+
+void UpdateRun::loadBase(const QString& localPath) {
+    base_ = std::make_unique<SerialNumberBase>();
+    base_->loadBase(localPath);
+}
+
+void UpdateRun::release() {
+    config_ = std::make_unique<UpdateConfig>();
+    packets_.clear();
+    packetSections_.clear();
+    base_ = std::make_unique<SerialNumberBase>();
+    *currentRecord_ = InstrumentRecord{};
+}
+
+}  // namespace verimant
