@@ -19,8 +19,10 @@ constexpr auto kLineWriteTimeout = std::chrono::seconds(1);
 constexpr auto kReplugRetry = std::chrono::milliseconds(100);
 constexpr auto kHangupPause = std::chrono::milliseconds(20);
 // A hang-up discards what the tool has not read yet, so a RESET answer waits for the tool this
-// long at most before the instrument goes away.
-constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(250);
+// long at most before the instrument goes away. The tool's reader takes it within milliseconds;
+// the margin is for a machine so loaded that the reader waits for a time slice (a quarter of a
+// second was seen), which would otherwise turn a restart into a lost answer.
+constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(1000);
 constexpr auto kAnswerPickupPoll = std::chrono::milliseconds(2);
 // The pty moves written bytes to the reading side asynchronously; an empty queue counts only
 // after this long.

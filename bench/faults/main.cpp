@@ -26,7 +26,7 @@ void note(const QString& text) {
     std::fflush(stderr);
 }
 
-int sweep(const FaultSetup& setup, int every) {
+int sweep(const FaultSetup& setup, int first, int every) {
     QString error;
     const std::optional<int> requests = cleanRunRequests(setup, &error);
     if (!requests) {
@@ -35,7 +35,7 @@ int sweep(const FaultSetup& setup, int every) {
     }
     note(QStringLiteral("uninterrupted run: %1 requests, byte-exact").arg(*requests));
     SweepFigures figures;
-    for (int cut = 1; cut <= *requests; cut += every) {
+    for (int cut = first; cut <= *requests; cut += every) {
         const CutPointResult point = runCutPoint(setup, cut);
         figures.add(point);
         note(QStringLiteral("cut after request %1/%2: %3")
@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption every(QStringLiteral("every"),
                                    QStringLiteral("sweep: every n-th cut point (default 1)."),
                                    QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption first(QStringLiteral("first"),
+                                   QStringLiteral("sweep: the first cut point (default 1)."),
+                                   QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption runs(QStringLiteral("runs"),
                                   QStringLiteral("lossy: write sequences (default 50)."),
                                   QStringLiteral("n"), QStringLiteral("50"));
@@ -114,13 +117,15 @@ int main(int argc, char** argv) {
         QStringLiteral("corrupt-share"),
         QStringLiteral("lossy: share of answers damaged (default 0.005)."), QStringLiteral("x"),
         QStringLiteral("0.005"));
-    parser.addOptions({every, runs, seed, drop, corrupt});
+    parser.addOptions({first, every, runs, seed, drop, corrupt});
     parser.process(app);
 
     bool ok = true;
     bool good = false;
     const int everyValue = parser.value(every).toInt(&good);
     ok = ok && good && everyValue >= 1;
+    const int firstValue = parser.value(first).toInt(&good);
+    ok = ok && good && firstValue >= 1;
     const int runsValue = parser.value(runs).toInt(&good);
     ok = ok && good && runsValue >= 1;
     const uint seedValue = parser.value(seed).toUInt(&good);
@@ -133,7 +138,8 @@ int main(int argc, char** argv) {
     const QString run = positional.value(0);
     if (!ok || positional.size() != 1 ||
         (run != QLatin1String("sweep") && run != QLatin1String("lossy"))) {
-        note(QStringLiteral("usage: verimant-faults sweep [--every n] | lossy [--runs n]"));
+        note(QStringLiteral(
+            "usage: verimant-faults sweep [--first n] [--every n] | lossy [--runs n]"));
         return 2;
     }
 
@@ -152,6 +158,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     return run == QLatin1String("sweep")
-               ? sweep(*setup, everyValue)
+               ? sweep(*setup, firstValue, everyValue)
                : lossy(*setup, runsValue, seedValue, dropValue, corruptValue);
 }
