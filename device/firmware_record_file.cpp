@@ -11,37 +11,66 @@ namespace {
 
 enum class LineOutcome { Continue, Finished, Failed };
 
+constexpr std::uint8_t kSegmentAddressType = 0x02;
+
+// What the reading of one file keeps between lines.
+struct ReadState {
+    std::span<std::uint8_t> image;
+    std::optional<FirmwareRegion> region;
+    RecordFileResult& result;
+    // A segment record came and no linear address record since: data now would land elsewhere
+    // than the file means.
+    bool segmentAddressPending = false;
+    bool dataInRegion = false;
+};
+
 bool isLineEnd(char byte) {
     return static_cast<unsigned char>(byte) < 0x20;
 }
 
-LineOutcome placeData(HexRecordParser& parser, std::span<std::uint8_t> image,
-                      RecordFileResult& result) {
-    const qint64 offset = qint64{parser.dataAddress()} - qint64{kFlashImageBase};
-    const qint64 usable = static_cast<qint64>(image.size()) - kFlashImageTailReserve;
-    if (offset < 0 || offset + parser.dataLength() > usable) {
-        result.errorBoxes << parser.messageFor(
-            QStringLiteral("Выход адреса-длины за пределы носителя"));
-        return LineOutcome::Failed;
+LineOutcome refuse(HexRecordParser& parser, RecordFileResult& result, const QString& text) {
+    result.errorBoxes << parser.messageFor(text);
+    return LineOutcome::Failed;
+}
+
+LineOutcome placeData(HexRecordParser& parser, ReadState& state) {
+    if (state.segmentAddressPending) {
+        return refuse(parser, state.result, QStringLiteral("{DATA}-адрес задан записью 02"));
     }
-    parser.copyData(image.subspan(static_cast<size_t>(offset)));
+    const qint64 offset = qint64{parser.dataAddress()} - qint64{kFlashImageBase};
+    const qint64 usable = static_cast<qint64>(state.image.size()) - kFlashImageTailReserve;
+    const qint64 end = offset + parser.dataLength();
+    if (offset < 0 || end > usable) {
+        return refuse(parser, state.result,
+                      QStringLiteral("Выход адреса-длины за пределы носителя"));
+    }
+    if (state.region) {
+        if (end > state.region->checksumOffset) {
+            return refuse(parser, state.result,
+                          QStringLiteral("Данные заходят на слово контрольной суммы"));
+        }
+        state.dataInRegion = state.dataInRegion || end > state.region->start;
+    }
+    parser.copyData(state.image.subspan(static_cast<size_t>(offset)));
     return LineOutcome::Continue;
 }
 
-LineOutcome readLine(HexRecordParser& parser, const QString& line, std::span<std::uint8_t> image,
-                     RecordFileResult& result) {
+LineOutcome readLine(HexRecordParser& parser, const QString& line, ReadState& state) {
     if (parser.parseLine(line) != 1) {
         return LineOutcome::Failed;
     }
     switch (parser.interpretAsData()) {
         case 1:
-            return placeData(parser, image, result);
+            return placeData(parser, state);
         case 0:
             return LineOutcome::Failed;
         default:
             break;
     }
     int status = parser.interpretAsAddress();
+    if (status == 1) {
+        state.segmentAddressPending = false;
+    }
     if (status == -1) {
         status = parser.interpretAsStart();
     }
@@ -50,7 +79,7 @@ LineOutcome readLine(HexRecordParser& parser, const QString& line, std::span<std
     }
     switch (parser.interpretAsEnd()) {
         case 1:
-            result.endRecordSeen = true;
+            state.result.endRecordSeen = true;
             return LineOutcome::Finished;
         case 0:
             return LineOutcome::Failed;
@@ -58,15 +87,35 @@ LineOutcome readLine(HexRecordParser& parser, const QString& line, std::span<std
             break;
     }
     // Segment records (02, 03) and anything newer are reported but do not stop the file: the
-    // boot loader needs only the linear-address records.
-    result.errorBoxes << parser.messageFor(QStringLiteral("Неизвестная команда"));
+    // boot loader needs only the linear-address records. Data after a segment address, though,
+    // cannot be placed where the file means it.
+    if (parser.recordType() == kSegmentAddressType) {
+        state.segmentAddressPending = true;
+    }
+    state.result.errorBoxes << parser.messageFor(QStringLiteral("Неизвестная команда"));
     return LineOutcome::Continue;
+}
+
+// The checks on the file as a whole, once its lines were read without an error.
+LineOutcome checkWholeFile(HexRecordParser& parser, const ReadState& state) {
+    if (parser.lineNumber() == 0) {
+        return refuse(parser, state.result, QStringLiteral("Файл пуст"));
+    }
+    if (!state.result.endRecordSeen) {
+        return refuse(parser, state.result, QStringLiteral("{END}-нет записи конца файла"));
+    }
+    if (state.region && !state.dataInRegion) {
+        return refuse(parser, state.result, QStringLiteral("Нет данных для области ПО"));
+    }
+    return LineOutcome::Finished;
 }
 
 }  // namespace
 
-RecordFileResult buildImageFromRecords(QByteArrayView contents, std::span<std::uint8_t> image) {
+RecordFileResult buildImageFromRecords(QByteArrayView contents, std::span<std::uint8_t> image,
+                                       std::optional<FirmwareRegion> region) {
     RecordFileResult result;
+    ReadState state{image, region, result};
     HexRecordParser parser;
     LineOutcome outcome = LineOutcome::Continue;
     qsizetype lineStart = 0;
@@ -76,22 +125,25 @@ RecordFileResult buildImageFromRecords(QByteArrayView contents, std::span<std::u
         }
         if (i > lineStart) {
             const QByteArray bytes = contents.sliced(lineStart, i - lineStart).toByteArray();
-            outcome = readLine(parser, decodeCp1251(bytes), image, result);
+            outcome = readLine(parser, decodeCp1251(bytes), state);
         }
         lineStart = i + 1;
     }
     result.linesRead = parser.lineNumber();
     if (parser.failed()) {
         result.errorBoxes << parser.errorMessage();
+    } else if (outcome != LineOutcome::Failed) {
+        outcome = checkWholeFile(parser, state);
     }
     result.ok = outcome != LineOutcome::Failed;
     return result;
 }
 
-bool buildFlashImage(QByteArrayView contents, QByteArray& image) {
+bool buildFlashImage(QByteArrayView contents, QByteArray& image,
+                     std::optional<FirmwareRegion> region) {
     auto* bytes = reinterpret_cast<std::uint8_t*>(image.data());
     const RecordFileResult result =
-        buildImageFromRecords(contents, {bytes, static_cast<size_t>(image.size())});
+        buildImageFromRecords(contents, {bytes, static_cast<size_t>(image.size())}, region);
     for (const QString& text : result.errorBoxes) {
         userDialogs().showError(text);
     }

@@ -66,6 +66,17 @@ std::optional<FirmwarePlacement> readFlashTarget(DeviceSession& session) {
     }
     const auto region = firmwareRegion(target.flashSize, target.flashBase, target.mainStart,
                                        target.checksumAddress);
+    // Pages are erased as the write reaches their first byte: an unaligned start would leave its
+    // first page unerased, and a start at the flash base would erase the boot loader's own page.
+    if (region && (target.mainStart % std::uint32_t(target.pageSize) != 0 || region->start == 0)) {
+        session.log.AddErrorLine(
+            QStringLiteral("Обновление KMT2 не выполнено - начало ПО не на границе страницы "
+                           "после загрузчика: S=") +
+                hex32(target.mainStart) + QStringLiteral(" страница ") +
+                QString::number(target.pageSize),
+            0);
+        return std::nullopt;
+    }
     if (!region) {
         session.log.AddErrorLine(
             QStringLiteral("Обновление KMT2 не выполнено - область ПО вне флэш-памяти: S=") +
@@ -81,7 +92,7 @@ std::optional<FirmwarePlacement> readFlashTarget(DeviceSession& session) {
 std::optional<QByteArray> buildSealedImage(const QByteArray& contents,
                                            const FirmwarePlacement& target) {
     QByteArray image = makeFlashImage(target.typeCode, target.flashSize);
-    if (!buildFlashImage(contents, image) ||
+    if (!buildFlashImage(contents, image, target.region) ||
         !sealFirmwareImage(image, target.region, flashImageFillByte(target.typeCode))) {
         return std::nullopt;
     }
@@ -126,6 +137,8 @@ bool writeRegion(DeviceSession& session, const QByteArray& image, const Firmware
         const Chunk chunk = cursor.current();
         if (chunk.address % std::uint32_t(target.pageSize) == 0 &&
             !session.commands.eraseCpuFlashSector(chunk.address, false)) {
+            session.log.AddErrorLine(
+                QStringLiteral("Ошибка стирания страницы A=") + hex32(chunk.address), 0);
             return false;
         }
         if (!writeChunk(session, chunk, region + chunk.offset)) {
@@ -165,6 +178,15 @@ bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QSt
 }
 
 }  // namespace
+
+bool checkFirmwareFile(DeviceSession& session, const QString& path) {
+    const WholeFile file = readWholeFile(path, true);
+    if (!file.ok || !file.data) {
+        return false;
+    }
+    const auto target = readFlashTarget(session);
+    return target && buildSealedImage(*file.data, *target).has_value();
+}
 
 bool Update_KMT2(DeviceSession& session, const QString& path) {
     session.log.AddLine(QStringLiteral("==>Update_KMT2"));

@@ -14,4 +14,10 @@ struct DeviceSession;
 // again afterwards, whatever happened.
 bool Update_KMT2(DeviceSession& session, const QString& path);
 
+// Reads the record file and builds the sealed image for this instrument's geometry, as
+// Update_KMT2 does, without writing anything: true when Update_KMT2 would accept it. Its error
+// boxes and log lines are the writer's own. Works in either program, so a file can be refused
+// before a healthy instrument is restarted into its boot loader.
+bool checkFirmwareFile(DeviceSession& session, const QString& path);
+
 }  // namespace verimant

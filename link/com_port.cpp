@@ -61,6 +61,7 @@ bool ComPort::open(int baudRate) {
         opened = impl_->device.open(path, baudRate);
     }
     if (opened) {
+        ++connectionCount_;
         try {
             impl_->reader = std::thread([this] { receiveLoop(); });
         } catch (const std::system_error&) {
@@ -82,6 +83,7 @@ bool ComPort::close() {
         std::lock_guard guard(impl_->ioLock);
         impl_->device.close();
     }
+    ++connectionCount_;
     log(QStringLiteral("Close COM ") + QString::number(portNumber_) + QStringLiteral(" : OK"));
     return true;
 }
@@ -110,6 +112,8 @@ bool ComPort::lineHungUp() const {
 
 void ComPort::onReceive(int) {}
 
+void ComPort::onHangUp() {}
+
 void ComPort::stopReceiving() {
     impl_->stopReader();
 }
@@ -129,8 +133,10 @@ void ComPort::receiveLoop() {
             case SerialDevice::WaitResult::Failed:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 break;
-            case SerialDevice::WaitResult::Cancelled:
             case SerialDevice::WaitResult::HungUp:
+                onHangUp();
+                return;
+            case SerialDevice::WaitResult::Cancelled:
                 return;
         }
     }

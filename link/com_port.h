@@ -36,6 +36,9 @@ public:
     // True once the open line has hung up (adapter unplugged, other side gone): it stays open,
     // but reads and writes fail until it is closed and opened again.
     bool lineHungUp() const;
+    // Goes up at every open and every close, so that what was learned about the instrument on the
+    // other end can be tied to the connection it came over.
+    std::uint64_t connectionCount() const { return connectionCount_; }
 
     // Both return the bytes transferred, 0 when the port is closed.
     int read(std::uint8_t* buffer, int count);
@@ -44,6 +47,8 @@ public:
 protected:
     // Runs on the reader thread with the number of bytes waiting in the driver's input queue.
     virtual void onReceive(int count);
+    // Runs on the reader thread once, when it sees the line hang up; the thread ends after it.
+    virtual void onHangUp();
 
     // Derived classes must call this first in their destructor, so the reader thread never calls
     // an override of an object that is being destroyed.
@@ -56,6 +61,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     int portNumber_ = 0;
+    std::uint64_t connectionCount_ = 0;
     LogSink logSink_;
 };
 

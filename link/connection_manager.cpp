@@ -52,6 +52,9 @@ void ConnectionManager::tick() {
     }
     BusyGuard guard(busy_);
     blink_ = !blink_;
+    if (dropHungUpLine()) {
+        return;
+    }
     switch (connectionMode_) {
         case kManualMode:
             tickManual();
@@ -73,8 +76,9 @@ void ConnectionManager::tickManual() {
         dropLink();
         return;
     }
+    const int choice = choiceCount_;
     if (flags_.deviceConnected) {
-        if (linkAnswered()) {
+        if (linkAnswered() && choice == choiceCount_) {
             show(LinkState::Ok);
         }
         return;
@@ -88,7 +92,7 @@ void ConnectionManager::tickManual() {
         show(LinkState::Nok);
         return;
     }
-    if (linkAnswered()) {
+    if (linkAnswered() && choice == choiceCount_) {
         markConnected();
     }
 }
@@ -99,7 +103,12 @@ void ConnectionManager::tickWatching() {
         connectionMode_ = kAutoScanning;
         return;
     }
-    if (linkAnswered()) {
+    const int choice = choiceCount_;
+    const bool answered = linkAnswered();
+    if (choice != choiceCount_) {
+        return;  // a menu choice made during the test decides what happens next
+    }
+    if (answered) {
         show(LinkState::Ok);
     } else {
         connectionMode_ = kAutoScanning;
@@ -146,11 +155,29 @@ bool ConnectionManager::tryScanCandidate() {
         // A port that cannot be opened is simply passed over until its turn comes again.
         return false;
     }
+    const int choice = choiceCount_;
     if (!linkAnswered()) {
         return false;
     }
+    if (choice != choiceCount_) {
+        // The user chose another way of connecting while the test waited; this scan is over.
+        return true;
+    }
     markConnected();
     connectionMode_ = kAutoWatching;
+    return true;
+}
+
+bool ConnectionManager::dropHungUpLine() {
+    if (!protocol_.isOpen() || !protocol_.lineHungUp()) {
+        return false;
+    }
+    // Closing at once frees the device number, so an instrument that restarts (or is plugged back)
+    // comes back under the same one; the link test is skipped during writes and would not notice.
+    dropLink();
+    if (connectionMode_ == kAutoWatching) {
+        connectionMode_ = kAutoScanning;
+    }
     return true;
 }
 
@@ -177,8 +204,10 @@ bool ConnectionManager::openCandidate() {
 }
 
 void ConnectionManager::markConnected() {
-    connectedPort_ = candidatePort_;
-    scanList_.setLastConnectedPort(candidatePort_);
+    // The port the protocol has open: the candidate may have been changed by a menu choice made
+    // inside the link test's wait.
+    connectedPort_ = protocol_.portNumber();
+    scanList_.setLastConnectedPort(connectedPort_);
     flags_.deviceConnected = true;
     show(LinkState::Ok);
 }
@@ -221,6 +250,7 @@ void ConnectionManager::show(LinkState state) {
 
 void ConnectionManager::chooseAutomatic() {
     connectionMode_ = kAutoWatching;
+    ++choiceCount_;
 }
 
 bool ConnectionManager::chooseManualPort(int port) {
@@ -230,6 +260,7 @@ bool ConnectionManager::chooseManualPort(int port) {
     manualPortNumber_ = port;
     candidatePort_ = port;
     connectionMode_ = kManualMode;
+    ++choiceCount_;
     return true;
 }
 

@@ -91,6 +91,8 @@ private:
     // 1 answered (or link checks are off), 0 no or wrong answer, below 0 port or protocol not
     // ready.
     int linkTest();
+    // Closes a port whose line has hung up, leaving watching for scanning; true when it did.
+    bool dropHungUpLine();
     // Runs the link test; a failure marks the link lost (below 0) or drops it (0).
     bool linkAnswered();
     bool openCandidate();
@@ -112,6 +114,8 @@ private:
     int scanPosition_ = 0;
     bool blink_ = false;
     bool busy_ = false;
+    // Counts menu choices, so that a tick can tell that one was made inside its link test's wait.
+    int choiceCount_ = 0;
 };
 
 }  // namespace verimant

@@ -61,9 +61,41 @@ bool echoesAddress(const QByteArray& answer, std::uint32_t address) {
     return answer.size() >= 4 && readLe32(bytesOf(answer)) == address;
 }
 
+// An answer that echoes another address or parameter answers an earlier request (a late
+// duplicate after a resend) and is passed over. Answers too short to echo anything are left to the
+// command's own checks.
+DeviceProtocol::AnswerCheck forAddress(std::uint32_t address) {
+    return [address](const QByteArray& answer) {
+        return answer.size() < 4 || echoesAddress(answer, address);
+    };
+}
+
+DeviceProtocol::AnswerCheck forParameter(std::uint16_t id) {
+    return [id](const QByteArray& answer) {
+        return answer.size() < 2 || readLe16(bytesOf(answer)) == id;
+    };
+}
+
 }  // namespace
 
 DeviceCommands::DeviceCommands(DeviceProtocol& protocol) : protocol_(protocol) {}
+
+bool DeviceCommands::cacheIsCurrent() const {
+    return cacheConnection_ == protocol_.connectionCount();
+}
+
+void DeviceCommands::adoptConnection() {
+    if (cacheIsCurrent()) {
+        return;
+    }
+    // Everything cached came over an earlier connection, possibly from another instrument.
+    programInfoPresent_ = platformPresent_ = boardInfoPresent_ = uidPresent_ = false;
+    programInfo_ = ProgramInfo{};
+    platform_ = PlatformDescription{};
+    boardInfo_ = BoardInfo{};
+    uid_.fill(0);
+    cacheConnection_ = protocol_.connectionCount();
+}
 
 int DeviceCommands::readPiece(Command command, std::uint32_t address, std::uint8_t* buffer,
                               int count, const QString& message) {
@@ -74,7 +106,7 @@ int DeviceCommands::readPiece(Command command, std::uint32_t address, std::uint8
     QByteArray payload = request(command.group, command.code);
     appendLe32(payload, address);
     payload.append(char(count));
-    if (!protocol_.transact(target, payload, message)) {
+    if (!protocol_.transact(target, payload, message, forAddress(address))) {
         return -1;
     }
     const QByteArray answer = protocol_.answerData(target);
@@ -128,7 +160,7 @@ bool DeviceCommands::writePiece(Command command, std::uint32_t address, const st
     appendLe32(payload, address);
     payload.append(char(length));
     payload.append(reinterpret_cast<const char*>(data), length);
-    if (!protocol_.transact(target, payload, message)) {
+    if (!protocol_.transact(target, payload, message, forAddress(address))) {
         return false;
     }
     const QByteArray answer = protocol_.answerData(target);
@@ -157,7 +189,7 @@ bool DeviceCommands::sendAddressCommand(Command command, std::uint32_t address,
     }
     QByteArray payload = request(command.group, command.code);
     appendLe32(payload, address);
-    return protocol_.transact(target, payload, message);
+    return protocol_.transact(target, payload, message, forAddress(address));
 }
 
 bool DeviceCommands::eraseEflashSector4K(std::uint32_t address, bool report) {
@@ -183,6 +215,7 @@ bool DeviceCommands::readProgramInfo(ProgramInfo* info, bool report) {
     if (!answer) {
         return false;
     }
+    adoptConnection();
     programInfo_ = *answer;
     programInfoPresent_ = true;
     if (info != nullptr) {
@@ -193,7 +226,7 @@ bool DeviceCommands::readProgramInfo(ProgramInfo* info, bool report) {
 
 bool DeviceCommands::readPlatformDescription(PlatformDescription* description, bool report) {
     platformPresent_ = false;
-    if (!programInfoPresent_ && !readProgramInfo(nullptr, report)) {
+    if (!hasProgramInfo() && !readProgramInfo(nullptr, report)) {
         return false;
     }
     if (programInfo_.platformDescriptionAddress == 0) {
@@ -204,6 +237,7 @@ bool DeviceCommands::readPlatformDescription(PlatformDescription* description, b
                    PlatformDescription::kSize, report) <= 0) {
         return false;
     }
+    adoptConnection();
     platform_ = block;
     platformPresent_ = true;
     if (description != nullptr) {
@@ -232,7 +266,8 @@ bool DeviceCommands::readParameter(ParameterRecord& record, bool report) {
     }
     QByteArray payload = request(kGeneralGroup, kReadParameter);
     appendLe16(payload, record.id);
-    if (!protocol_.transact(target, payload, reported(report, "No answer - Parameter READ"))) {
+    if (!protocol_.transact(target, payload, reported(report, "No answer - Parameter READ"),
+                            forParameter(record.id))) {
         return false;
     }
     return record.assignFrom(protocol_.answerData(target));
@@ -246,7 +281,8 @@ bool DeviceCommands::writeParameter(ParameterRecord& record) {
     QByteArray payload = request(kGeneralGroup, kWriteParameter);
     appendLe16(payload, record.id);
     appendLe32(payload, record.value);
-    if (!protocol_.transact(target, payload, QStringLiteral("No answer - Parameter WRITE"))) {
+    if (!protocol_.transact(target, payload, QStringLiteral("No answer - Parameter WRITE"),
+                            forParameter(record.id))) {
         return false;
     }
     const QByteArray answer = protocol_.answerData(target);
@@ -280,6 +316,7 @@ bool DeviceCommands::readBoardInfo(BoardInfo* info, bool report) {
     if (!answer) {
         return false;
     }
+    adoptConnection();
     boardInfo_ = *answer;
     boardInfoPresent_ = true;
     if (info != nullptr) {
@@ -289,15 +326,16 @@ bool DeviceCommands::readBoardInfo(BoardInfo* info, bool report) {
 }
 
 int DeviceCommands::boardCode() {
-    if (!programInfoPresent_ && !readProgramInfo(nullptr, false)) {
+    if (!hasProgramInfo() && !readProgramInfo(nullptr, false)) {
         return 0;
     }
     if (programInfo_.bootVersion < kFirstBootWithBoardInfo) {
+        adoptConnection();
         boardInfo_ = BoardInfo{kLegacyBoardCode, 0, 0};
         boardInfoPresent_ = true;
         return kLegacyBoardCode;
     }
-    if (!boardInfoPresent_ && !readBoardInfo(nullptr, false)) {
+    if (!hasBoardInfo() && !readBoardInfo(nullptr, false)) {
         return 0;
     }
     return boardInfo_.boardCode;
@@ -320,6 +358,7 @@ bool DeviceCommands::readProcessorUid(ProcessorUid* uid) {
         uid_.fill(0);
         return false;
     }
+    adoptConnection();
     uid_ = read;
     uidPresent_ = true;
     if (uid != nullptr) {
@@ -360,7 +399,7 @@ bool DeviceCommands::pcPrint(const QString& text, bool report) {
 bool DeviceCommands::ensurePlatformRecords() {
     // A failed program-information read after the description was cached leaves the pair
     // inconsistent; reading the description again brings both back.
-    if (platformPresent_ && programInfoPresent_) {
+    if (hasPlatformDescription() && hasProgramInfo()) {
         return true;
     }
     return readPlatformDescription(nullptr, true);
@@ -399,7 +438,7 @@ bool DeviceCommands::isSmallPageFamily() {
 }
 
 bool DeviceCommands::usesNewCpuFlashVariant() const {
-    return programInfoPresent_ && verimant::usesNewCpuFlashVariant(programInfo_);
+    return hasProgramInfo() && verimant::usesNewCpuFlashVariant(programInfo_);
 }
 
 }  // namespace verimant

@@ -63,10 +63,12 @@ public:
     // it.
     bool usesNewCpuFlashVariant() const;
 
-    bool hasProgramInfo() const { return programInfoPresent_; }
-    bool hasPlatformDescription() const { return platformPresent_; }
-    bool hasBoardInfo() const { return boardInfoPresent_; }
-    bool hasProcessorUid() const { return uidPresent_; }
+    // Records count as present only while the connection they were read over lasts: the port
+    // closing or opening again may mean another instrument.
+    bool hasProgramInfo() const { return programInfoPresent_ && cacheIsCurrent(); }
+    bool hasPlatformDescription() const { return platformPresent_ && cacheIsCurrent(); }
+    bool hasBoardInfo() const { return boardInfoPresent_ && cacheIsCurrent(); }
+    bool hasProcessorUid() const { return uidPresent_ && cacheIsCurrent(); }
     const ProgramInfo& programInfo() const { return programInfo_; }
     const PlatformDescription& platformDescription() const { return platform_; }
     const BoardInfo& boardInfo() const { return boardInfo_; }
@@ -86,6 +88,10 @@ private:
                     const QString& message);
     bool sendAddressCommand(Command command, std::uint32_t address, const QString& message);
     bool ensurePlatformRecords();
+    bool cacheIsCurrent() const;
+    // Forgets the cached records when they came over an earlier connection; called before a new
+    // record is cached.
+    void adoptConnection();
     bool sendScreenText(const QByteArray& payload, const QString& message);
 
     DeviceProtocol& protocol_;
@@ -97,6 +103,7 @@ private:
     bool platformPresent_ = false;
     bool boardInfoPresent_ = false;
     bool uidPresent_ = false;
+    std::uint64_t cacheConnection_ = 0;
 };
 
 }  // namespace verimant

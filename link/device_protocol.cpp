@@ -94,24 +94,12 @@ bool DeviceProtocol::sendFrame(ProtocolChannel* channel, const QByteArray& paylo
 }
 
 bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payload,
-                              const QString& message) {
+                              const QString& message, const AnswerCheck& belongs) {
     if (channel == nullptr || payload.size() < 2 || !isOpen()) {
         return false;
     }
-    {
-        std::lock_guard guard(lock_);
-        channel->queue_.clear();
-        waitingThread_ = QThread::currentThread();
-    }
-    const auto answered = [&] { return takeAnswer(channel, payload); };
-    ++transactionsWaiting_;
-    const auto done = qScopeGuard([this] { --transactionsWaiting_; });
-    for (int send = 1; send <= kSendsPerTransaction; ++send) {
-        sendFrame(channel, payload);
-        // The event loop runs meanwhile; the reader thread wakes it when it queues a frame.
-        if (pumpEventsUntil(answered, kAnswerTimeoutMs)) {
-            return true;
-        }
+    if (waitForAnswer(channel, payload, belongs)) {
+        return true;
     }
     const QString text =
         message == QLatin1String("*") ? QStringLiteral("No answer from device") : message;
@@ -121,10 +109,36 @@ bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payloa
     return false;
 }
 
-bool DeviceProtocol::takeAnswer(ProtocolChannel* channel, const QByteArray& request) {
+bool DeviceProtocol::waitForAnswer(ProtocolChannel* channel, const QByteArray& payload,
+                                   const AnswerCheck& belongs) {
+    {
+        std::lock_guard guard(lock_);
+        channel->queue_.clear();
+        waitingThread_ = QThread::currentThread();
+    }
+    // A line that has hung up answers nothing; waiting for it would only keep the dead port open
+    // while a restarted instrument comes back under another device number.
+    const auto answeredOrGone = [&] {
+        return takeAnswer(channel, payload, belongs) || lineHungUp();
+    };
+    ++transactionsWaiting_;
+    const auto done = qScopeGuard([this] { --transactionsWaiting_; });
+    for (int send = 1; send <= kSendsPerTransaction && !lineHungUp(); ++send) {
+        sendFrame(channel, payload);
+        // The event loop runs meanwhile; the reader thread wakes it when it queues a frame.
+        if (pumpEventsUntil(answeredOrGone, kAnswerTimeoutMs)) {
+            return takeAnswer(channel, payload, belongs);
+        }
+    }
+    return false;
+}
+
+bool DeviceProtocol::takeAnswer(ProtocolChannel* channel, const QByteArray& request,
+                                const AnswerCheck& belongs) {
     std::lock_guard guard(lock_);
     while (channel->queue_.count() > 0) {
-        if (answers(channel->queue_.peek(), request)) {
+        const QByteArray& frame = channel->queue_.peek();
+        if (answers(frame, request) && (!belongs || belongs(frame.mid(kMinRoutedFrame)))) {
             return true;
         }
         channel->queue_.pop();
@@ -171,6 +185,11 @@ void DeviceProtocol::onReceive(int count) {
             route(decoder_.frameData(), decoder_.frameLength());
         }
     }
+}
+
+void DeviceProtocol::onHangUp() {
+    std::lock_guard guard(lock_);
+    wakeThread(waitingThread_);
 }
 
 void DeviceProtocol::route(const std::uint8_t* frame, int length) {

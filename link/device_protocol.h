@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -54,9 +55,17 @@ public:
     // frame was written.
     bool sendFrame(ProtocolChannel* channel, const QByteArray& payload);
 
-    // Sends the request and waits up to 700 ms for its answer, three sends in all. On failure the
-    // message is shown in an error box: "*" for "No answer from device", empty for no box.
-    bool transact(ProtocolChannel* channel, const QByteArray& payload, const QString& message);
+    // Tells from an answer's data (after the command bytes) whether it answers this very request.
+    // A late duplicate answer to an earlier request carries the same command bytes; its echoed
+    // address or parameter id gives it away.
+    using AnswerCheck = std::function<bool(const QByteArray& answerData)>;
+
+    // Sends the request and waits up to 700 ms for its answer, three sends in all. Frames with
+    // other command bytes, or that `belongs` refuses, are dropped and the wait goes on. On a line
+    // that has hung up it fails at once. On failure the message is shown in an error box: "*" for
+    // "No answer from device", empty for no box.
+    bool transact(ProtocolChannel* channel, const QByteArray& payload, const QString& message,
+                  const AnswerCheck& belongs = {});
 
     // The answer's data bytes (after the two command bytes), valid until the next transaction on
     // the channel.
@@ -72,12 +81,16 @@ public:
 
 protected:
     void onReceive(int count) override;
+    void onHangUp() override;
 
 private:
     // Queues a completed frame (address fields and payload) on the channel it is addressed to.
     void route(const std::uint8_t* frame, int length);
     // Drops queued frames that do not answer `request`; true when the head answers it.
-    bool takeAnswer(ProtocolChannel* channel, const QByteArray& request);
+    bool takeAnswer(ProtocolChannel* channel, const QByteArray& request,
+                    const AnswerCheck& belongs);
+    bool waitForAnswer(ProtocolChannel* channel, const QByteArray& payload,
+                       const AnswerCheck& belongs);
 
     mutable std::recursive_mutex lock_;
     std::vector<std::unique_ptr<ProtocolChannel>> channels_;

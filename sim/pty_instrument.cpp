@@ -181,6 +181,9 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
             instrument_.requestCount() - silentBase_ >= faults.silentAfter) {
             return;
         }
+        if (isEraseRequestAt(body, faults.silentEraseAt)) {
+            return;
+        }
         const std::int64_t writtenBefore = instrument_.flashBytesWritten();
         answer = instrument_.handleFrame(body);
         restart = instrument_.takePendingRestart();

@@ -25,7 +25,13 @@ struct SimFaults {
     // unplugReturnMs as above.
     int cutAfterRequest = -1;
     int unplugReturnMs = -1;
+    // An erase of the sector or page at this address (external or processor flash) is neither
+    // carried out nor answered, as by a worn-out or locked page (-1: none).
+    long long silentEraseAt = -1;
 };
+
+// True when `body` (address fields and payload) asks to erase at `address`.
+bool isEraseRequestAt(const QByteArray& body, long long address);
 
 // Draws the random decisions of the faults from one seeded generator, so a run repeats.
 class FaultDice {

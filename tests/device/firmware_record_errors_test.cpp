@@ -87,51 +87,94 @@ TEST(RecordFileLines, EmptyLinesAndLineEndsDoNotCountAsLines) {
     EXPECT_EQ(image.left(2), "ab");
 }
 
-TEST(RecordFileLines, FileEndsAtItsEndRecordOrItsLastLine) {
+TEST(RecordFileLines, FileEndsAtItsEndRecordAndNothingAfterItIsRead) {
+    QByteArray image = makeFlashImage(3, kImageSize);
+    const RecordFileResult result =
+        buildImageFromRecords(fileOf({addressLine(0x0800), dataLine(0, "kept"), kEndLine,
+                                      dataLine(0x10, "no"), "junk", ":00000001FE"},
+                                     "\r\n"),
+                              bytesOf(image));
+    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.endRecordSeen);
+    EXPECT_EQ(result.linesRead, 3);
+    EXPECT_TRUE(result.errorBoxes.isEmpty());
+    QByteArray expected = makeFlashImage(3, kImageSize);
+    expected.replace(0, 4, "kept");
+    EXPECT_TRUE(image == expected);
+}
+
+// Files that read without a record error but cannot be the whole firmware: a download cut at a
+// line end, an empty file, data whose segment address the boot loader cannot honour. One closing
+// box names the last line read.
+TEST(RecordFileLines, FilesThatCannotBeWholeAreRefused) {
     struct Case {
         const char* what;
-        bool endRecordSeen;
-        int linesRead;
-        std::vector<std::pair<int, QByteArray>> placed;
         QByteArray file;
+        int boxLine;
+        QByteArray line;
+        QString text;
     };
     const QByteArray base = addressLine(0x0800);
+    const QByteArray segment = recordLine(0x02, 0, QByteArray::fromHex("1000"));
+    const QString noEnd = QStringLiteral("{END}-нет записи конца файла");
     const Case cases[] = {
-        {"nothing after the end record is read",
-         true,
-         3,
-         {{0, "kept"}},
-         fileOf({base, dataLine(0, "kept"), kEndLine, dataLine(0x10, "no"), "junk", ":00000001FE"},
-                "\r\n")},
-        {"no end record",
-         false,
-         3,
-         {{0, "first"}, {0x800, "last"}},
-         fileOf({base, dataLine(0, "first"), dataLine(0x800, "last")})},
-        {"last line without line end", false, 2, {{4, "xyz"}}, base + "\n" + dataLine(4, "xyz")},
-        {"line ends only", false, 0, {}, "\r\n\r\n"},
+        {"no end record", fileOf({base, dataLine(0, "first"), dataLine(0x800, "last")}), 3,
+         dataLine(0x800, "last"), noEnd},
+        {"last line without line end", base + "\n" + dataLine(4, "xyz"), 2, dataLine(4, "xyz"),
+         noEnd},
+        {"line ends only", "\r\n\r\n", 0, "", QStringLiteral("Файл пуст")},
+        {"empty file", "", 0, "", QStringLiteral("Файл пуст")},
+        {"data after a segment record", fileOf({base, segment, dataLine(0x20, "x"), kEndLine}), 3,
+         dataLine(0x20, "x"), QStringLiteral("{DATA}-адрес задан записью 02")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QByteArray image = makeFlashImage(3, kImageSize);
-
         const RecordFileResult result = buildImageFromRecords(c.file, bytesOf(image));
+        EXPECT_FALSE(result.ok);
+        ASSERT_FALSE(result.errorBoxes.isEmpty());
+        EXPECT_EQ(result.errorBoxes.last(), recordErrorBox(c.boxLine, c.line, c.text));
+    }
+}
 
-        EXPECT_TRUE(result.ok);
-        EXPECT_EQ(result.endRecordSeen, c.endRecordSeen);
-        EXPECT_EQ(result.linesRead, c.linesRead);
-        EXPECT_TRUE(result.errorBoxes.isEmpty());
-        QByteArray expected = makeFlashImage(3, kImageSize);
-        for (const auto& [offset, bytes] : c.placed) {
-            expected.replace(offset, bytes.size(), bytes);
+// With the region to be written: data at or past the checksum word would be cut off silently, and
+// a file with nothing inside the region would seal an empty firmware. Data below the region is
+// ignored.
+TEST(RecordFileLines, DataMustLieInsideTheRegionBeforeItsChecksumWord) {
+    const FirmwareRegion region{0x100, 0x200};
+    struct Case {
+        const char* what;
+        QByteArray data;
+        bool ok;
+        QString text;
+    };
+    const Case cases[] = {
+        {"inside", dataLine(0x1FC, "1234"), true, {}},
+        {"straddling the start", dataLine(0xFE, "1234"), true, {}},
+        {"onto the checksum word", dataLine(0x1FD, "1234"), false,
+         QStringLiteral("Данные заходят на слово контрольной суммы")},
+        {"beyond the checksum word", dataLine(0x300, "1"), false,
+         QStringLiteral("Данные заходят на слово контрольной суммы")},
+        {"only below the region", dataLine(0x10, "1234"), false,
+         QStringLiteral("Нет данных для области ПО")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray image = makeFlashImage(3, kImageSize);
+        const RecordFileResult result = buildImageFromRecords(
+            fileOf({addressLine(0x0800), c.data, kEndLine}), bytesOf(image), region);
+        EXPECT_EQ(result.ok, c.ok);
+        if (!c.ok) {
+            ASSERT_EQ(result.errorBoxes.size(), 1);
+            EXPECT_TRUE(result.errorBoxes[0].endsWith(c.text))
+                << result.errorBoxes[0].toStdString();
         }
-        EXPECT_TRUE(image == expected);
     }
 }
 
 // Segment records belong to 16-bit address spaces the boot loader never uses: each one is
-// reported with its own box, and the records around it still build the image; an error that ends
-// the file comes after them.
+// reported with its own box, and the records around it still build the image once a linear
+// address record has set the address again; an error that ends the file comes after them.
 TEST(RecordFileLines, UnknownTypesAreReportedOneByOneAndReadingGoesOn) {
     const QByteArray segment = recordLine(0x02, 0, QByteArray::fromHex("1000"));
     const QByteArray startSegment = recordLine(0x03, 0, countingBytes(4));
@@ -140,70 +183,23 @@ TEST(RecordFileLines, UnknownTypesAreReportedOneByOneAndReadingGoesOn) {
     QByteArray image = makeFlashImage(3, kImageSize);
     test::ScriptedDialogs dialogs;
 
-    EXPECT_TRUE(buildFlashImage(fileOf({addressLine(0x0800), segment, dataLine(0x20, "one"),
+    EXPECT_TRUE(buildFlashImage(fileOf({segment, addressLine(0x0800), dataLine(0x20, "one"),
                                         startSegment, newer, dataLine(0x30, "two"), kEndLine}),
                                 image));
-    EXPECT_EQ(dialogs.textsOf("error"), (QStringList{recordErrorBox(2, segment, unknown),
+    EXPECT_EQ(dialogs.textsOf("error"), (QStringList{recordErrorBox(1, segment, unknown),
                                                      recordErrorBox(4, startSegment, unknown),
                                                      recordErrorBox(5, newer, unknown)}));
     EXPECT_EQ(image.mid(0x20, 3), "one");
     EXPECT_EQ(image.mid(0x30, 3), "two");
 
     const RecordFileResult result =
-        buildImageFromRecords(fileOf({segment, dataLine(0, "x")}), bytesOf(image));
+        buildImageFromRecords(fileOf({newer, dataLine(0, "x")}), bytesOf(image));
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(
         result.errorBoxes,
-        (QStringList{recordErrorBox(1, segment, unknown),
+        (QStringList{recordErrorBox(1, newer, unknown),
                      recordErrorBox(2, dataLine(0, "x"),
                                     QStringLiteral("Выход адреса-длины за пределы носителя"))}));
-}
-
-// Offset 0 of the image is 0x08000000 and the last five bytes of the image are kept free.
-TEST(RecordFilePlacement, DataMustLieInsideTheImageBeforeItsLastFiveBytes) {
-    struct Case {
-        std::uint16_t upper;
-        std::uint16_t offset;
-        int length;
-        bool fits;
-    };
-    const Case cases[] = {
-        {0x0800, 0x0000, 1, true},
-        {0x0800, 0x0100, 32, true},                // the longest data record
-        {0x0800, kImageSize - 6 - 15, 16, true},   // last byte just before the kept tail
-        {0x0800, kImageSize - 5 - 15, 16, false},  // last byte is the first of the tail
-        {0x0800, kImageSize - 8, 8, false},
-        {0x0800, 0xFFF0, 16, false},
-        {0x07FF, 0xFFFF, 1, false},  // one below the image
-        {0x0000, 0x0000, 4, false},
-        {0xFFFF, 0xFFF0, 16, false},  // top of the 32-bit address space
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.upper << ":" << c.offset);
-        const QByteArray line = dataLine(c.offset, countingBytes(c.length, 1));
-        QByteArray image = makeFlashImage(3, kImageSize);
-        test::ScriptedDialogs dialogs;
-
-        EXPECT_EQ(buildFlashImage(fileOf({addressLine(c.upper), line, kEndLine}), image), c.fits);
-
-        if (c.fits) {
-            EXPECT_TRUE(dialogs.boxes.isEmpty());
-            EXPECT_EQ(image.mid(c.offset, c.length), countingBytes(c.length, 1));
-        } else {
-            EXPECT_EQ(dialogs.textsOf("error"),
-                      QStringList{recordErrorBox(
-                          2, line, QStringLiteral("Выход адреса-длины за пределы носителя"))});
-            EXPECT_EQ(image, makeFlashImage(3, kImageSize));
-        }
-    }
-}
-
-TEST(RecordFilePlacement, TinyImageTakesNoData) {
-    std::uint8_t image[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    const RecordFileResult result =
-        buildImageFromRecords(fileOf({addressLine(0x0800), dataLine(0, "a")}), image);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(image[0], 0xFF);
 }
 
 }  // namespace

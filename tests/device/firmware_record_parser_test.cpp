@@ -74,7 +74,8 @@ TEST(RecordFileDigits, CyrillicLookAlikesAndLowerCaseReadAsHexDigits) {
         QByteArray image = makeFlashImage(3, 0x1000);
         test::ScriptedDialogs dialogs;
 
-        EXPECT_TRUE(buildFlashImage(addressLine(0x0800) + "\n" + encodeCp1251(line), image));
+        EXPECT_TRUE(buildFlashImage(
+            addressLine(0x0800) + "\n" + encodeCp1251(line) + "\n" + test::kEndLine, image));
         EXPECT_TRUE(dialogs.boxes.isEmpty());
         EXPECT_EQ(image.mid(0x100, data.size()), data);
     }

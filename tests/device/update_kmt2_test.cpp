@@ -121,16 +121,18 @@ TEST(UpdateKmt2, WritesTheSealedRegionByteForByteErasingEachPageAsTheWriteReache
 }
 
 TEST(UpdateKmt2, TwoDataBytesAreSealedWithTheirShiftedSum) {
-    // S at image offset 8, the checksum word right after two bytes 01 02: 0x01 + (0x02 << 1).
+    // S on a page boundary (image offset 0x4000, a multiple of 8), the checksum word right after
+    // two bytes 01 02: 0x01 + (0x02 << 1).
     sim::InstrumentConfig config;
     config.startMode = InstrumentMode::BootLoader;
-    config.mainFirmwareStart = kFlashBase + 8;
-    config.checksumWordAddress = kFlashBase + 10;
+    config.mainFirmwareStart = kMainStart;
+    config.checksumWordAddress = kMainStart + 2;
     SimulatedDevice device(config);
     ASSERT_TRUE(device.start());
 
-    ASSERT_TRUE(Update_KMT2(device.session, test::writeTestFile("two.hex", kTwoByteFirmware)));
-    EXPECT_EQ(processorFlash(device, kFlashBase + 8, 6).toHex(), QByteArray("010205000000"));
+    const QByteArray file = ":020000040800F2\r\n:024000000102BB\r\n:00000001FF\r\n";
+    ASSERT_TRUE(Update_KMT2(device.session, test::writeTestFile("two.hex", file)));
+    EXPECT_EQ(processorFlash(device, kMainStart, 6).toHex(), QByteArray("010205000000"));
     EXPECT_EQ(device.logLines().last(), QStringLiteral("100% 0Кб "));
 }
 
@@ -240,6 +242,84 @@ TEST(UpdateKmt2, AnInstrumentPulledMidWriteFailsAndARerunAfterReplugCompletes) {
             EXPECT_EQ(op.length, 64);
         }
     }
+}
+
+}  // namespace
+}  // namespace verimant
+
+namespace verimant {
+namespace {
+
+QByteArray demoWithoutItsEndRecord() {
+    QFile file(demoFirmware());
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    const qsizetype end = text.indexOf(":00000001FF");
+    EXPECT_GT(end, 0);
+    return text.left(end);
+}
+
+// A file or a geometry that cannot give a firmware the boot loader should accept is refused
+// before the first erase: the instrument keeps the main firmware it has.
+TEST(UpdateKmt2, FilesAndGeometriesThatCannotBeRightEraseNothing) {
+    struct Case {
+        const char* what;
+        std::uint32_t mainStart;
+        std::uint32_t regionSize;
+        QByteArray file;
+        QString refusal;  // the end of the error box, or of the last log line
+    };
+    const QByteArray demo = [] {
+        QFile file(demoFirmware());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    const QByteArray segmented =
+        ":020000040800F2\r\n:020000021000EC\r\n:024000000102BB\r\n:00000001FF\r\n";
+    const QString notOnAPage = QStringLiteral("страница 2048: ERC[0]");
+    const Case cases[] = {
+        {"empty file", kMainStart, 0x4000, "", "Файл пуст"},
+        {"cut at a line end", kMainStart, 0x4000, demoWithoutItsEndRecord(),
+         "{END}-нет записи конца файла"},
+        {"data past the checksum word", kMainStart, 0x1000, demo,
+         "Данные заходят на слово контрольной суммы"},
+        {"data after a segment record", kMainStart, 0x4000, segmented,
+         "{DATA}-адрес задан записью 02"},
+        {"only an end record", kMainStart, 0x4000, ":00000001FF\r\n", "Нет данных для области ПО"},
+        {"start inside a page", kMainStart + 0x10, 0x4000, demo, notOnAPage},
+        {"start on the boot loader's page", kFlashBase, 0x8000, demo, notOnAPage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::InstrumentConfig config = bootLoaderWithRegion(c.regionSize);
+        config.mainFirmwareStart = c.mainStart;
+        config.checksumWordAddress = c.mainStart + c.regionSize - 4;
+        SimulatedDevice device(config);
+        ASSERT_TRUE(device.start());
+
+        EXPECT_FALSE(Update_KMT2(device.session, test::writeTestFile("refused.hex", c.file)));
+        const QStringList boxes = device.dialogs.textsOf("error");
+        EXPECT_TRUE((!boxes.isEmpty() && boxes.last().endsWith(c.refusal)) ||
+                    device.log.lastLine().endsWith(c.refusal))
+            << device.log.lastLine().toStdString();
+        expectNoFlashRequest(device);
+    }
+}
+
+// The write stops at the page that could not be erased and says where; the instrument stays in
+// its boot loader for a rerun.
+TEST(UpdateKmt2, AFailedPageEraseIsLoggedWithItsAddress) {
+    SimulatedDevice device(bootLoaderWithRegion(0x4000));
+    ASSERT_TRUE(device.start());
+    sim::SimFaults faults;
+    faults.silentEraseAt = kMainStart + kPageSize;
+    device.instrument().setFaults(faults);
+
+    EXPECT_FALSE(Update_KMT2(device.session, demoFirmware()));
+    EXPECT_EQ(device.log.lastLine(),
+              QStringLiteral("Ошибка стирания страницы A=0x08004800: ERC[0]"));
+    EXPECT_TRUE(device.flags.linkCheckEnabled);
+    EXPECT_EQ(device.withInstrument([](sim::Instrument& i) { return i.mode(); }),
+              InstrumentMode::BootLoader);
 }
 
 }  // namespace

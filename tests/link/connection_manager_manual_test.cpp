@@ -1,5 +1,8 @@
 #include "tests/link/connection_manager_fixture.h"
 
+#include <QThread>
+#include <QTimer>
+
 namespace verimant::test {
 namespace {
 
@@ -147,6 +150,68 @@ TEST_F(ConnectionManagerTest, AnotherNumberWhileConnectedShowsErrOnceAndAutomati
     manager.tick();
     EXPECT_EQ(view.last().state, LinkState::Ok);
     EXPECT_EQ(view.last().comText, "COM 8");
+}
+
+// A restarted or re-plugged USB instrument gets its old device number back only once the old
+// one is closed; a write, which turns the link test off, must not keep a dead port open.
+TEST_F(ConnectionManagerTest, HungUpLineIsClosedAtTheNextTickEvenWithoutLinkTests) {
+    sim::PtyInstrument& instrument = plugIn(7);
+    ASSERT_TRUE(manager.chooseManualPort(7));
+    manager.tick();
+    ASSERT_TRUE(flags.deviceConnected);
+    flags.linkCheckEnabled = false;
+    unplug(instrument);
+    for (int i = 0; i < 100 && !protocol.lineHungUp(); ++i) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(protocol.lineHungUp());
+
+    manager.tick();
+    EXPECT_FALSE(protocol.isOpen());
+    EXPECT_FALSE(flags.deviceConnected);
+    EXPECT_EQ(view.last().state, LinkState::Err);
+    EXPECT_EQ(manager.connectionMode(), Manager::kManualMode);
+    replug(instrument);
+    manager.tick();
+    EXPECT_TRUE(flags.deviceConnected);
+}
+
+// The number dialog can be answered inside a tick's link test (it runs the event loop). The port
+// open then is not the chosen one, so it must not be recorded as connected, nor may the tick undo
+// the choice; the next tick follows it.
+TEST_F(ConnectionManagerTest, MenuChoiceMadeDuringALinkTestIsFollowedNotMisrecorded) {
+    sim::SimFaults late;
+    late.lateMs = 300;
+    sim::PtyInstrument& slow = plugIn(7, late);
+    plugIn(8);
+    const auto chooseEightDuringTheNextTick = [&] {
+        QTimer::singleShot(0, [&] { manager.chooseManualPort(8); });
+        manager.tick();
+        EXPECT_EQ(protocol.portNumber(), 7);
+        EXPECT_FALSE(flags.deviceConnected);
+        EXPECT_EQ(manager.connectedPort(), -1);
+        EXPECT_EQ(manager.connectionMode(), Manager::kManualMode);
+
+        manager.tick();
+        EXPECT_TRUE(flags.deviceConnected);
+        EXPECT_EQ(manager.connectedPort(), 8);
+        EXPECT_EQ(protocol.portNumber(), 8);
+        EXPECT_EQ(view.last().comText, "COM 8");
+    };
+
+    {
+        SCOPED_TRACE("while scanning");
+        unplug(slow);
+        tickUntilScanning();  // COM 8 is present at start and left alone
+        replug(slow);         // COM 7 comes back and is tried at the next tick
+        chooseEightDuringTheNextTick();
+    }
+    {
+        SCOPED_TRACE("in manual mode");
+        ASSERT_TRUE(manager.chooseManualPort(7));
+        manager.tick();  // lets go of COM 8
+        chooseEightDuringTheNextTick();
+    }
 }
 
 }  // namespace

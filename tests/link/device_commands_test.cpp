@@ -321,3 +321,43 @@ TEST_F(DeviceCommandsTest, ProcessorUidIsReadWhereTheTypeAndBootLoaderKeepIt) {
 
 }  // namespace
 }  // namespace verimant
+
+namespace verimant {
+namespace {
+
+// After a swap the page size, firmware start, checksum address and board (which picks the chunk
+// size) must be the new instrument's: writing with the old geometry erases the wrong pages.
+TEST_F(DeviceCommandsTest, CachedRecordsAreForgottenWhenThePortClosesAndOpensAgain) {
+    sim::InstrumentConfig first = instrumentWith(0x0410, 0x0203, 3);
+    first.boardCode = 245;
+    first.boardVariant = 45;
+    use(first);
+    ASSERT_EQ(commands.flashPageSize(), 2048);
+    ASSERT_EQ(commands.boardCode(), 245);
+    ASSERT_EQ(commands.boardInfo().variant, 45);
+    ProcessorUid uid{};
+    ASSERT_TRUE(commands.readProcessorUid(&uid));
+
+    protocol.close();
+    EXPECT_FALSE(commands.hasProgramInfo() || commands.hasPlatformDescription() ||
+                 commands.hasBoardInfo() || commands.hasProcessorUid())
+        << "a dropped link leaves nothing cached";
+    sim::InstrumentConfig second = instrumentWith(0x0410, 0x0203, 9);
+    second.boardCode = 274;
+    second.boardVariant = 12;
+    second.mainFirmwareStart = 0x08002000;
+    second.checksumWordAddress = 0x0800FFFC;
+    use(second);
+    ASSERT_TRUE(protocol.open(230400));
+
+    EXPECT_EQ(commands.flashPageSize(), 128);
+    EXPECT_TRUE(commands.isSmallPageFamily());
+    EXPECT_EQ(commands.mainFirmwareStartAddress(), 0x08002000u);
+    EXPECT_EQ(commands.checksumWordAddress(), 0x0800FFFCu);
+    EXPECT_EQ(commands.boardCode(), 274);
+    EXPECT_EQ(commands.boardInfo().variant, 12);
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+}  // namespace
+}  // namespace verimant

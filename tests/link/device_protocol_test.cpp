@@ -245,5 +245,23 @@ TEST_F(DeviceProtocolTest, UnpluggedMidTransactionFailsWithoutHanging) {
     EXPECT_EQ(protocol.testConnection("Tarvelon", false), -2);
 }
 
+// Once the reader has seen the hang-up nothing can answer: the transaction ends without waiting
+// in the event loop at all, and one that was waiting when the line went ends before its resend.
+TEST_F(DeviceProtocolTest, HungUpLineFailsWithoutWaitingForTheTimeLimit) {
+    ASSERT_EQ(protocol.testConnection("Tarvelon", false), 1);
+    peer.closeOnRequest(1);
+    bool resendDue = false;
+    QTimer::singleShot(700, [&] { resendDue = true; });
+    EXPECT_FALSE(protocol.transact(general, kEchoRequest, ""));
+    EXPECT_FALSE(resendDue) << "the transaction waited for its time limit";
+    ASSERT_TRUE(protocol.lineHungUp());
+
+    bool pumped = false;
+    QTimer::singleShot(0, [&] { pumped = true; });
+    EXPECT_EQ(protocol.testConnection("Tarvelon", true), 0);
+    EXPECT_FALSE(pumped) << "a transaction on a hung-up line waited";
+    EXPECT_EQ(dialogs.textsOf("error"), QStringList{"No answer in connection test"});
+}
+
 }  // namespace
 }  // namespace verimant
