@@ -1,6 +1,6 @@
 // A configuration from a hostile or broken server: a language-set count or key number near the
-// largest integer must be read at once. Before, every number up to the count was read, so one
-// line could freeze the window for hours; a hang here shows as the suite's time-out.
+// largest integer must be read at once. Reading every number up to the count would freeze the
+// window for hours on one such line; a hang here shows as the suite's time-out.
 #include "base/activity_log.h"
 #include "tests/support/test_environment.h"
 #include "update/update_config.h"
