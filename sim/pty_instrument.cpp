@@ -24,9 +24,9 @@ constexpr auto kHangupPause = std::chrono::milliseconds(20);
 // second was seen), which would otherwise turn a restart into a lost answer.
 constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(1000);
 constexpr auto kAnswerPickupPoll = std::chrono::milliseconds(2);
-// The pty moves written bytes to the reading side asynchronously; an empty queue counts only
-// after this long.
-constexpr auto kAnswerTransit = std::chrono::milliseconds(5);
+// The pty moves written bytes to the reading side asynchronously, in kernel work that a loaded
+// machine can hold back for tens of milliseconds; an empty queue counts only after this long.
+constexpr auto kAnswerTransit = std::chrono::milliseconds(100);
 
 // The echo request 01 00 that link tests send; the body holds the address fields first.
 bool isLinkTest(const QByteArray& body) {
