@@ -78,16 +78,21 @@ bool FaultRig::plugBackIn(QString* error) {
     }
     // The tool may not have noticed the hang-up yet; it finds the port anew either way.
     flags_.deviceConnected = false;
+    const int framesBefore = instrument_.framesReceived();
     if (!manager_.waitForDevice(kFindTimeoutMs)) {
         // What the connection manager last said tells a port that would not open from an
         // instrument that did not answer.
-        return fail(error,
-                    QStringLiteral("the tool did not find the plugged-back instrument "
-                                   "(manager mode %1, port %2 %3; last log lines: %4)")
-                        .arg(manager_.connectionMode())
-                        .arg(options_.portNumber)
-                        .arg(protocol_.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"))
-                        .arg(log_.lines().mid(log_.lines().size() - 3).join(" | ")));
+        return fail(
+            error,
+            QStringLiteral("the tool did not find the plugged-back instrument "
+                           "(manager mode %1, port %2 %3, %4 frames reached the "
+                           "instrument, which is %5; last log lines: %6)")
+                .arg(manager_.connectionMode())
+                .arg(options_.portNumber)
+                .arg(protocol_.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"))
+                .arg(instrument_.framesReceived() - framesBefore)
+                .arg(instrument_.isPresent() ? QStringLiteral("present") : QStringLiteral("away"))
+                .arg(log_.lines().mid(log_.lines().size() - 3).join(" | ")));
     }
     return true;
 }
