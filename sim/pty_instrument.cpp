@@ -19,12 +19,19 @@ constexpr auto kLineWriteTimeout = std::chrono::seconds(1);
 constexpr auto kReplugRetry = std::chrono::milliseconds(100);
 constexpr auto kHangupPause = std::chrono::milliseconds(20);
 // A hang-up discards what the tool has not read yet, so a RESET answer waits for the tool this
-// long at most before the instrument goes away.
-constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(250);
+// long at most before the instrument goes away. The tool's reader takes it within milliseconds;
+// the margin is for a machine so loaded that the reader waits for a time slice (a quarter of a
+// second was seen), which would otherwise turn a restart into a lost answer.
+constexpr auto kAnswerPickupLimit = std::chrono::milliseconds(1000);
 constexpr auto kAnswerPickupPoll = std::chrono::milliseconds(2);
-// The pty moves written bytes to the reading side asynchronously; an empty queue counts only
-// after this long.
-constexpr auto kAnswerTransit = std::chrono::milliseconds(5);
+// The pty moves written bytes to the reading side asynchronously, in kernel work that a loaded
+// machine can hold back for tens of milliseconds; an empty queue counts only after this long.
+constexpr auto kAnswerTransit = std::chrono::milliseconds(100);
+
+// The echo request 01 00 that link tests send; the body holds the address fields first.
+bool isLinkTest(const QByteArray& body) {
+    return body.size() >= 6 && body[4] == '\x01' && body[5] == '\x00';
+}
 
 timespec toTimespec(std::chrono::nanoseconds duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
@@ -186,8 +193,17 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
             unplugFired_ = true;
             pullCable = true;
         }
+        if (faults.cutAfterRequest >= 0 && !unplugFired_ && !isLinkTest(body) &&
+            ++countedRequests_ >= faults.cutAfterRequest) {
+            unplugFired_ = true;
+            pullCable = true;
+        }
     }
     if (pullCable) {
+        // A RESET carried out just before the cut still restarts the instrument.
+        if (restart) {
+            returnMode_ = restart;
+        }
         pullOut(faults.unplugReturnMs >= 0
                     ? std::optional(Clock::now() + std::chrono::milliseconds(faults.unplugReturnMs))
                     : std::nullopt);
@@ -207,6 +223,7 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
 
 void PtyInstrument::sendAnswer(const QByteArray& body, const SimFaults& faults) {
     if (dice_.roll(faults.dropShare)) {
+        ++answersLost_;
         return;
     }
     std::optional<QByteArray> frame = encodeFrame(body);
@@ -215,6 +232,7 @@ void PtyInstrument::sendAnswer(const QByteArray& body, const SimFaults& faults) 
     }
     if (dice_.roll(faults.corruptShare)) {
         frame = corruptEncodedFrame(*frame, dice_);
+        ++answersDamaged_;
     }
     Clock::time_point leave = Clock::now() + std::chrono::milliseconds(std::max(faults.lateMs, 0));
     if (options_.paced) {
@@ -391,6 +409,7 @@ void PtyInstrument::setFaults(const SimFaults& faults) {
         silentBase_ = instrument_.requestCount();
         bytesBase_ = instrument_.flashBytesWritten();
         unplugFired_ = false;
+        countedRequests_ = 0;
     }
     wake();
 }

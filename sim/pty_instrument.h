@@ -81,6 +81,9 @@ public:
     // what a real line would have carried.
     std::int64_t lineBytesReceived() const { return lineBytesReceived_.load(); }
     std::int64_t lineBytesSent() const { return lineBytesSent_.load(); }
+    // Answers that the loss and damage faults took, so a run can tell how hard the line was.
+    int answersLost() const { return answersLost_.load(); }
+    int answersDamaged() const { return answersDamaged_.load(); }
 
     // Runs f on the instrument under the state lock; copy out what you need.
     template <typename F>
@@ -121,6 +124,7 @@ private:
     int silentBase_ = 0;
     std::int64_t bytesBase_ = 0;
     bool unplugFired_ = false;
+    int countedRequests_ = 0;
     int framesReceived_ = 0;
     FaultDice dice_;
 
@@ -139,6 +143,8 @@ private:
 
     std::atomic<std::int64_t> lineBytesReceived_{0};
     std::atomic<std::int64_t> lineBytesSent_{0};
+    std::atomic<int> answersLost_{0};
+    std::atomic<int> answersDamaged_{0};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> unplugRequested_{false};
     std::atomic<bool> replugRequested_{false};

@@ -43,6 +43,8 @@ const OptionEntry kOptions[] = {
     {"late-ms", "n", "Every answer leaves n ms late."},
     {"silent-after", "n", "Answer nothing after n requests."},
     {"unplug-after-bytes", "n", "Pull the cable once n bytes were written into the flashes."},
+    {"cut-after-request", "n",
+     "Pull the cable after the n-th request (link tests not counted), before its answer."},
     {"unplug-return-ms", "n", "Come back n ms after that unplug (default: never)."},
     {"silent-erase-at", "address", "Neither carry out nor answer an erase at this address."},
     {"reset-delay-ms", "n", "How long a RESET keeps the instrument away (default 1500)."},
@@ -194,6 +196,7 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     reader.number("late-ms", options.faults.lateMs);
     reader.number("silent-after", options.faults.silentAfter);
     reader.number("unplug-after-bytes", options.faults.unplugAfterBytes);
+    reader.number("cut-after-request", options.faults.cutAfterRequest);
     reader.number("unplug-return-ms", options.faults.unplugReturnMs);
     reader.number("silent-erase-at", options.faults.silentEraseAt);
     reader.number("reset-delay-ms", options.resetDelayMs);

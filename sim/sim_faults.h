@@ -18,6 +18,12 @@ struct SimFaults {
     // write that reached the count (-1: never); the instrument comes back after unplugReturnMs
     // (-1: only when asked).
     long long unplugAfterBytes = -1;
+    // After this many requests were carried out, the cable is pulled before the last one's answer
+    // leaves (-1: never). Link tests (echo requests) do not count: they interleave by the tool's
+    // timer, so counting them would move a cut point from run to run. A RESET among them still
+    // restarts the instrument, which comes back in the new program. The return follows
+    // unplugReturnMs as above.
+    int cutAfterRequest = -1;
     int unplugReturnMs = -1;
     // An erase of the sector or page at this address (external or processor flash) is neither
     // carried out nor answered, as by a worn-out or locked page (-1: none).

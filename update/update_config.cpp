@@ -118,9 +118,8 @@ void UpdateConfig::loadLanguageCatalog() {
 
 QList<std::pair<QString, QStringList>> UpdateConfig::languageSets() const {
     QList<std::pair<QString, QStringList>> sets;
-    const std::int32_t count = std::min(readInteger(languages(), QStringLiteral("LANG_SET_NUM"), 0),
-                                        highestLanguageSetKey());
-    for (std::int32_t k = 1; k <= count; ++k) {
+    const std::int32_t count = readInteger(languages(), QStringLiteral("LANG_SET_NUM"), 0);
+    for (const std::int32_t k : languageSetNumbers(count)) {
         const auto set =
             parseLanguageSet(readString(languages(), QStringLiteral("LANG_SET_%1").arg(k)));
         if (set) {
@@ -130,17 +129,26 @@ QList<std::pair<QString, QStringList>> UpdateConfig::languageSets() const {
     return sets;
 }
 
-// A count far above the keys that exist would only spin through reads that all give the default.
-std::int32_t UpdateConfig::highestLanguageSetKey() const {
+// Only keys that exist can give a set, so only they are read: a count far above them, or a key
+// numbered near the largest integer, would otherwise spin through up to two thousand million
+// reads that all give the default, with the window frozen.
+QList<std::int32_t> UpdateConfig::languageSetNumbers(std::int32_t count) const {
     const QString prefix = QStringLiteral("LANG_SET_");
-    std::int32_t highest = 0;
+    QList<std::int32_t> numbers;
     for (const QString& key : profile_.keyNames(languages())) {
-        if (key.startsWith(prefix, Qt::CaseInsensitive)) {
-            highest =
-                std::max(highest, parseDecimal32(QStringView(key).mid(prefix.size())).value_or(0));
+        if (!key.startsWith(prefix, Qt::CaseInsensitive)) {
+            continue;
+        }
+        const std::optional<std::int32_t> k = parseDecimal32(QStringView(key).mid(prefix.size()));
+        // Only a key that the read of LANG_SET_<k> finds: "LANG_SET_01" is not set 1.
+        if (k && *k >= 1 && *k <= count &&
+            key.compare(prefix + QString::number(*k), Qt::CaseInsensitive) == 0) {
+            numbers.append(*k);
         }
     }
-    return highest;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 LanguagePackets UpdateConfig::packetsForLanguageSet(const QString& setName,

@@ -96,7 +96,8 @@ public:
     const FirmwareSet& firmwareSet() const { return firmwareSet_; }
 
 private:
-    std::int32_t highestLanguageSetKey() const;
+    // The numbers k, 1 to `count` and ascending, for which a LANG_SET_<k> key exists.
+    QList<std::int32_t> languageSetNumbers(std::int32_t count) const;
 
     bool open_ = false;
     QString path_;

@@ -155,6 +155,8 @@ TEST(PtyInstrument, AnswerFaultsCanBeSwitchedWhileRunning) {
     for (char byte : damaged) {
         EXPECT_FALSE(decoder.feed(std::uint8_t(byte)));
     }
+    EXPECT_EQ(instrument.answersLost(), 1);
+    EXPECT_EQ(instrument.answersDamaged(), 1);
 
     faults = {};
     faults.lateMs = 300;
@@ -197,6 +199,35 @@ TEST(PtyInstrument, UnplugsInTheMiddleOfAWriteAndReturnsWhenAsked) {
     ASSERT_TRUE(instrument.waitForAppearance(2, 3000));
     RawLine again(instrument.linkPath());
     EXPECT_TRUE(ask(again, command(1, 0) + "x"));
+}
+
+// The interruption sweep numbers its cut points by the requests of the write alone; a link test
+// that the tool's timer slips in must not move them, and a RESET cut off from its answer must
+// still bring the instrument back in the program it asked for.
+TEST(PtyInstrument, CutsAfterTheNthRequestNotCountingLinkTestsAndKeepsACutOffRestart) {
+    PtyInstrumentOptions options = quickOptions();
+    options.faults.cutAfterRequest = 3;
+    PtyInstrument instrument({}, options);
+    ASSERT_TRUE(instrument.start());
+    RawLine line(instrument.linkPath());
+    const QByteArray echo = command(1, 0) + "ping";
+    EXPECT_TRUE(ask(line, echo));
+    EXPECT_TRUE(ask(line, command(1, 1)));
+    EXPECT_TRUE(ask(line, echo));
+    EXPECT_TRUE(ask(line, echo));
+    EXPECT_TRUE(ask(line, command(1, 1)));
+    ASSERT_TRUE(line.send(requestBody(command(1, 5) + char(0x03))));
+    EXPECT_FALSE(line.receive(300)) << "the third counted request loses its answer";
+    EXPECT_TRUE(line.waitForHangup(1000));
+    EXPECT_FALSE(linkExists(instrument.linkPath()));
+
+    instrument.replug();
+    ASSERT_TRUE(instrument.waitForAppearance(2, 3000));
+    EXPECT_EQ(instrument.withInstrument([](Instrument& i) { return i.mode(); }),
+              InstrumentMode::BootLoader);
+    RawLine again(instrument.linkPath());
+    EXPECT_TRUE(ask(again, command(1, 1))) << "a cut fires once";
+    EXPECT_TRUE(ask(again, echo));
 }
 
 TEST(PtyInstrument, SavedFilesHoldExactlyWhatWasWritten) {

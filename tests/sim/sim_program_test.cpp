@@ -29,17 +29,18 @@ std::optional<SimCommandLine> parse(const QStringList& arguments, QString* error
 
 TEST(SimCommandLine, IdentityFaultsAndHostOptionsReachTheirFields) {
     QString error;
-    const auto line =
-        parse(QString("--port 12 --serial 9-87-65432 --boot-version 1.6 --main-version "
-                      "0x0305 "
-                      "--processor-type 257 --uid 00112233445566778899AABB "
-                      "--assembling 2:3 "
-                      "--mode boot --paced --drop-share 0.25 --unplug-after-bytes 4096 "
-                      "--parameter 9=-3 --settings copy0-bad --save-dir /tmp/x "
-                      "--stats-file /x/stats.txt")
-                      .split(' ') +
-                  QStringList{"--efl-version", ""},
-              &error);
+    const auto line = parse(
+        QString(
+            "--port 12 --serial 9-87-65432 --boot-version 1.6 --main-version "
+            "0x0305 "
+            "--processor-type 257 --uid 00112233445566778899AABB "
+            "--assembling 2:3 "
+            "--mode boot --paced --drop-share 0.25 --unplug-after-bytes 4096 --cut-after-request 9 "
+            "--parameter 9=-3 --settings copy0-bad --save-dir /tmp/x "
+            "--stats-file /x/stats.txt")
+                .split(' ') +
+            QStringList{"--efl-version", ""},
+        &error);
     ASSERT_TRUE(line) << error.toStdString();
     EXPECT_EQ(line->options.portNumber, 12);
     EXPECT_EQ(line->config.serial, "9-87-65432");
@@ -53,6 +54,7 @@ TEST(SimCommandLine, IdentityFaultsAndHostOptionsReachTheirFields) {
     EXPECT_TRUE(line->options.paced);
     EXPECT_DOUBLE_EQ(line->options.faults.dropShare, 0.25);
     EXPECT_EQ(line->options.faults.unplugAfterBytes, 4096);
+    EXPECT_EQ(line->options.faults.cutAfterRequest, 9);
     EXPECT_EQ(line->config.parameters.at(9), -3);
     EXPECT_EQ(line->config.settingsStart, SettingsStart::Copy0Bad);
     EXPECT_TRUE(line->config.eflVersionText.isEmpty());

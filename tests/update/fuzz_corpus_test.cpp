@@ -1,5 +1,7 @@
 #include "tests/fuzz/base_record_fuzz_check.h"
+#include "tests/fuzz/local_name_fuzz_check.h"
 #include "tests/fuzz/profile_fuzz_check.h"
+#include "tests/fuzz/version_text_fuzz_check.h"
 #include "tests/support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +36,16 @@ TEST(UpdateFuzzCorpus, EveryProfileInputKeepsTheInvariants) {
 TEST(UpdateFuzzCorpus, EveryBaseInputKeepsTheInvariants) {
     replayCorpus("base_record",
                  [](const QByteArray& bytes) { return fuzz::checkBaseRecordInput(bytes); });
+}
+
+TEST(UpdateFuzzCorpus, EveryServerNameStaysOneFileInsideTheFolder) {
+    replayCorpus("local_name",
+                 [](const QByteArray& bytes) { return fuzz::checkLocalNameInput(bytes); });
+}
+
+TEST(UpdateFuzzCorpus, EveryVersionTextAgreesWithThePlainReadingAndReadsBack) {
+    replayCorpus("version_text",
+                 [](const QByteArray& bytes) { return fuzz::checkVersionTextInput(bytes); });
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include "bench/faults/fault_runs.h"
+
+#include "bench/faults/fault_rig.h"
+
+#include <QDir>
+
+namespace verimant::faults {
+
+namespace {
+
+QString failedAt(const WriteOutcome& outcome, const FaultRig& rig) {
+    return writeStepName(outcome.failedStep) + QStringLiteral(" failed: ") + rig.failureText();
+}
+
+}  // namespace
+
+std::optional<FaultSetup> prepareFaultSetup(const QString& workDir, unsigned seed, QString* error) {
+    FaultSetup setup;
+    setup.workDir = workDir;
+    setup.set = smallWriteSet(seed);
+    if (!QDir().mkpath(workDir) || !writeSetFiles(setup.set, workDir, error)) {
+        return std::nullopt;
+    }
+    setup.expected = expectedFlashes(setup.set);
+    return setup;
+}
+
+std::optional<int> cleanRunRequests(const FaultSetup& setup, QString* error) {
+    RigOptions options;
+    options.portNumber = setup.portNumber;
+    FaultRig rig(setup.set, options);
+    if (!rig.start(error)) {
+        return std::nullopt;
+    }
+    const WriteOutcome outcome = rig.runWriteSequence();
+    if (!outcome.success) {
+        *error = QStringLiteral("the uninterrupted run failed: ") + failedAt(outcome, rig);
+        return std::nullopt;
+    }
+    const QString difference =
+        rig.savedFlashDifference(setup.expected, setup.workDir + QStringLiteral("/clean"));
+    if (!difference.isEmpty()) {
+        *error = QStringLiteral("the uninterrupted run reported success, but ") + difference;
+        return std::nullopt;
+    }
+    return rig.writeRequests();
+}
+
+CutPointResult runCutPoint(const FaultSetup& setup, int cutAfter) {
+    CutPointResult point;
+    point.cutAfter = cutAfter;
+    RigOptions options;
+    options.portNumber = setup.portNumber;
+    options.faults.cutAfterRequest = cutAfter;
+    FaultRig rig(setup.set, options);
+    if (!rig.start(&point.problem)) {
+        return point;
+    }
+    const QString saveDir = setup.workDir + QStringLiteral("/cut-") + QString::number(cutAfter);
+    point.cutRun = rig.runWriteSequence();
+    point.cutFired = rig.writeRequests() >= cutAfter;
+    point.cutRunDifference = rig.savedFlashDifference(setup.expected, saveDir);
+    if (!point.cutFired) {
+        point.problem = QStringLiteral("the run ended before request %1").arg(cutAfter);
+        return point;
+    }
+    if (!rig.plugBackIn(&point.problem)) {
+        return point;
+    }
+    point.rerun = rig.runWriteSequence();
+    point.rerunDifference = rig.savedFlashDifference(setup.expected, saveDir);
+    if (!point.rerun.success) {
+        point.problem = QStringLiteral("the rerun's ") + failedAt(point.rerun, rig);
+    } else if (!point.rerunDifference.isEmpty()) {
+        point.problem = QStringLiteral("the rerun reported success, but ") + point.rerunDifference;
+    } else if (point.cutRun.success && !point.cutRunDifference.isEmpty()) {
+        point.problem =
+            QStringLiteral("the cut run reported success, but ") + point.cutRunDifference;
+    }
+    QDir(saveDir).removeRecursively();
+    return point;
+}
+
+void SweepFigures::add(const CutPointResult& point) {
+    ++cutPoints;
+    if (point.recovered()) {
+        ++recovered;
+    } else {
+        ++notRecovered;
+        notRecoveredReasons
+            << QStringLiteral("cut after request %1: %2").arg(point.cutAfter).arg(point.problem);
+    }
+    falseSuccesses += point.falseSuccesses();
+    cutRunsReportedSuccess += int(point.cutRun.success);
+}
+
+LossyRunResult runLossyUpgrade(const FaultSetup& setup, double dropShare, double corruptShare,
+                               std::uint32_t seed) {
+    LossyRunResult run;
+    RigOptions options;
+    options.portNumber = setup.portNumber;
+    options.faults.dropShare = dropShare;
+    options.faults.corruptShare = corruptShare;
+    options.faultSeed = seed;
+    FaultRig rig(setup.set, options);
+    if (!rig.start(&run.problem)) {
+        run.difference = QStringLiteral("not run");
+        return run;
+    }
+    run.outcome = rig.runWriteSequence();
+    run.answersLost = rig.instrument().answersLost();
+    run.answersDamaged = rig.instrument().answersDamaged();
+    run.difference = rig.savedFlashDifference(
+        setup.expected, setup.workDir + QStringLiteral("/lossy-") + QString::number(seed));
+    if (!run.outcome.success) {
+        run.problem = failedAt(run.outcome, rig);
+    } else if (!run.difference.isEmpty()) {
+        run.problem = QStringLiteral("reported success, but ") + run.difference;
+    }
+    QDir(setup.workDir + QStringLiteral("/lossy-") + QString::number(seed)).removeRecursively();
+    return run;
+}
+
+void LossyFigures::add(const LossyRunResult& run) {
+    ++runs;
+    byteExact += int(run.byteExact());
+    reportedFailures += int(!run.outcome.success);
+    falseSuccesses += int(run.falseSuccess());
+    exactButReportedFailed += int(run.byteExact() && !run.outcome.success);
+    answersLost += run.answersLost;
+    answersDamaged += run.answersDamaged;
+    if (!run.problem.isEmpty()) {
+        failureReasons << run.problem;
+    }
+}
+
+}  // namespace verimant::faults

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "sim/instrument_config.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace verimant::faults {
+
+// A small update set and the instrument it is meant for: a main firmware of one flash page and a
+// data image over two external-flash sectors, so that one run of the write sequence takes about
+// a hundred requests and every one of them can be a cut point.
+struct WriteSet {
+    sim::InstrumentConfig instrument;
+    std::uint32_t firmwareAddress = 0;
+    QByteArray firmware;
+    QByteArray dataImage;
+    // The files, once written.
+    QString recordFile;
+    QString dataFile;
+};
+
+WriteSet smallWriteSet(unsigned seed);
+
+// Writes the record file (Intel HEX, CR LF) and the data image into `dir`.
+bool writeSetFiles(WriteSet& set, const QString& dir, QString* error);
+
+// `bytes` at `address` as record-file text: 16-byte data records, an extended linear address
+// record wherever the upper half of the address changes, and the end record.
+QByteArray hexRecordText(const QByteArray& bytes, std::uint32_t address);
+
+// Both flashes as an instrument fresh from the factory holds them after the set was written:
+// the pages and sectors that the writers erase read erased, the firmware region carries the
+// firmware and its checksum word, the external flash the data image from address 0. Worked out
+// from the set alone, without the tool's code, so the comparison checks the tool.
+struct ExpectedFlashes {
+    QByteArray processor;
+    std::uint32_t processorBase = 0;
+    QByteArray external;
+};
+ExpectedFlashes expectedFlashes(const WriteSet& set);
+
+// Empty when both flashes equal the expected ones; otherwise where the first difference lies and
+// how many bytes differ.
+QString flashDifference(const ExpectedFlashes& expected, const QByteArray& processor,
+                        const QByteArray& external);
+
+}  // namespace verimant::faults
