@@ -6,7 +6,9 @@ namespace verimant {
 
 ActivityLog::ActivityLog(QObject* parent) : QObject(parent) {}
 
-void ActivityLog::AddLine(const QString& text) { append(text); }
+void ActivityLog::AddLine(const QString& text) {
+    append(text);
+}
 
 void ActivityLog::AddErrorLine(const QString& text, int code) {
     append(text + QStringLiteral(": ERC[") + QString::number(code) + QStringLiteral("]"));

@@ -39,13 +39,19 @@ ProgressView* installedProgress = &noProgress;
 
 }  // namespace
 
-UserDialogs& userDialogs() { return *installedDialogs; }
-ProgressView& progressView() { return *installedProgress; }
+UserDialogs& userDialogs() {
+    return *installedDialogs;
+}
+ProgressView& progressView() {
+    return *installedProgress;
+}
 
 void installUserDialogs(UserDialogs* dialogs) {
     installedDialogs = dialogs ? dialogs : &quietDialogs;
 }
 
-void installProgressView(ProgressView* view) { installedProgress = view ? view : &noProgress; }
+void installProgressView(ProgressView* view) {
+    installedProgress = view ? view : &noProgress;
+}
 
 }  // namespace verimant

@@ -41,7 +41,7 @@ public:
 // force: boxes go to standard error, questions are answered No/Cancel, progress is dropped.
 UserDialogs& userDialogs();
 ProgressView& progressView();
-void installUserDialogs(UserDialogs* dialogs);   // nullptr restores the default
-void installProgressView(ProgressView* view);    // nullptr restores the default
+void installUserDialogs(UserDialogs* dialogs);  // nullptr restores the default
+void installProgressView(ProgressView* view);   // nullptr restores the default
 
 }  // namespace verimant

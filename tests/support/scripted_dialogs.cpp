@@ -22,9 +22,15 @@ QStringList ScriptedDialogs::textsOf(const QString& kind) const {
     return texts;
 }
 
-void ScriptedDialogs::showError(const QString& text) { boxes.append({"error", text}); }
-void ScriptedDialogs::showWarning(const QString& text) { boxes.append({"warning", text}); }
-void ScriptedDialogs::showInformation(const QString& text) { boxes.append({"information", text}); }
+void ScriptedDialogs::showError(const QString& text) {
+    boxes.append({"error", text});
+}
+void ScriptedDialogs::showWarning(const QString& text) {
+    boxes.append({"warning", text});
+}
+void ScriptedDialogs::showInformation(const QString& text) {
+    boxes.append({"information", text});
+}
 
 bool ScriptedDialogs::askYesNo(const QString& text, const QString&) {
     boxes.append({"question", text});
@@ -53,9 +59,15 @@ bool ScriptedDialogs::chooseFileToOpen(QString& path) {
     return true;
 }
 
-bool ScriptedDialogs::chooseFileToSave(QString& path) { return chooseFileToOpen(path); }
+bool ScriptedDialogs::chooseFileToSave(QString& path) {
+    return chooseFileToOpen(path);
+}
 
-void ScriptedDialogs::setStatusText(const QString& text) { statusTexts.append(text); }
-void ScriptedDialogs::setProgress(int percent) { progress.append(percent); }
+void ScriptedDialogs::setStatusText(const QString& text) {
+    statusTexts.append(text);
+}
+void ScriptedDialogs::setProgress(int percent) {
+    progress.append(percent);
+}
 
 }  // namespace verimant::test

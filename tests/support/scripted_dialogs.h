@@ -22,9 +22,9 @@ public:
     ~ScriptedDialogs() override;
 
     QList<Box> boxes;
-    QQueue<bool> yesNoAnswers;        // empty: answer No
-    QQueue<QString> textAnswers;      // empty: Cancel
-    QQueue<QString> fileAnswers;      // empty: Cancel
+    QQueue<bool> yesNoAnswers;    // empty: answer No
+    QQueue<QString> textAnswers;  // empty: Cancel
+    QQueue<QString> fileAnswers;  // empty: Cancel
     QStringList statusTexts;
     QList<int> progress;
 

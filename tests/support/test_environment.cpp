@@ -23,8 +23,8 @@ void prepareTestEnvironment() {
     for (const char* sub : {"tmp", "config", "runtime", "ports"}) {
         QDir(base).mkpath(sub);
     }
-    QFile::setPermissions(base + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                 QFileDevice::ExeOwner);
+    QFile::setPermissions(base + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     setenv("TMPDIR", qPrintable(base + "/tmp"), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
@@ -35,8 +35,12 @@ void prepareTestEnvironment() {
     QStandardPaths::setTestModeEnabled(false);
 }
 
-QString testRootDir() { return rootHolder() ? rootHolder()->path() : QString(); }
+QString testRootDir() {
+    return rootHolder() ? rootHolder()->path() : QString();
+}
 
-QString builtProgram(const QString& name) { return QStringLiteral(VERIMANT_BIN_DIR "/") + name; }
+QString builtProgram(const QString& name) {
+    return QStringLiteral(VERIMANT_BIN_DIR "/") + name;
+}
 
 }  // namespace verimant::test
