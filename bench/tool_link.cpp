@@ -21,4 +21,12 @@ bool ToolLink::open(int portNumber, QString* error) {
     return true;
 }
 
+bool ToolLink::watchPort(int portNumber) {
+    protocol_.setLogSink([this](const QString& line) { log_.AddLine(line); });
+    manager_.attachTimer(timer_);
+    manager_.chooseManualPort(portNumber);
+    manager_.tick();
+    return flags_.deviceConnected;
+}
+
 }  // namespace verimant::bench

@@ -3,11 +3,7 @@
 #include "bench/benchmarks.h"
 #include "bench/measured_span.h"
 #include "bench/sim_process.h"
-#include "device/device_session.h"
-#include "link/connection_manager.h"
-#include "link/device_commands.h"
-#include "link/device_protocol.h"
-#include "link/link_flags.h"
+#include "bench/tool_link.h"
 #include "link/settings_block.h"
 #include "platform/monotonic_clock.h"
 #include "tests/support/ftp_test_server.h"
@@ -22,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 namespace verimant::bench {
 
@@ -117,16 +112,6 @@ bool prepareRun(UpdateRun& run, const QString& folder) {
     return true;
 }
 
-struct ToolSide {
-    ActivityLog log;
-    DeviceProtocol protocol;
-    DeviceCommands commands{protocol};
-    LinkFlags flags;
-    DeviceSession session{log, protocol, commands, flags};
-    ConnectionManager manager{protocol, flags, log};
-    QTimer timer;
-};
-
 }  // namespace
 
 std::optional<GroupRun> runUpgrade(const QString& portsDir) {
@@ -143,32 +128,28 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir) {
         printProblem(why);
         return std::nullopt;
     }
-    ToolSide tool;
-    tool.protocol.setLogSink([&tool](const QString& line) { tool.log.AddLine(line); });
-    tool.manager.attachTimer(tool.timer);
-    UpdateRun run(tool.log, *parseServerAddress(server.url()));
+    ToolLink tool;
+    UpdateRun run(tool.log(), *parseServerAddress(server.url()));
     if (!prepareRun(run, toolFolder.path())) {
         printProblem(QStringLiteral("the demo set could not be fetched from the local server"));
         return std::nullopt;
     }
-    tool.manager.chooseManualPort(kPort);
-    tool.manager.tick();
-    if (!tool.flags.deviceConnected) {
+    if (!tool.watchPort(kPort)) {
         printProblem(QStringLiteral("the simulator does not answer"));
         return std::nullopt;
     }
     Answers answers;
     installUserDialogs(&answers);
     SettingsBlock settings;
-    UpgradeParts parts{tool.session, settings, run, answers, answers, answers, {}};
-    RestartClock restarts(tool.log);
-    tool.timer.start();
+    UpgradeParts parts{tool.session(), settings, run, answers, answers, answers, {}};
+    RestartClock restarts(tool.log());
+    tool.connectionTimer().start();
     MeasuredSpan span;
     span.start();
     const UpgradeOutcome outcome = runUpgradeWorkflow(parts);
     const SpanFigures figures = span.stop();
-    tool.timer.stop();
-    tool.protocol.close();
+    tool.connectionTimer().stop();
+    tool.protocol().close();
     installUserDialogs(nullptr);
     const std::optional<LineCounts> counts = sim.stop(&why);
     if (outcome != UpgradeOutcome::Written || !counts) {
