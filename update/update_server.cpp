@@ -147,9 +147,9 @@ bool UpdateServer::makeFolders(const QString& remotePath) {
         runFlagged([&] { return client_->changeFolder(folder); });
         if (resultFlag_ != -1)
             continue;
+        // A refused MKD is not the end: another run reporting at the same time may have made
+        // the folder since the CWD above. Entering it decides.
         runFlagged([&] { return client_->createFolder(folder); });
-        if (resultFlag_ != 1)
-            break;
         runFlagged([&] { return client_->changeFolder(folder); });
         if (resultFlag_ != 1)
             break;

@@ -81,6 +81,10 @@ void ScriptedFtpServer::answer(const QByteArray& line) {
     }
     if (verb == "APPE")
         uploadWanted_ = true;
+    if (!queued_.value(verb).isEmpty()) {
+        send(queued_[verb].takeFirst());
+        return;
+    }
     send(replies_.value(verb, "502 Not implemented\r\n"));
 }
 

@@ -32,6 +32,10 @@ public:
 
     void setGreeting(const QByteArray& text) { greeting_ = text; }
     void setReply(const QByteArray& verb, const QByteArray& text) { replies_[verb] = text; }
+    // Replies given once each, in turn, before the verb's standing reply.
+    void queueReplies(const QByteArray& verb, const QList<QByteArray>& texts) {
+        queued_[verb] += texts;
+    }
     // The four address fields of the passive reply; the port is always the data listener's.
     void setPassiveAddress(const QByteArray& fields) { passiveAddress_ = fields; }
 
@@ -64,6 +68,7 @@ private:
     QByteArray input_;
     QByteArray greeting_ = "220 Scripted server ready\r\n";
     QHash<QByteArray, QByteArray> replies_;
+    QHash<QByteArray, QList<QByteArray>> queued_;
     QByteArray passiveAddress_ = "127,0,0,1";
     QByteArray download_;
     QByteArray finalReply_ = "226 Transfer complete\r\n";

@@ -208,6 +208,19 @@ TEST(UpdateServerScripted, EveryOperationLogsInAndQuitsOnSuccessAndFailureAlike)
     EXPECT_EQ(scripted.connectionCount(), 2);
 }
 
+TEST(UpdateServerScripted, FolderMadeByAnotherRunMeanwhileIsEnteredNotCountedAsFailure) {
+    // Two runs reporting at once: the other one made "log4" between this run's CWD and MKD.
+    ScriptedFtpServer scripted;
+    scripted.queueReplies("CWD", {"550 No such folder\r\n", "250 OK\r\n"});
+    scripted.setReply("MKD", "550 Folder exists\r\n");
+    ScriptedDialogs dialogs;
+    ActivityLog log;
+    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    EXPECT_TRUE(server.makeFolders(QStringLiteral("log4\\rep.txt")));
+    EXPECT_EQ(scripted.verbs(), (QList<QByteArray>{"USER", "PASS", "CWD", "MKD", "CWD", "QUIT"}));
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+}
+
 TEST(UpdateServerScripted, SilentServerEndsTheFetchAsAFailure) {
     ScriptedFtpServer scripted;
     scripted.serveDownload("part", "", false);
