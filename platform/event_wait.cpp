@@ -1,8 +1,7 @@
 #include "platform/event_wait.h"
 
-#include "platform/monotonic_clock.h"
-
 #include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -21,9 +20,12 @@ bool pumpEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
-    const std::int64_t end = tickCountMs() + timeoutMs;
+    // Measured from this very moment: a deadline on a whole-millisecond clock could end the
+    // wait up to a millisecond early, and callers count on waiting at least timeoutMs.
+    QElapsedTimer waited;
+    waited.start();
     for (;;) {
-        const std::int64_t remaining = end - tickCountMs();
+        const qint64 remaining = timeoutMs - waited.elapsed();
         if (remaining <= 0) {
             return done();
         }
