@@ -1,18 +1,15 @@
 #include "base/activity_log.h"
 #include "base/user_dialogs.h"
 #include "bench/benchmarks.h"
+#include "bench/faults/fault_operator.h"
+#include "bench/faults/start_up_files.h"
 #include "bench/measured_span.h"
 #include "bench/sim_process.h"
 #include "bench/tool_link.h"
 #include "link/settings_block.h"
 #include "platform/monotonic_clock.h"
 #include "tests/support/ftp_test_server.h"
-#include "update/busy_view.h"
-#include "update/device_language_chooser.h"
-#include "update/packet_chooser.h"
-#include "update/update_config.h"
 #include "update/update_run.h"
-#include "update/update_server.h"
 #include "update/upgrade_workflow.h"
 
 #include <QDir>
@@ -25,39 +22,6 @@ namespace {
 
 constexpr int kPort = 14;
 constexpr int kBaudRate = 230400;
-
-// The operator of the benchmark: the first packet, Yes to the consent, the first other language.
-class Answers final : public UserDialogs,
-                      public PacketChooser,
-                      public DeviceLanguageChooser,
-                      public BusyView {
-public:
-    void showError(const QString& text) override { problems << text; }
-    void showWarning(const QString& text) override { problems << text; }
-    void showInformation(const QString&) override {}
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    bool askText(const QString&, const QString&, QString&) override { return false; }
-    bool chooseFileToOpen(QString&) override { return false; }
-    bool chooseFileToSave(QString&) override { return false; }
-
-    void OpenLanguagePacketDialog(const UpdateConfig&, const QStringList& packets,
-                                  int& slot) override {
-        slot = packets.isEmpty() ? kPacketChoiceCancelled : 0;
-    }
-    void OpenDeviceLanguageDialog(const LanguageCatalog* catalog, int currentCode,
-                                  int& slot) override {
-        if (!hasLanguageChoice(catalog, currentCode)) {
-            slot = kDeviceLanguageCancelled;
-            return;
-        }
-        const OfferedLanguages offered = offeredLanguages(*catalog, currentCode);
-        slot = languageChoiceResult(offered, offered.currentIndex == 0 ? 1 : 0);
-    }
-    void ShowBusy(int) override {}
-    void HideBusy() override {}
-
-    QStringList problems;
-};
 
 // Time from each restart request until the first request to the restarted instrument: the
 // simulator's restart delay, the tool's fixed pauses around it and its search for the instrument.
@@ -94,24 +58,6 @@ bool copyDemoSet(const QString& target) {
     return true;
 }
 
-// What start-up fetches, unmeasured: configuration, base and catalogue.
-bool prepareRun(UpdateRun& run, const QString& folder) {
-    run.setTempFolder(folder);
-    if (!run.server().fetchFile(QString::fromLatin1(UpdateRun::kConfigName), run.configPath())) {
-        return false;
-    }
-    run.openConfig();
-    const QString baseName = run.config().readString(QString::fromLatin1(kSerialNumberSection),
-                                                     QStringLiteral("BASE_NAME"));
-    const QString basePath = run.localPathFor(baseName);
-    if (basePath.isEmpty() || !run.server().fetchFile(baseName, basePath)) {
-        return false;
-    }
-    run.loadBase(basePath);
-    run.config().loadLanguageCatalog();
-    return true;
-}
-
 }  // namespace
 
 std::optional<GroupRun> runUpgrade(const QString& portsDir) {
@@ -130,15 +76,18 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir) {
     }
     ToolLink tool;
     UpdateRun run(tool.log(), *parseServerAddress(server.url()));
-    if (!prepareRun(run, toolFolder.path())) {
-        printProblem(QStringLiteral("the demo set could not be fetched from the local server"));
+    // What start-up fetches is not measured.
+    if (!faults::fetchStartUpFiles(run, toolFolder.path(), &why)) {
+        printProblem(QStringLiteral("the demo set could not be fetched from the local server: ") +
+                     why);
         return std::nullopt;
     }
     if (!tool.watchPort(kPort)) {
         printProblem(QStringLiteral("the simulator does not answer"));
         return std::nullopt;
     }
-    Answers answers;
+    // The fault runs' operator: the first packet, Yes to the consent, Russian on the instrument.
+    faults::FaultOperator answers;
     installUserDialogs(&answers);
     SettingsBlock settings;
     UpgradeParts parts{tool.session(), settings, run, answers, answers, answers, {}};
@@ -154,7 +103,7 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir) {
     const std::optional<LineCounts> counts = sim.stop(&why);
     if (outcome != UpgradeOutcome::Written || !counts) {
         printProblem(QStringLiteral("the upgrade did not complete: ") +
-                     answers.problems.join(QStringLiteral("; ")) + why);
+                     answers.errors.join(QStringLiteral("; ")) + why);
         return std::nullopt;
     }
     const double ideal = wireSeconds(*counts, kBaudRate);

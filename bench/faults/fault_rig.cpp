@@ -1,6 +1,8 @@
 #include "bench/faults/fault_rig.h"
 
+#include "bench/faults/start_up_files.h"
 #include "sim/instrument_files.h"
+#include "update/server_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,9 +15,9 @@ namespace {
 // this only ends a wait that something else has broken.
 constexpr int kFindTimeoutMs = 20000;
 
-sim::PtyInstrumentOptions instrumentOptions(const RigOptions& options) {
+sim::PtyInstrumentOptions instrumentOptions(int portNumber, const RigOptions& options) {
     sim::PtyInstrumentOptions result;
-    result.portNumber = options.portNumber;
+    result.portNumber = portNumber;
     result.resetDelayMs = options.resetDelayMs;
     result.faults = options.faults;
     result.faultSeed = options.faultSeed;
@@ -36,10 +38,16 @@ QByteArray fileBytes(const QString& path) {
 
 }  // namespace
 
-FaultRig::FaultRig(const WriteSet& set, const RigOptions& options)
-    : set_(set), options_(options), instrument_(set.instrument, instrumentOptions(options)) {
-    installUserDialogs(&dialogs_);
+FaultRig::FaultRig(const FaultSetup& setup, const RigOptions& options)
+    : setup_(setup),
+      options_(options),
+      instrument_(setup.set.instrument, instrumentOptions(setup.portNumber, options)),
+      toolFolder_(setup.workDir + QStringLiteral("/tool-XXXXXX")) {
+    installUserDialogs(&answers_);
     manager_.attachTimer(connectionTimer_);
+    if (setup.server) {
+        run_ = std::make_unique<UpdateRun>(log_, *parseServerAddress(setup.server->url()));
+    }
 }
 
 FaultRig::~FaultRig() {
@@ -50,22 +58,27 @@ FaultRig::~FaultRig() {
 }
 
 bool FaultRig::start(QString* error) {
-    if (!instrument_.start(error)) {
+    if (!run_ || !toolFolder_.isValid()) {
+        return fail(error, QStringLiteral("no update server or no folder for the tool"));
+    }
+    if (!fetchStartUpFiles(*run_, toolFolder_.path(), error) || !instrument_.start(error)) {
         return false;
     }
-    manager_.chooseManualPort(options_.portNumber);
+    manager_.chooseManualPort(setup_.portNumber);
     manager_.tick();
     if (!flags_.deviceConnected) {
-        return fail(error, QStringLiteral("no answer on COM%1").arg(options_.portNumber));
+        return fail(error, QStringLiteral("no answer on COM%1").arg(setup_.portNumber));
     }
     connectionTimer_.start();
     return true;
 }
 
-WriteOutcome FaultRig::runWriteSequence() {
+RunOutcome FaultRig::runUpgrade() {
     log_.clear();
-    dialogs_.boxes.clear();
-    return runUpgradeWriteSequence(session_, set_.recordFile, set_.dataFile);
+    answers_.clear();
+    UpgradeParts parts{session_, settings_, *run_, answers_, answers_, answers_, {}};
+    const UpgradeOutcome upgrade = runUpgradeWorkflow(parts);
+    return {upgrade, answers_.errors};
 }
 
 bool FaultRig::plugBackIn(QString* error) {
@@ -88,7 +101,7 @@ bool FaultRig::plugBackIn(QString* error) {
                            "(manager mode %1, port %2 %3, %4 frames reached the "
                            "instrument, which is %5; last log lines: %6)")
                 .arg(manager_.connectionMode())
-                .arg(options_.portNumber)
+                .arg(setup_.portNumber)
                 .arg(protocol_.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"))
                 .arg(instrument_.framesReceived() - framesBefore)
                 .arg(instrument_.isPresent() ? QStringLiteral("present") : QStringLiteral("away"))
@@ -97,15 +110,28 @@ bool FaultRig::plugBackIn(QString* error) {
     return true;
 }
 
-QString FaultRig::savedFlashDifference(const ExpectedFlashes& expected, const QString& saveDir) {
+QString FaultRig::instrumentDifference(const ExpectedFlashes& expected, const QString& saveDir) {
     QString error;
     QDir(saveDir).removeRecursively();
     if (!instrument_.saveFiles(saveDir, &error)) {
         return QStringLiteral("the flashes could not be saved: ") + error;
     }
     const QDir dir(saveDir);
-    return flashDifference(expected, fileBytes(dir.filePath(sim::kProcessorFlashFile)),
-                           fileBytes(dir.filePath(sim::kExternalFlashFile)));
+    QStringList differences;
+    const QString flashes =
+        flashDifference(expected, fileBytes(dir.filePath(sim::kProcessorFlashFile)),
+                        fileBytes(dir.filePath(sim::kExternalFlashFile)));
+    if (!flashes.isEmpty()) {
+        differences << flashes;
+    }
+    const std::optional<std::int32_t> language = instrument_.withInstrument(
+        [](sim::Instrument& device) { return device.parameter(sim::kLanguageParameterId); });
+    if (language != kChosenLanguageCode) {
+        differences << QStringLiteral("display language %1, not %2")
+                           .arg(language ? QString::number(*language) : QStringLiteral("unknown"))
+                           .arg(kChosenLanguageCode);
+    }
+    return differences.join(QStringLiteral("; "));
 }
 
 int FaultRig::writeRequests() {
@@ -115,16 +141,20 @@ int FaultRig::writeRequests() {
 }
 
 QString FaultRig::failureText() const {
+    QString step;
     QString line;
     for (const QString& candidate : log_.lines()) {
-        if (candidate.contains(QLatin1String("ERC[")) ||
-            candidate.contains(QLatin1String("ERROR"))) {
+        if (candidate.startsWith(QLatin1String("==>"))) {
+            step = candidate;
+        } else if (candidate.contains(QLatin1String("ERC[")) ||
+                   candidate.contains(QLatin1String("ERROR"))) {
             line = candidate;
         }
     }
-    const QString box = dialogs_.boxes.isEmpty() ? QString() : dialogs_.boxes.last();
+    const QStringList& boxes = answers_.errors.isEmpty() ? answers_.notes : answers_.errors;
+    const QString box = boxes.isEmpty() ? QString() : boxes.last();
     QStringList parts;
-    for (const QString& part : {line, box}) {
+    for (const QString& part : {step, line, box}) {
         if (!part.isEmpty()) {
             parts << QStringLiteral("\"") +
                          QString(part).replace(QLatin1Char('\n'), QLatin1Char(' ')) +

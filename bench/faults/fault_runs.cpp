@@ -1,6 +1,7 @@
 #include "bench/faults/fault_runs.h"
 
 #include "bench/faults/fault_rig.h"
+#include "bench/faults/served_set.h"
 
 #include <QDir>
 
@@ -8,8 +9,8 @@ namespace verimant::faults {
 
 namespace {
 
-QString failedAt(const WriteOutcome& outcome, const FaultRig& rig) {
-    return writeStepName(outcome.failedStep) + QStringLiteral(" failed: ") + rig.failureText();
+QString failedAt(const RunOutcome& outcome, const FaultRig& rig) {
+    return upgradeOutcomeName(outcome.upgrade) + QStringLiteral(": ") + rig.failureText();
 }
 
 }  // namespace
@@ -18,7 +19,12 @@ std::optional<FaultSetup> prepareFaultSetup(const QString& workDir, unsigned see
     FaultSetup setup;
     setup.workDir = workDir;
     setup.set = smallWriteSet(seed);
-    if (!QDir().mkpath(workDir) || !writeSetFiles(setup.set, workDir, error)) {
+    const QString served = workDir + QStringLiteral("/server");
+    if (!QDir().mkpath(workDir) || !serveSmallSet(setup.set, served, error)) {
+        return std::nullopt;
+    }
+    setup.server = std::make_shared<test::FtpTestServer>(served);
+    if (!setup.server->start(error)) {
         return std::nullopt;
     }
     setup.expected = expectedFlashes(setup.set);
@@ -27,18 +33,17 @@ std::optional<FaultSetup> prepareFaultSetup(const QString& workDir, unsigned see
 
 std::optional<int> cleanRunRequests(const FaultSetup& setup, QString* error) {
     RigOptions options;
-    options.portNumber = setup.portNumber;
-    FaultRig rig(setup.set, options);
+    FaultRig rig(setup, options);
     if (!rig.start(error)) {
         return std::nullopt;
     }
-    const WriteOutcome outcome = rig.runWriteSequence();
-    if (!outcome.success) {
+    const RunOutcome outcome = rig.runUpgrade();
+    if (!outcome.success()) {
         *error = QStringLiteral("the uninterrupted run failed: ") + failedAt(outcome, rig);
         return std::nullopt;
     }
     const QString difference =
-        rig.savedFlashDifference(setup.expected, setup.workDir + QStringLiteral("/clean"));
+        rig.instrumentDifference(setup.expected, setup.workDir + QStringLiteral("/clean"));
     if (!difference.isEmpty()) {
         *error = QStringLiteral("the uninterrupted run reported success, but ") + difference;
         return std::nullopt;
@@ -50,16 +55,15 @@ CutPointResult runCutPoint(const FaultSetup& setup, int cutAfter) {
     CutPointResult point;
     point.cutAfter = cutAfter;
     RigOptions options;
-    options.portNumber = setup.portNumber;
     options.faults.cutAfterRequest = cutAfter;
-    FaultRig rig(setup.set, options);
+    FaultRig rig(setup, options);
     if (!rig.start(&point.problem)) {
         return point;
     }
     const QString saveDir = setup.workDir + QStringLiteral("/cut-") + QString::number(cutAfter);
-    point.cutRun = rig.runWriteSequence();
+    point.cutRun = rig.runUpgrade();
     point.cutFired = rig.writeRequests() >= cutAfter;
-    point.cutRunDifference = rig.savedFlashDifference(setup.expected, saveDir);
+    point.cutRunDifference = rig.instrumentDifference(setup.expected, saveDir);
     if (!point.cutFired) {
         point.problem = QStringLiteral("the run ended before request %1").arg(cutAfter);
         return point;
@@ -67,13 +71,13 @@ CutPointResult runCutPoint(const FaultSetup& setup, int cutAfter) {
     if (!rig.plugBackIn(&point.problem)) {
         return point;
     }
-    point.rerun = rig.runWriteSequence();
-    point.rerunDifference = rig.savedFlashDifference(setup.expected, saveDir);
-    if (!point.rerun.success) {
+    point.rerun = rig.runUpgrade();
+    point.rerunDifference = rig.instrumentDifference(setup.expected, saveDir);
+    if (!point.rerun.success()) {
         point.problem = QStringLiteral("the rerun's ") + failedAt(point.rerun, rig);
     } else if (!point.rerunDifference.isEmpty()) {
         point.problem = QStringLiteral("the rerun reported success, but ") + point.rerunDifference;
-    } else if (point.cutRun.success && !point.cutRunDifference.isEmpty()) {
+    } else if (point.cutRun.success() && !point.cutRunDifference.isEmpty()) {
         point.problem =
             QStringLiteral("the cut run reported success, but ") + point.cutRunDifference;
     }
@@ -91,28 +95,27 @@ void SweepFigures::add(const CutPointResult& point) {
             << QStringLiteral("cut after request %1: %2").arg(point.cutAfter).arg(point.problem);
     }
     falseSuccesses += point.falseSuccesses();
-    cutRunsReportedSuccess += int(point.cutRun.success);
+    cutRunsReportedSuccess += int(point.cutRun.success());
 }
 
 LossyRunResult runLossyUpgrade(const FaultSetup& setup, double dropShare, double corruptShare,
                                std::uint32_t seed) {
     LossyRunResult run;
     RigOptions options;
-    options.portNumber = setup.portNumber;
     options.faults.dropShare = dropShare;
     options.faults.corruptShare = corruptShare;
     options.faultSeed = seed;
-    FaultRig rig(setup.set, options);
+    FaultRig rig(setup, options);
     if (!rig.start(&run.problem)) {
         run.difference = QStringLiteral("not run");
         return run;
     }
-    run.outcome = rig.runWriteSequence();
+    run.outcome = rig.runUpgrade();
     run.answersLost = rig.instrument().answersLost();
     run.answersDamaged = rig.instrument().answersDamaged();
-    run.difference = rig.savedFlashDifference(
+    run.difference = rig.instrumentDifference(
         setup.expected, setup.workDir + QStringLiteral("/lossy-") + QString::number(seed));
-    if (!run.outcome.success) {
+    if (!run.outcome.success()) {
         run.problem = failedAt(run.outcome, rig);
     } else if (!run.difference.isEmpty()) {
         run.problem = QStringLiteral("reported success, but ") + run.difference;
@@ -124,9 +127,9 @@ LossyRunResult runLossyUpgrade(const FaultSetup& setup, double dropShare, double
 void LossyFigures::add(const LossyRunResult& run) {
     ++runs;
     byteExact += int(run.byteExact());
-    reportedFailures += int(!run.outcome.success);
+    reportedFailures += int(!run.outcome.success());
     falseSuccesses += int(run.falseSuccess());
-    exactButReportedFailed += int(run.byteExact() && !run.outcome.success);
+    exactButReportedFailed += int(run.byteExact() && !run.outcome.success());
     answersLost += run.answersLost;
     answersDamaged += run.answersDamaged;
     if (!run.problem.isEmpty()) {

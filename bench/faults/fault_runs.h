@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bench/faults/write_sequence.h"
-#include "bench/faults/write_set.h"
+#include "bench/faults/fault_operator.h"
+#include "bench/faults/fault_setup.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,38 +10,26 @@
 
 namespace verimant::faults {
 
-// What every run of a sweep or of the lossy line shares: the update set with its files, the
-// flashes it must leave, and where runs keep their saved flashes.
-struct FaultSetup {
-    WriteSet set;
-    ExpectedFlashes expected;
-    QString workDir;
-    int portNumber = 21;
-};
-
-// Writes the set's files into `workDir`.
-std::optional<FaultSetup> prepareFaultSetup(const QString& workDir, unsigned seed, QString* error);
-
 // One uninterrupted run on a fresh instrument: the number of requests it takes (its cut points,
 // link tests not counted). Nothing, with the reason, when it fails or leaves other bytes.
 std::optional<int> cleanRunRequests(const FaultSetup& setup, QString* error);
 
-// One cut point: the write sequence with the cable pulled after request `cutAfter`, the
-// instrument plugged back in and the sequence run once more to the end.
+// One cut point: the upgrade with the cable pulled after request `cutAfter`, the instrument
+// plugged back in and the upgrade run once more to the end.
 struct CutPointResult {
     int cutAfter = 0;
     bool cutFired = false;
-    WriteOutcome cutRun;
+    RunOutcome cutRun;
     QString cutRunDifference;  // empty when the flashes were byte-exact after the cut run
-    WriteOutcome rerun;
+    RunOutcome rerun;
     QString rerunDifference;
     QString problem;  // why the point did not recover, or what went wrong around it
 
-    bool recovered() const { return cutFired && rerun.success && rerunDifference.isEmpty(); }
+    bool recovered() const { return cutFired && rerun.success() && rerunDifference.isEmpty(); }
     // Success reported while the flashes differ, in either run.
     int falseSuccesses() const {
-        return int(cutRun.success && !cutRunDifference.isEmpty()) +
-               int(rerun.success && !rerunDifference.isEmpty());
+        return int(cutRun.success() && !cutRunDifference.isEmpty()) +
+               int(rerun.success() && !rerunDifference.isEmpty());
     }
 };
 CutPointResult runCutPoint(const FaultSetup& setup, int cutAfter);
@@ -59,16 +47,16 @@ struct SweepFigures {
     bool goalMet() const { return falseSuccesses == 0 && notRecovered == 0; }
 };
 
-// One write sequence on a fresh instrument whose line loses and damages answers at random.
+// One upgrade on a fresh instrument whose line loses and damages answers at random.
 struct LossyRunResult {
-    WriteOutcome outcome;
+    RunOutcome outcome;
     int answersLost = 0;
     int answersDamaged = 0;
     QString difference;
     QString problem;
 
     bool byteExact() const { return difference.isEmpty(); }
-    bool falseSuccess() const { return outcome.success && !difference.isEmpty(); }
+    bool falseSuccess() const { return outcome.success() && !difference.isEmpty(); }
 };
 LossyRunResult runLossyUpgrade(const FaultSetup& setup, double dropShare, double corruptShare,
                                std::uint32_t seed);

@@ -1,8 +1,9 @@
-// verimant-faults: the upgrade's write sequence against the simulator under faults. "sweep" pulls
-// the cable after every request in turn, plugs the instrument back in and runs the sequence again;
-// "lossy" runs it on a line that loses and damages answers. Both compare the simulator's saved
-// flashes byte for byte with what was meant to be written, print "name: value" figures on
-// standard output and one line per run on standard error, and exit 1 when a goal is missed.
+// verimant-faults: the whole upgrade (a small update set from a local FTP server into the
+// simulator) under faults. "sweep" pulls the cable after every request in turn, plugs the
+// instrument back in and runs the upgrade again; "lossy" runs it on a line that loses and damages
+// answers. Both compare the simulator's saved flashes byte for byte with what was meant to be
+// written, and its display language with the one chosen, print "name: value" figures on standard
+// output and one line per run on standard error, and exit 1 when a goal is missed.
 
 #include "bench/faults/fault_runs.h"
 
@@ -65,10 +66,10 @@ int lossy(const FaultSetup& setup, int runs, std::uint32_t seed, double drop, do
                  .arg(i + 1)
                  .arg(runs)
                  .arg(seed + std::uint32_t(i))
-                 .arg(run.outcome.success ? QStringLiteral("reported success")
-                                          : QStringLiteral("reported failure"))
+                 .arg(run.outcome.success() ? QStringLiteral("reported success")
+                                            : QStringLiteral("reported failure"))
                  .arg(run.byteExact() ? QStringLiteral("byte-exact")
-                                      : QStringLiteral("flashes differ"))
+                                      : QStringLiteral("not as meant: ") + run.difference)
                  .arg(run.answersLost)
                  .arg(run.answersDamaged) +
              (run.problem.isEmpty() ? QString() : QStringLiteral(" (") + run.problem + ')'));
@@ -93,8 +94,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("verimant-faults"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "The upgrade's write sequence (boot loader, main firmware, main firmware again, data "
-        "image) against the simulator under faults, checked byte for byte."));
+        "The whole upgrade of a small update set, from a local FTP server into the simulator, "
+        "under faults, checked byte for byte."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("run"), QStringLiteral("sweep or lossy"));
     const QCommandLineOption every(QStringLiteral("every"),
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
                                    QStringLiteral("sweep: the first cut point (default 1)."),
                                    QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption runs(QStringLiteral("runs"),
-                                  QStringLiteral("lossy: write sequences (default 50)."),
+                                  QStringLiteral("lossy: upgrades (default 50)."),
                                   QStringLiteral("n"), QStringLiteral("50"));
     const QCommandLineOption seed(
         QStringLiteral("seed"),

@@ -2,8 +2,7 @@
 
 #include "sim/instrument.h"
 
-#include <QDir>
-#include <QFile>
+#include <QStringList>
 
 #include <random>
 
@@ -17,6 +16,11 @@ constexpr int kFirmwareLength = 1500;
 // Not a whole number of sectors: both writers' ways of erasing agree on such a file.
 constexpr int kDataImageLength = 5000;
 constexpr int kRecordBytes = 16;
+// Where the tool finds the data version: entry 1 of the directory at 0x1000 names the sector of the
+// text and its length; the text lies 64 bytes into that sector. Sector 1 keeps it inside the image.
+constexpr qsizetype kVersionEntry = 0x1010;
+constexpr std::uint16_t kVersionSector = 1;
+constexpr qsizetype kVersionTextAt = 0x1000 * kVersionSector + 64;
 
 QByteArray randomBytes(int count, std::mt19937& engine) {
     QByteArray bytes(count, '\0');
@@ -41,18 +45,6 @@ QByteArray hexRecord(int type, std::uint16_t offset, const QByteArray& data) {
     return ':' + body.toHex().toUpper() + "\r\n";
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(bytes) == bytes.size()) {
-        return true;
-    }
-    if (error) {
-        *error = QStringLiteral("cannot write ") + path;
-    }
-    return false;
-}
-
 void erase(QByteArray& flash, std::uint32_t from, std::uint32_t to, std::uint32_t unit) {
     for (std::uint32_t at = from - from % unit; at < to; at += unit) {
         flash.replace(qsizetype(at), unit, QByteArray(unit, char(0xFF)));
@@ -66,6 +58,18 @@ std::uint32_t regionChecksum(const QByteArray& flash, std::uint32_t start, std::
         sum += std::uint32_t(std::uint8_t(flash[qsizetype(offset)])) << (offset % 8);
     }
     return sum;
+}
+
+// The data version record, so that the instrument reads as carrying the set's data version once
+// the image is written, as the next readout expects.
+void placeDataVersion(QByteArray& image) {
+    QByteArray entry(16, '\0');
+    entry[2] = char(kVersionSector & 0xFF);
+    entry[3] = char(kVersionSector >> 8);
+    entry[6] = char(kDataVersionText.size());
+    image.replace(kVersionEntry, entry.size(), entry);
+    const QByteArray text = kDataVersionText + '\0';
+    image.replace(kVersionTextAt, text.size(), text);
 }
 
 int countDifferences(const QByteArray& a, const QByteArray& b, qsizetype* first) {
@@ -112,6 +116,7 @@ WriteSet smallWriteSet(unsigned seed) {
     set.instrument.checksumWordAddress = set.firmwareAddress + kRegionLength - 4;
     set.firmware = randomBytes(kFirmwareLength, engine);
     set.dataImage = randomBytes(kDataImageLength, engine);
+    placeDataVersion(set.dataImage);
     return set;
 }
 
@@ -127,13 +132,6 @@ QByteArray hexRecordText(const QByteArray& bytes, std::uint32_t address) {
         text += hexRecord(0x00, std::uint16_t(at & 0xFFFF), bytes.mid(done, kRecordBytes));
     }
     return text + hexRecord(0x01, 0, {});
-}
-
-bool writeSetFiles(WriteSet& set, const QString& dir, QString* error) {
-    set.recordFile = QDir(dir).filePath(QStringLiteral("firmware.hex"));
-    set.dataFile = QDir(dir).filePath(QStringLiteral("data.bin"));
-    return writeFile(set.recordFile, hexRecordText(set.firmware, set.firmwareAddress), error) &&
-           writeFile(set.dataFile, set.dataImage, error);
 }
 
 ExpectedFlashes expectedFlashes(const WriteSet& set) {

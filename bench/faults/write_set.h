@@ -9,23 +9,22 @@
 
 namespace verimant::faults {
 
-// A small update set and the instrument it is meant for: a main firmware of one flash page and a
-// data image over two external-flash sectors, so that one run of the write sequence takes about
-// a hundred requests and every one of them can be a cut point.
+// The data version the set's image carries, as the demo configuration's 1.6 reads on the
+// instrument.
+inline const QByteArray kDataVersionText = QByteArrayLiteral("V1.06");
+
+// A small update set and the instrument it is meant for (the simulator's default instrument, which
+// the demo's serial-number base knows, with a firmware region of one page): a main firmware of one
+// flash page and a data image over two external-flash sectors, so that one whole upgrade takes
+// about two hundred requests and every one of them can be a cut point.
 struct WriteSet {
     sim::InstrumentConfig instrument;
     std::uint32_t firmwareAddress = 0;
     QByteArray firmware;
     QByteArray dataImage;
-    // The files, once written.
-    QString recordFile;
-    QString dataFile;
 };
 
 WriteSet smallWriteSet(unsigned seed);
-
-// Writes the record file (Intel HEX, CR LF) and the data image into `dir`.
-bool writeSetFiles(WriteSet& set, const QString& dir, QString* error);
 
 // `bytes` at `address` as record-file text: 16-byte data records, an extended linear address
 // record wherever the upper half of the address changes, and the end record.

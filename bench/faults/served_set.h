@@ -1,0 +1,15 @@
+#pragma once
+
+#include "bench/faults/write_set.h"
+
+#include <QString>
+
+namespace verimant::faults {
+
+// Fills `folder` with what the update server publishes for the fault runs: the demo's update set
+// (configuration, serial-number base, both packets) with the main firmware and the first packet's
+// data image replaced by the small set's files, under the names and versions the configuration
+// gives them.
+bool serveSmallSet(const WriteSet& set, const QString& folder, QString* error);
+
+}  // namespace verimant::faults
