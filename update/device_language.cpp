@@ -33,10 +33,13 @@ int readLanguage(DeviceCommands& commands, const SettingsBlock& settings, bool d
     if (!direct) {
         return settings.get(kLanguageSettingIndex);
     }
-    // A failed read leaves 0, which is then shown as the present language if it is offered.
+    // A failed read must not pass for language 0: the choice would show that one as the present
+    // language, and choosing it would write nothing while the instrument keeps another.
     ParameterRecord record;
     record.id = kLanguageParameterId;
-    commands.readParameter(record, false);
+    if (!commands.readParameter(record, false)) {
+        return kPresentLanguageUnread;
+    }
     return std::int32_t(record.value);
 }
 
@@ -81,7 +84,7 @@ int SetDeviceLanguage(DeviceSession& session, SettingsBlock& settings,
     session.log.AddLine(
         QStringLiteral("TRY wrtiting parameter LANGUAGE to value = %1 (Old value = %2)")
             .arg(chosen)
-            .arg(oldCode));
+            .arg(oldCode == kPresentLanguageUnread ? -1 : oldCode));
     const bool written = writeLanguage(commands, settings, direct, chosen);
     if (!written) {
         settings.resetSettingsFailureCount();

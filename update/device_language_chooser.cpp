@@ -19,7 +19,7 @@ OfferedLanguages offeredLanguages(const LanguageCatalog& catalog, int currentCod
         if (entry == nullptr) {
             break;
         }
-        if (entry->code == currentCode) {
+        if (entry->code == currentCode && currentCode != kPresentLanguageUnread) {
             offered.currentIndex = int(offered.codes.size());
         }
         offered.names.append(entry->displayName(uiLanguage()));

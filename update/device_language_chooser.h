@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <limits>
+
 namespace verimant {
 
 struct LanguageCatalog;
@@ -14,6 +16,10 @@ inline constexpr int kDeviceLanguagePending = -3;
 inline constexpr int kDeviceLanguageUnchanged = -2;
 // Cancelled, or there was nothing to choose.
 inline constexpr int kDeviceLanguageCancelled = -1;
+
+// The present language when the instrument did not say which it is. No catalogue entry matches it,
+// so the choice shows the present language as unknown and writes whichever language is chosen.
+inline constexpr int kPresentLanguageUnread = std::numeric_limits<int>::max();
 
 // The languages of the current packet as the choice offers them.
 struct OfferedLanguages {

@@ -193,6 +193,22 @@ TEST_F(DeviceLanguageTest, UnknownPresentLanguageOffersTheFirstAndWritesIt) {
               "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = 7)");
 }
 
+// An unanswered read once passed for language 0: the choice showed it as present, and choosing it
+// wrote nothing, so an upgrade ended "successfully" with the instrument in its old language.
+TEST_F(DeviceLanguageTest, UnreadPresentLanguageIsUnknownAndTheChoiceIsWritten) {
+    ASSERT_TRUE(start(40));
+    device->commands.boardCode();  // kept for this connection: the path stays direct while silent
+    device->silence();
+    chooser.beforeAnswer = [this] { device->instrument().setFaults({}); };
+    chooser.okAt = 0;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(chooser.offered.currentIndex, -1);
+    EXPECT_EQ(chooser.offered.codes.value(0), 0);
+    EXPECT_EQ(parameter(), 0);
+    EXPECT_EQ(device->logLines().first(),
+              "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = -1)");
+}
+
 TEST_F(DeviceLanguageTest, FailedWriteIsReportedAndNeverConfirmed) {
     for (const PathCase& path : kBothPaths) {
         SCOPED_TRACE(path.direct ? "direct" : "settings");
