@@ -27,6 +27,17 @@ void note(const QString& text) {
     std::fflush(stderr);
 }
 
+// A cut run that reported success is worth a word: right only when the cut spared everything.
+QString cutRunVerdict(const CutPointResult& point) {
+    if (!point.cutRun.success()) {
+        return {};
+    }
+    return point.cutRunDifference.isEmpty()
+               ? QStringLiteral(" (the cut run reported success, byte-exact)")
+               : QStringLiteral(" (FALSE SUCCESS: the cut run reported success, but ") +
+                     point.cutRunDifference + ')';
+}
+
 int sweep(const FaultSetup& setup, int first, int every) {
     QString error;
     const std::optional<int> requests = cleanRunRequests(setup, &error);
@@ -39,11 +50,10 @@ int sweep(const FaultSetup& setup, int first, int every) {
     for (int cut = first; cut <= *requests; cut += every) {
         const CutPointResult point = runCutPoint(setup, cut);
         figures.add(point);
-        note(QStringLiteral("cut after request %1/%2: %3")
-                 .arg(cut)
-                 .arg(*requests)
-                 .arg(point.recovered() ? QStringLiteral("recovered byte-exact")
-                                        : QStringLiteral("NOT RECOVERED: ") + point.problem));
+        note(QStringLiteral("cut after request %1/%2: ").arg(cut).arg(*requests) +
+             (point.recovered() ? QStringLiteral("recovered byte-exact")
+                                : QStringLiteral("NOT RECOVERED: ") + point.problem) +
+             cutRunVerdict(point));
     }
     figure("sweep_requests_per_run", *requests);
     figure("sweep_cut_points", figures.cutPoints);
