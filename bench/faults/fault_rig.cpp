@@ -82,12 +82,16 @@ RunOutcome FaultRig::runUpgrade() {
 }
 
 bool FaultRig::plugBackIn(QString* error) {
+    // The cut closes the line a moment before the instrument counts as away. On a loaded machine
+    // the tool can see the hang-up, give up and get here in between; a replug asked for then finds
+    // the instrument still present and does nothing, and the cut takes it away for good.
+    if (!instrument_.waitUntilAbsent(kFindTimeoutMs)) {
+        return fail(error, QStringLiteral("the cut did not take the instrument away"));
+    }
     instrument_.setFaults({});
-    if (!instrument_.isPresent()) {
-        instrument_.replug();
-        if (!instrument_.waitUntilPresent(kFindTimeoutMs)) {
-            return fail(error, QStringLiteral("the instrument did not come back"));
-        }
+    instrument_.replug();
+    if (!instrument_.waitUntilPresent(kFindTimeoutMs)) {
+        return fail(error, QStringLiteral("the instrument did not come back"));
     }
     // The tool may not have noticed the hang-up yet; it finds the port anew either way.
     flags_.deviceConnected = false;
