@@ -40,7 +40,6 @@ QByteArray fileBytes(const QString& path) {
 
 FaultRig::FaultRig(const FaultSetup& setup, const RigOptions& options)
     : setup_(setup),
-      options_(options),
       instrument_(setup.set.instrument, instrumentOptions(setup.portNumber, options)),
       toolFolder_(setup.workDir + QStringLiteral("/tool-XXXXXX")) {
     installUserDialogs(&answers_);

@@ -61,7 +61,6 @@ public:
 
 private:
     const FaultSetup& setup_;
-    RigOptions options_;
     FaultOperator answers_;
     ActivityLog log_;
     DeviceProtocol protocol_;

@@ -1,7 +1,6 @@
 #include "bench/faults/fault_runs.h"
 
 #include "bench/faults/fault_rig.h"
-#include "bench/faults/served_set.h"
 
 #include <QDir>
 
@@ -14,22 +13,6 @@ QString failedAt(const RunOutcome& outcome, const FaultRig& rig) {
 }
 
 }  // namespace
-
-std::optional<FaultSetup> prepareFaultSetup(const QString& workDir, unsigned seed, QString* error) {
-    FaultSetup setup;
-    setup.workDir = workDir;
-    setup.set = smallWriteSet(seed);
-    const QString served = workDir + QStringLiteral("/server");
-    if (!QDir().mkpath(workDir) || !serveSmallSet(setup.set, served, error)) {
-        return std::nullopt;
-    }
-    setup.server = std::make_shared<test::FtpTestServer>(served);
-    if (!setup.server->start(error)) {
-        return std::nullopt;
-    }
-    setup.expected = expectedFlashes(setup.set);
-    return setup;
-}
 
 std::optional<int> cleanRunRequests(const FaultSetup& setup, QString* error) {
     RigOptions options;
