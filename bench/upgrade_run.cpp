@@ -2,6 +2,7 @@
 #include "base/user_dialogs.h"
 #include "bench/benchmarks.h"
 #include "bench/faults/fault_operator.h"
+#include "bench/faults/served_set.h"
 #include "bench/faults/start_up_files.h"
 #include "bench/measured_span.h"
 #include "bench/sim_process.h"
@@ -45,25 +46,12 @@ private:
     std::int64_t totalMs_ = 0;
 };
 
-bool copyDemoSet(const QString& target) {
-    const QDir demo(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server"));
-    // A repeated run starts from the demo set again, without the reports of the run before.
-    QDir(target).removeRecursively();
-    QDir().mkpath(target);
-    for (const QString& name : demo.entryList(QDir::Files)) {
-        if (!QFile::copy(demo.filePath(name), target + QLatin1Char('/') + name)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<GroupRun> runUpgrade(const QString& portsDir) {
     const QString served = portsDir + QStringLiteral("/upgrade-server");
     QTemporaryDir toolFolder;
-    if (!copyDemoSet(served) || !toolFolder.isValid()) {
+    if (!faults::copyDemoSet(served) || !toolFolder.isValid()) {
         printProblem(QStringLiteral("cannot prepare the demo update set in ") + served);
         return std::nullopt;
     }

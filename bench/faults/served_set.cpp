@@ -1,6 +1,7 @@
 #include "bench/faults/served_set.h"
 
 #include "platform/cp1251.h"
+#include "update/update_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,7 @@ namespace verimant::faults {
 
 namespace {
 
-const QString kConfigName = QStringLiteral("verimant_version_3.ini");
+const QString kConfigName = QString::fromLatin1(UpdateRun::kConfigName);
 const QString kFirmwareName = QStringLiteral("verimant_kmt2_3_2.hex");
 // The first packet offered to the demo instrument, the one the fault runs choose.
 const QString kDataImageName = QStringLiteral("verimant_efl_ru_en_1_6.bin");
@@ -33,6 +34,15 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// LENGTH only sizes the progress bar, but a configuration that tells the truth keeps it honest.
+QString withLength(QString config, const QString& name, qsizetype length) {
+    const QRegularExpression entry(QStringLiteral("(NAME=") + QRegularExpression::escape(name) +
+                                   QStringLiteral("\\r?\\nLENGTH=)\\d+"));
+    return config.replace(entry, QStringLiteral("\\1") + QString::number(length));
+}
+
+}  // namespace
+
 bool copyDemoSet(const QString& folder) {
     const QDir demo(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server"));
     QDir(folder).removeRecursively();
@@ -45,15 +55,6 @@ bool copyDemoSet(const QString& folder) {
     }
     return !names.isEmpty();
 }
-
-// LENGTH only sizes the progress bar, but a configuration that tells the truth keeps it honest.
-QString withLength(QString config, const QString& name, qsizetype length) {
-    const QRegularExpression entry(QStringLiteral("(NAME=") + QRegularExpression::escape(name) +
-                                   QStringLiteral("\\r?\\nLENGTH=)\\d+"));
-    return config.replace(entry, QStringLiteral("\\1") + QString::number(length));
-}
-
-}  // namespace
 
 bool serveSmallSet(const WriteSet& set, const QString& folder, QString* error) {
     if (!copyDemoSet(folder)) {

@@ -6,6 +6,10 @@
 
 namespace verimant::faults {
 
+// Replaces `folder` with a fresh copy of the demo's update set, without anything an earlier run
+// left there (reports, changed files).
+bool copyDemoSet(const QString& folder);
+
 // Fills `folder` with what the update server publishes for the fault runs: the demo's update set
 // (configuration, serial-number base, both packets) with the main firmware and the first packet's
 // data image replaced by the small set's files, under the names and versions the configuration
