@@ -13,8 +13,6 @@
 #include "update/update_run.h"
 #include "update/upgrade_workflow.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace verimant::bench {
