@@ -88,6 +88,15 @@ void Instrument::programIdentity() {
     processorFlash_.program(layout_.boardRecordAddress, boardRecord_);
 }
 
+void Instrument::assumeIdentity(const QString& serial) {
+    config_.serial = serial;
+    for (char& byte : config_.uid) {
+        byte = char(~byte);
+    }
+    boardRecord_ = boardRecordBlock(config_);
+    programIdentity();
+}
+
 void Instrument::programExternalFlash() {
     if (!config_.eflVersionText.isEmpty()) {
         QByteArray entry(16, '\0');

@@ -54,6 +54,8 @@ public:
     // A RESET that was answered; whoever hosts the instrument restarts it into this mode.
     std::optional<InstrumentMode> takePendingRestart();
     void restart(InstrumentMode mode);
+    // Becomes the instrument with this serial number, with a processor UID unlike the present one.
+    void assumeIdentity(const QString& serial);
 
     InstrumentMode mode() const { return mode_; }
     const InstrumentConfig& config() const { return config_; }

@@ -284,6 +284,10 @@ bool PtyInstrument::plugIn(QString* error) {
         std::lock_guard lock(stateMutex_);
         instrument_.restart(*returnMode_);
         returnMode_.reset();
+        if (!faults_.serialAfterRestart.isEmpty()) {
+            instrument_.assumeIdentity(faults_.serialAfterRestart);
+            faults_.serialAfterRestart.clear();
+        }
     }
     if (!endpoint_.open(portsDir_, options_.portNumber, error)) {
         return false;

@@ -47,6 +47,8 @@ const OptionEntry kOptions[] = {
      "Pull the cable after the n-th request (link tests not counted), before its answer."},
     {"unplug-return-ms", "n", "Come back n ms after that unplug (default: never)."},
     {"silent-erase-at", "address", "Neither carry out nor answer an erase at this address."},
+    {"serial-after-restart", "digits",
+     "After the next restart answer as another instrument with this serial number."},
     {"reset-delay-ms", "n", "How long a RESET keeps the instrument away (default 1500)."},
     {"fault-seed", "n", "Seed of the random fault decisions (default 1)."},
     {"save-dir", "dir",
@@ -199,6 +201,10 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     reader.number("cut-after-request", options.faults.cutAfterRequest);
     reader.number("unplug-return-ms", options.faults.unplugReturnMs);
     reader.number("silent-erase-at", options.faults.silentEraseAt);
+    reader.read("serial-after-restart", [&](const QString& text) {
+        options.faults.serialAfterRestart = text;
+        return parseSerialDigits(text).has_value();
+    });
     reader.number("reset-delay-ms", options.resetDelayMs);
     reader.number("fault-seed", options.faultSeed);
     line.saveDir = parser.value(QStringLiteral("save-dir"));

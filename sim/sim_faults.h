@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <random>
@@ -28,6 +29,9 @@ struct SimFaults {
     // An erase of the sector or page at this address (external or processor flash) is neither
     // carried out nor answered, as by a worn-out or locked page (-1: none).
     long long silentEraseAt = -1;
+    // After its next restart the instrument answers as another one: this serial number and a
+    // processor UID of its own (empty: none). Several instruments on one bench can swap ports so.
+    QString serialAfterRestart;
 };
 
 // True when `body` (address fields and payload) asks to erase at `address`.
