@@ -19,18 +19,42 @@ constexpr std::uint16_t kLanguageParameterId = 6;
 constexpr int kLanguageSettingIndex = 6;
 constexpr int kPauseBeforeRestartMs = 100;
 
-// Instruments of board variants 40 to 59 hold the language as a parameter of their own; the
-// others keep it in the settings block in the external flash.
-bool usesParameterCommands(DeviceCommands& commands) {
+// Where the instrument keeps its display language: instruments of board variants 40 to 59 hold
+// it as a parameter of their own, the others in the settings block in the external flash. Unknown
+// when the board information could not be read: no place may then be read or written as if known.
+enum class LanguageStore { Parameter, SettingsBlock, Unknown };
+
+LanguageStore languageStore(DeviceCommands& commands) {
     // boardCode() makes sure a board record is cached; instruments too old to report one get a
     // variant of 0.
     commands.boardCode();
+    if (!commands.hasBoardInfo()) {
+        return LanguageStore::Unknown;
+    }
     const int tens = commands.boardInfo().variant / 10;
-    return tens == 4 || tens == 5;
+    return tens == 4 || tens == 5 ? LanguageStore::Parameter : LanguageStore::SettingsBlock;
 }
 
-int readLanguage(DeviceCommands& commands, const SettingsBlock& settings, bool direct) {
-    if (!direct) {
+// The block is read again when an earlier access failed, and also when it was never loaded valid
+// in this run: an upgrade that started in the boot loader could not load it, and an unloaded block
+// would pass its empty values off as the instrument's language.
+void loadSettingsIfNeeded(ActivityLog& log, DeviceCommands& commands, SettingsBlock& settings,
+                          LanguageStore store) {
+    if (settings.settingsFailureCount() == 0 &&
+        (store != LanguageStore::SettingsBlock || settings.loadedValid())) {
+        return;
+    }
+    settings.resetSettingsFailureCount();
+    log.AddLine(QStringLiteral("TRY PAR INIT"));
+    settings.load(commands);
+}
+
+int readLanguage(DeviceCommands& commands, const SettingsBlock& settings, LanguageStore store) {
+    if (store == LanguageStore::Unknown ||
+        (store == LanguageStore::SettingsBlock && !settings.loadedValid())) {
+        return kPresentLanguageUnread;
+    }
+    if (store == LanguageStore::SettingsBlock) {
         return settings.get(kLanguageSettingIndex);
     }
     // A failed read must not pass for language 0: the choice would show that one as the present
@@ -43,11 +67,12 @@ int readLanguage(DeviceCommands& commands, const SettingsBlock& settings, bool d
     return std::int32_t(record.value);
 }
 
-bool writeLanguage(DeviceCommands& commands, SettingsBlock& settings, bool direct, int code) {
-    if (settings.settingsFailureCount() != 0) {
+bool writeLanguage(DeviceCommands& commands, SettingsBlock& settings, LanguageStore store,
+                   int code) {
+    if (settings.settingsFailureCount() != 0 || store == LanguageStore::Unknown) {
         return false;
     }
-    if (direct) {
+    if (store == LanguageStore::Parameter) {
         ParameterRecord record;
         record.id = kLanguageParameterId;
         record.value = std::uint32_t(code);
@@ -67,13 +92,9 @@ QString languageName(const LanguageCatalog* catalog, int code) {
 int SetDeviceLanguage(DeviceSession& session, SettingsBlock& settings,
                       const LanguageCatalog* catalog, DeviceLanguageChooser& chooser, bool write) {
     DeviceCommands& commands = session.commands;
-    if (settings.settingsFailureCount() != 0) {
-        settings.resetSettingsFailureCount();
-        session.log.AddLine(QStringLiteral("TRY PAR INIT"));
-        settings.load(commands);
-    }
-    const bool direct = usesParameterCommands(commands);
-    const int oldCode = readLanguage(commands, settings, direct);
+    const LanguageStore store = languageStore(commands);
+    loadSettingsIfNeeded(session.log, commands, settings, store);
+    const int oldCode = readLanguage(commands, settings, store);
 
     const int chosen = chooseDeviceLanguage(chooser, catalog, oldCode);
     if (chosen < 0 || !write) {
@@ -85,7 +106,7 @@ int SetDeviceLanguage(DeviceSession& session, SettingsBlock& settings,
         QStringLiteral("TRY wrtiting parameter LANGUAGE to value = %1 (Old value = %2)")
             .arg(chosen)
             .arg(oldCode == kPresentLanguageUnread ? -1 : oldCode));
-    const bool written = writeLanguage(commands, settings, direct, chosen);
+    const bool written = writeLanguage(commands, settings, store, chosen);
     if (!written) {
         settings.resetSettingsFailureCount();
         userDialogs().showError(PickText(QStringLiteral("Ошибка сохранения установок языка :("),

@@ -209,6 +209,17 @@ TEST_F(DeviceLanguageTest, UnreadPresentLanguageIsUnknownAndTheChoiceIsWritten) 
               "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = -1)");
 }
 
+// Without board information the tool cannot know where the language lives; the settings block
+// loaded earlier once answered for an instrument that keeps it as a parameter.
+TEST_F(DeviceLanguageTest, UnreadBoardInformationLeavesThePresentLanguageUnknown) {
+    ASSERT_TRUE(start(45));
+    device->silence();
+    chooser.okAt = 2;
+    EXPECT_EQ(run(), kDeviceLanguageWriteFailed);
+    EXPECT_EQ(chooser.offered.currentIndex, -1);
+    EXPECT_EQ(device->dialogs.textsOf("error").value(0), "Ошибка сохранения установок языка :(");
+}
+
 TEST_F(DeviceLanguageTest, FailedWriteIsReportedAndNeverConfirmed) {
     for (const PathCase& path : kBothPaths) {
         SCOPED_TRACE(path.direct ? "direct" : "settings");
