@@ -4,14 +4,19 @@
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
 
+#include "device/instrument_identity.h"
 #include "device/update_efl.h"
 #include "device/write_cancel.h"
 
 namespace verimant::cli {
 
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
-    if (!run.readableFile(arguments.value(0)) ||
-        enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed) {
+    if (!run.readableFile(arguments.value(0))) {
+        return kExitFailure;
+    }
+    const auto identity = identifyInstrument(run.session());
+    if (!identity || enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ||
+        !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
     }
     bool written = false;

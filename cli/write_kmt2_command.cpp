@@ -4,6 +4,7 @@
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
 
+#include "device/instrument_identity.h"
 #include "device/update_kmt2.h"
 #include "device/write_cancel.h"
 
@@ -34,8 +35,13 @@ int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
     const QString path = arguments.value(0);
     // The file is read and checked against this instrument before it is restarted, so a file that
     // cannot be written leaves a healthy instrument running its main firmware.
-    if (!run.readableFile(path) || !checkFirmwareFile(run.session(), path) ||
-        enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed) {
+    if (!run.readableFile(path) || !checkFirmwareFile(run.session(), path)) {
+        return kExitFailure;
+    }
+    // Another instrument can come back under this port after the restart.
+    const auto identity = identifyInstrument(run.session());
+    if (!identity || enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed ||
+        !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
     }
     if (!writeMainFirmware(run, path)) {

@@ -5,6 +5,7 @@
 #include "base/user_dialogs.h"
 #include "device/device_session.h"
 #include "device/device_text_forms.h"
+#include "device/instrument_identity.h"
 #include "link/device_commands.h"
 
 namespace verimant {
@@ -15,15 +16,6 @@ class EmptyModelNames final : public ModelNameLookup {
 public:
     QString modelName(const QString&) const override { return QString(); }
 };
-
-bool readBoardRecord(DeviceSession& session, DeviceInfo& info) {
-    if (!session.commands.readPlatformDescription(nullptr, false)) {
-        return false;
-    }
-    const std::uint32_t address = session.commands.boardRecordAddress();
-    return session.commands.readMemory(address, info.boardRecord.raw.data(), BoardRecord::kSize,
-                                       true) == BoardRecord::kSize;
-}
 
 void logIdentity(ActivityLog& log, const DeviceInfo& info) {
     log.AddLine("UID   : " + uidText(info.uid));
@@ -60,7 +52,7 @@ bool DeviceInformation_Get(DeviceSession& session, DeviceInfo& info, const Model
     ActivityLog& log = session.log;
     log.AddLine(QStringLiteral("==>DeviceInformation_Get"));
     log.AddLine(QStringLiteral("    Information from Device Recieved:"));
-    if (!readBoardRecord(session, info)) {
+    if (!readBoardRecord(session, info.boardRecord)) {
         log.AddErrorLine(QStringLiteral("    ERROR reading Inf1"), 0);
         return false;
     }

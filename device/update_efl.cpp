@@ -190,6 +190,11 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
 
 }  // namespace
 
+bool checkDataFile(DeviceSession& session, const QString& path) {
+    const WholeFile file = readWholeFile(path, true);
+    return file.ok && file.data && !refuseDataFile(session, file.data->size());
+}
+
 bool Update_EFL(DeviceSession& session, const QString& path) {
     session.log.AddLine(QStringLiteral("==>Update_EFL"));
     if (path.isEmpty()) {

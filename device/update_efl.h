@@ -19,4 +19,9 @@ inline constexpr qint64 kMaxEflFileSize = 0x7FE000;
 // write and on again afterwards, whatever happened.
 bool Update_EFL(DeviceSession& session, const QString& path);
 
+// Reads the data file and refuses it as Update_EFL would (empty, or reaching the settings), with
+// the writer's own box and log line, without sending anything: true when Update_EFL would take
+// it. Lets a file be refused before the instrument is restarted for the main firmware.
+bool checkDataFile(DeviceSession& session, const QString& path);
+
 }  // namespace verimant

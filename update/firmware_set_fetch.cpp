@@ -45,6 +45,21 @@ bool fetchPart(const FirmwarePart& part, UpdateServer& server, const QString& te
     return fetched;
 }
 
+// Local names keep only the last piece of a server name, so "efl\kmt2.hex" and "kmt2.hex" would
+// land on one file and the second download would be written into the instrument as both.
+bool sharesLocalFile(const FirmwareSet& set, const QString& tempFolder, ActivityLog& log) {
+    const QString firmware = localPathForServerName(tempFolder, set.kmt2.fileName, nullptr);
+    if (firmware.isEmpty() ||
+        firmware != localPathForServerName(tempFolder, set.efl.fileName, nullptr)) {
+        return false;
+    }
+    log.AddErrorLine(QStringLiteral("Ошибка : файлы [") + set.kmt2.fileName +
+                         QStringLiteral("] и [") + set.efl.fileName +
+                         QStringLiteral("] ложатся в один локальный файл"),
+                     0);
+    return true;
+}
+
 }  // namespace
 
 bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer& server,
@@ -71,6 +86,10 @@ bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer&
         log.AddErrorLine(QStringLiteral("Ошибка : Формат данных версий: [") + set.kmt2.versionText +
                              u':' + set.efl.versionText + u']',
                          0);
+        set.reset();
+        return false;
+    }
+    if (sharesLocalFile(set, tempFolder, log)) {
         set.reset();
         return false;
     }

@@ -6,6 +6,7 @@
 #include "device/device_info.h"
 #include "device/device_session.h"
 #include "device/device_text_forms.h"
+#include "device/instrument_identity.h"
 #include "device/mode_switching.h"
 #include "device/update_efl.h"
 #include "device/update_kmt2.h"
@@ -67,8 +68,11 @@ private:
     bool packetsOffered();
     bool askForPacket(QString& packet);
     bool loadFirmwareSet(const QString& section);
+    bool filesFitInstrument();
     bool askConsent(const QString& differences);
     bool writeBoth();
+    bool sameInstrument();
+    void reportWriteFailure();
     QString localFile(const QString& name) const;
 
     void refuse(const QString& russian, const QString& english);
@@ -193,6 +197,15 @@ bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
     return loaded;
 }
 
+// Both files are read and checked against this instrument before it is asked anything or restarted:
+// a main firmware the boot loader cannot take would otherwise be found only after the switch, and
+// leave the instrument in its boot loader until the server is mended.
+bool UpgradeWorkflow::filesFitInstrument() {
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
+    return checkFirmwareFile(parts_.session, localFile(set.kmt2.fileName)) &&
+           checkDataFile(parts_.session, localFile(set.efl.fileName));
+}
+
 UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) {
     const bool read = readInstrument();
     if (loadSettings) {
@@ -212,7 +225,7 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) 
     parts_.run.config().selectLanguagePacket(check.packet);
     check.section = softSetSection(parts_.run.currentRecord().boardNumber,
                                    info_.boardRecord.boardVersion(), info_.modelName, check.packet);
-    if (!loadFirmwareSet(check.section)) {
+    if (!loadFirmwareSet(check.section) || !filesFitInstrument()) {
         return UpgradeOutcome::Refused;
     }
     const FirmwareSet& set = parts_.run.config().firmwareSet();
@@ -254,8 +267,20 @@ bool UpgradeWorkflow::writeBoth() {
     if (firmware.isEmpty() || data.isEmpty()) {
         return false;
     }
-    return Device_goto_BOOT(session) == kModeSwitched && Update_KMT2(session, firmware) &&
-           Device_GoTo_KMT2(session) == kModeSwitched && Update_EFL(session, data);
+    return Device_goto_BOOT(session) == kModeSwitched && sameInstrument() &&
+           Update_KMT2(session, firmware) && Device_GoTo_KMT2(session) == kModeSwitched &&
+           sameInstrument() && Update_EFL(session, data);
+}
+
+// Whatever answers after a restart must be the instrument the run read at its start: on a bench
+// with several instruments another one can come back under this port.
+bool UpgradeWorkflow::sameInstrument() {
+    return confirmSameInstrument(parts_.session, identityOf(info_));
+}
+
+void UpgradeWorkflow::reportWriteFailure() {
+    userDialogs().showInformation(
+        PickText(QStringLiteral("Ошибка обновления!"), QStringLiteral("Updating Error")));
 }
 
 UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
@@ -266,12 +291,17 @@ UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
     BusySpan busy(parts_.busy);
     if (!writeBoth()) {
         busy.end();
-        userDialogs().showInformation(
-            PickText(QStringLiteral("Ошибка обновления!"), QStringLiteral("Updating Error")));
+        reportWriteFailure();
         return UpgradeOutcome::WriteFailed;
     }
-    // The new data image takes effect with a fresh start of the main firmware.
+    // The new data image takes effect with a fresh start of the main firmware. The display
+    // language is written after that restart, so it too must reach the same instrument.
     Device_GoTo_KMT2(parts_.session);
+    if (!sameInstrument()) {
+        busy.end();
+        reportWriteFailure();
+        return UpgradeOutcome::WriteFailed;
+    }
     busy.end();
     userDialogs().showInformation(
         PickText(QStringLiteral("Поздравляем!!!\nОбновление успешно завершено!"),

@@ -123,5 +123,35 @@ TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
     EXPECT_EQ(screen.count("PC CONNECTED"), 1) << "the failed run showed nothing";
 }
 
+// Another instrument that comes back under the port after the restart into the mode a writer
+// needs must get nothing.
+TEST(FirmwareWriteCli, NeitherWriterWritesIntoAnotherInstrumentAfterTheRestart) {
+    struct Case {
+        const char* command;
+        const char* startMode;
+        QString file;
+        const char* writerLine;
+    };
+    const QString data = QDir::temp().filePath("identity.efl");
+    QFile file(data);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'x')) == 5000);
+    file.close();
+    const Case cases[] = {{"write-kmt2", "main", demoFirmware(), "==>Update_KMT2"},
+                          {"write-efl", "boot", data, "==>Update_EFL"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        SimProcess sim(QDir::temp().filePath("sim_state"),
+                       {"--mode", c.startMode, "--serial-after-restart", "87654321",
+                        "--checksum-word", QString::number(kMainStart + kRegion - 4)});
+        ASSERT_TRUE(sim.waitForLink());
+        const CliResult result = runCli({c.command, c.file, "--port", QString::number(kPort)});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.contains(
+            "На COM 11 отвечает другой прибор (SN=8-76-54321, ожидался SN=1-23-45678)"))
+            << result.err;
+        EXPECT_FALSE(result.out.contains(c.writerLine)) << result.out;
+    }
+}
+
 }  // namespace
 }  // namespace verimant::test

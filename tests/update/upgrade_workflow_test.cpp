@@ -3,6 +3,7 @@
 #include "tests/update/upgrade_harness.h"
 
 #include <QFile>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,14 @@ void expectBothFilesWritten(UpgradeHarness& harness) {
         harness.set.file(QString::fromLatin1(kFirmwareFile)), kMainStart, kChecksumAddress);
     ASSERT_FALSE(region.isEmpty());
     EXPECT_TRUE(processorFlash(harness, kMainStart, int(region.size())) == region);
+}
+
+std::function<void(UpgradeHarness&)> replaceServerFile(const char* name, QByteArray contents) {
+    return [name, contents](UpgradeHarness& h) {
+        QFile file(h.set.root() + "/" + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(contents), contents.size());
+    };
 }
 
 class UpgradeWorkflowTest : public ::testing::Test {
@@ -199,6 +208,33 @@ TEST_F(UpgradeWorkflowTest, EachRefusalWritesNothingAndLeavesOneBoxAndItsLogLine
          "Information from Server is not loaded!\nUpgade is unavalible :(",
          "Ошибка получения файла с сервера обновлений [verimant_efl_ru_en_1_6.bin]: ERC[-1]",
          true},
+        // Files that cannot be written are refused before the instrument is restarted: found
+        // after the switch, they left it in its boot loader on every rerun.
+        {"main firmware that is no record file",
+         replaceServerFile(kFirmwareFile, "this is not a record file\r\n"),
+         {},
+         UiLanguage::Russian,
+         "",
+         "",
+         true},
+        {"empty data image",
+         replaceServerFile(kDataFile, ""),
+         {},
+         UiLanguage::English,
+         "The EFL data file is empty",
+         "Обновление EFL не выполнено - файл пуст: ERC[0]",
+         true},
+        {"both files of the set on one local name",
+         [](UpgradeHarness& h) {
+             ASSERT_TRUE(h.set.editConfig("NAME=verimant_efl_ru_en_1_6.bin",
+                                          "NAME=efl\\verimant_kmt2_3_2.hex"));
+         },
+         {},
+         UiLanguage::Russian,
+         "Данные из сервера не получены!\nИнформация по обновлению недоступна :(",
+         "Ошибка : файлы [verimant_kmt2_3_2.hex] и [efl\\verimant_kmt2_3_2.hex] ложатся в один "
+         "локальный файл: ERC[0]",
+         false},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.name);
@@ -218,7 +254,9 @@ TEST_F(UpgradeWorkflowTest, EachRefusalWritesNothingAndLeavesOneBoxAndItsLogLine
         EXPECT_TRUE(outcome == UpgradeOutcome::Refused || outcome == UpgradeOutcome::Cancelled);
         const QStringList errors = harness.device.dialogs.textsOf("error");
         EXPECT_EQ(harness.device.dialogs.boxes.size(), 1) << errors.join(" | ").toStdString();
-        EXPECT_EQ(errors.value(0), refusal.box);
+        if (!refusal.box.isEmpty()) {
+            EXPECT_EQ(errors.value(0), refusal.box);
+        }
         if (!refusal.logLine.isEmpty()) {
             EXPECT_EQ(harness.device.log.lines().count(refusal.logLine), 1)
                 << harness.device.logLines().join('\n').toStdString();
@@ -305,6 +343,91 @@ TEST_F(UpgradeWorkflowTest, AnInstrumentInItsBootLoaderIsOfferedBothPartsWithout
     EXPECT_EQ(harness.device.dialogs.textsOf("question").size(), 1);
     EXPECT_TRUE(harness.flashOperations().empty());
     EXPECT_EQ(harness.mode(), InstrumentMode::BootLoader);
+}
+
+// With the language in the settings block (variant 39), an upgrade that starts in the boot loader
+// used to read the language from a block it never loaded: the instrument's language 1 passed for
+// the block's empty 0, and choosing Russian (0) wrote nothing.
+TEST_F(UpgradeWorkflowTest, AStartInTheBootLoaderStillWritesTheChosenLanguageIntoTheSettings) {
+    sim::InstrumentConfig config;
+    config.startMode = InstrumentMode::BootLoader;
+    config.boardVariant = 39;
+    UpgradeHarness harness(config);
+    ASSERT_TRUE(harness.start());
+    harness.device.dialogs.yesNoAnswers << true;
+    harness.languages.answerIndex = 0;  // Русский, code 0
+
+    EXPECT_EQ(harness.runWorkflow(), UpgradeOutcome::Written);
+
+    const auto stored = [&harness](int copy) {
+        return harness.device.withInstrument(
+            [copy](sim::Instrument& instrument) { return instrument.settingsCopy(copy)[6]; });
+    };
+    EXPECT_EQ(stored(0), 0);
+    EXPECT_EQ(stored(1), 0);
+    EXPECT_TRUE(containsInOrder(harness.device.log.lines(),
+                                {"==>Update_EFL", "TRY PAR INIT",
+                                 "TRY wrtiting parameter LANGUAGE to value = 0 (Old value = 1)",
+                                 "OK NEW LANGUAGE = Русский"}));
+}
+
+// On a bench with several instruments another one can come back under the port after a restart.
+// It must get nothing, and the run must not end as a success.
+TEST_F(UpgradeWorkflowTest, AnotherInstrumentBehindThePortAfterARestartGetsNothing) {
+    struct Case {
+        const char* name;
+        InstrumentMode swappedWhenBackIn;  // the restart after which the other one answers
+        bool firmwareWritten;
+    };
+    const Case cases[] = {
+        {"after the switch into the boot loader", InstrumentMode::BootLoader, false},
+        {"after the switch back", InstrumentMode::MainFirmware, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpgradeHarness harness;
+        ASSERT_TRUE(harness.start());
+        harness.device.dialogs.yesNoAnswers << true;
+        const InstrumentMode swapBefore = c.swappedWhenBackIn == InstrumentMode::BootLoader
+                                              ? InstrumentMode::MainFirmware
+                                              : InstrumentMode::BootLoader;
+        // Armed once the instrument runs the program it restarts from, so it takes effect at the
+        // next restart.
+        QTimer arm;
+        arm.setInterval(20);
+        QObject::connect(&arm, &QTimer::timeout, [&] {
+            if (harness.device.log.lines().contains("==>Начинаем процесс обновления") &&
+                harness.mode() == swapBefore) {
+                sim::SimFaults faults;
+                faults.serialAfterRestart = QStringLiteral("87654321");
+                harness.device.instrument().setFaults(faults);
+                arm.stop();
+            }
+        });
+        arm.start();
+
+        EXPECT_EQ(harness.runWorkflow(), UpgradeOutcome::WriteFailed);
+
+        bool externalWritten = false;
+        bool processorWritten = false;
+        for (const sim::FlashOperation& op : harness.flashOperations()) {
+            (op.target == sim::FlashTarget::External ? externalWritten : processorWritten) = true;
+        }
+        EXPECT_FALSE(externalWritten);
+        EXPECT_EQ(processorWritten, c.firmwareWritten);
+        EXPECT_EQ(harness.languages.opened, 0);
+        const QStringList errors = harness.device.dialogs.textsOf("error");
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_EQ(errors[0],
+                  "На COM 7 отвечает другой прибор (SN=8-76-54321, ожидался SN=1-23-45678).\n"
+                  "Запись отменена.");
+        EXPECT_EQ(harness.device.dialogs.textsOf("information"),
+                  QStringList({"Ошибка обновления!"}));
+        EXPECT_TRUE(harness.device.log.lines().contains(
+            "ERROR : COM 7 - другой прибор: S/N 8-76-54321 UID "
+            "FE:FD:FC:FB:FA:F9:F8:F7:F6:F5:F4:F3, "
+            "ожидался S/N 1-23-45678 UID 01:02:03:04:05:06:07:08:09:0A:0B:0C: ERC[0]"))
+            << harness.device.logLines().join('\n').toStdString();
+    }
 }
 
 }  // namespace
