@@ -14,6 +14,7 @@ Contents:
   verimant_kmt2_3_2.hex    main firmware record file (from make_example_firmware.py)
   verimant_efl_*_1_6.bin   one data image per language packet (from make_example_efl.py)
 """
+import hashlib
 import sys
 from pathlib import Path
 
@@ -96,7 +97,7 @@ def soft_sets() -> list[tuple[str, str, str]]:
              f"KMT2_{SIM_BOARD_NUMBER}_0302", f"EFL_{packet}_0106") for packet in PACKETS]
 
 
-def config_text(sizes: dict[str, int]) -> str:
+def config_text(files: dict[str, bytes]) -> str:
     lines = [
         "; Update set of the demo: fits the simulator's default instrument 1-23-45678",
         "; (board TRV-278.2, model key Y23, language set RU).",
@@ -124,12 +125,17 @@ def config_text(sizes: dict[str, int]) -> str:
     for section, kmt2_id, efl_id in soft_sets():
         lines += ["", f"[{section}]", f"KMT2={kmt2_id}", f"EFL={efl_id}"]
     kmt2_id = soft_sets()[0][1]
-    lines += ["", f"[FILE:{kmt2_id}]", f"VERSION={KMT2_VERSION}", f"NAME={KMT2_NAME}",
-              f"LENGTH={sizes[KMT2_NAME]}"]
+    lines += ["", f"[FILE:{kmt2_id}]", f"VERSION={KMT2_VERSION}"] + file_keys(files, KMT2_NAME)
     for packet in PACKETS:
-        lines += ["", f"[FILE:EFL_{packet}_0106]", f"VERSION={EFL_VERSION}",
-                  f"NAME={efl_name(packet)}", f"LENGTH={sizes[efl_name(packet)]}"]
+        lines += ["", f"[FILE:EFL_{packet}_0106]", f"VERSION={EFL_VERSION}"]
+        lines += file_keys(files, efl_name(packet))
     return "\r\n".join(lines) + "\r\n"
+
+
+def file_keys(files: dict[str, bytes], name: str) -> list[str]:
+    # The tool refuses a file whose bytes do not hash to SHA256, before anything is written.
+    data = files[name]
+    return [f"NAME={name}", f"LENGTH={len(data)}", f"SHA256={hashlib.sha256(data).hexdigest()}"]
 
 
 def block(text: str) -> bytes:
@@ -179,8 +185,7 @@ def main() -> int:
         files[efl_name(packet)] = efl_image(packet)
     for name, data in files.items():
         (target / name).write_bytes(data)
-    sizes = {name: len(data) for name, data in files.items()}
-    (target / CONFIG_NAME).write_bytes(config_text(sizes).encode("cp1251"))
+    (target / CONFIG_NAME).write_bytes(config_text(files).encode("cp1251"))
     for name in sorted([CONFIG_NAME, *files]):
         print(f"{target / name}: {(target / name).stat().st_size} bytes")
     return 0

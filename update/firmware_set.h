@@ -16,6 +16,7 @@ struct FirmwarePart {
     std::uint16_t versionCode = 0;    // 0: invalid
     QString fileName;                 // the name on the update server
     std::int32_t expectedLength = 0;  // only the 100 % mark of the download progress
+    QString sha256;                   // as the configuration gives it; empty: none given
 };
 
 // The main firmware and the external-flash data that fit one board, model and packet.
@@ -35,8 +36,10 @@ QString softSetSection(std::int32_t boardNumber, int boardVersion, const QString
 
 // Reads the set of `section` into config.firmwareSet() and fetches both files into `tempFolder`
 // through `server`, each with its expected length as the progress total. A section that names no
-// files fails silently and keeps the previous set; bad file data is logged and resets the set; a
-// failed fetch keeps what was read.
+// files fails silently and keeps the previous set; bad file data (a SHA256 that is not 64
+// hexadecimal digits among it) is logged and resets the set; a failed fetch keeps what was read.
+// A file whose section gives a SHA256 must match it: a mismatch is logged with both hashes, the
+// fetched file is removed and the load fails.
 bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer& server,
                      const QString& tempFolder, ActivityLog& log);
 

@@ -3,10 +3,13 @@
 
 #include "base/activity_log.h"
 #include "base/user_dialogs.h"
+#include "update/file_hash.h"
 #include "update/local_name.h"
 #include "update/update_config.h"
 #include "update/update_server.h"
 #include "update/version_codes.h"
+
+#include <QFile>
 
 #include <algorithm>
 
@@ -22,6 +25,7 @@ FirmwarePart readPart(const UpdateConfig& config, const QString& fileId,
     part.fileName = config.readString(section, QStringLiteral("NAME"));
     part.expectedLength = config.readInteger(section, QStringLiteral("LENGTH"), defaultLength);
     part.versionCode = parseFirmwareVersion(part.versionText);
+    part.sha256 = config.readString(section, QStringLiteral("SHA256"));
     return part;
 }
 
@@ -42,7 +46,25 @@ bool fetchPart(const FirmwarePart& part, UpdateServer& server, const QString& te
     const bool fetched = server.fetchFile(part.fileName, localPath);
     server.setProgressTotal(0);
     progressView().setProgress(0);
-    return fetched;
+    if (!fetched) {
+        return false;
+    }
+    if (!part.sha256.isEmpty() && !fileMatchesSha256(localPath, part.fileName, part.sha256, log)) {
+        QFile::remove(localPath);
+        return false;
+    }
+    return true;
+}
+
+// A hash that is given but malformed must never mean "no check".
+bool hasValidHash(const FirmwarePart& part, ActivityLog& log) {
+    if (part.sha256.isEmpty() || isSha256Text(part.sha256)) {
+        return true;
+    }
+    log.AddErrorLine(QStringLiteral("Ошибка : SHA256 файла [") + part.fileName +
+                         QStringLiteral("] задан неверно: [") + part.sha256 + u']',
+                     0);
+    return false;
 }
 
 // Local names keep only the last piece of a server name, so "efl\kmt2.hex" and "kmt2.hex" would
@@ -89,7 +111,8 @@ bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer&
         set.reset();
         return false;
     }
-    if (sharesLocalFile(set, tempFolder, log)) {
+    if (!hasValidHash(set.kmt2, log) || !hasValidHash(set.efl, log) ||
+        sharesLocalFile(set, tempFolder, log)) {
         set.reset();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "platform/cp1251.h"
 #include "update/update_run.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -41,6 +42,15 @@ QString withLength(QString config, const QString& name, qsizetype length) {
     return config.replace(entry, QStringLiteral("\\1") + QString::number(length));
 }
 
+// The demo set names each file's SHA256; a replaced file must name its own.
+QString withSha256(QString config, const QString& name, const QByteArray& bytes) {
+    const QRegularExpression entry(QStringLiteral("(NAME=") + QRegularExpression::escape(name) +
+                                   QStringLiteral("\\r?\\nLENGTH=\\d+\\r?\\nSHA256=)[0-9a-fA-F]+"));
+    const QString hash =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return config.replace(entry, QStringLiteral("\\1") + hash);
+}
+
 }  // namespace
 
 bool copyDemoSet(const QString& folder) {
@@ -65,6 +75,8 @@ bool serveSmallSet(const WriteSet& set, const QString& folder, QString* error) {
     QString config = decodeCp1251(readFile(dir.filePath(kConfigName)));
     config = withLength(config, kFirmwareName, records.size());
     config = withLength(config, kDataImageName, set.dataImage.size());
+    config = withSha256(config, kFirmwareName, records);
+    config = withSha256(config, kDataImageName, set.dataImage);
     if (!writeFile(dir.filePath(kFirmwareName), records) ||
         !writeFile(dir.filePath(kDataImageName), set.dataImage) ||
         !writeFile(dir.filePath(kConfigName), encodeCp1251(config))) {

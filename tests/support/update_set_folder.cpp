@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
@@ -57,6 +58,15 @@ bool UpdateSetFolder::editConfig(const QString& from, const QString& to) {
     }
     text.replace(from, to);
     return writeFile(root_ + QLatin1Char('/') + name, encodeCp1251(text));
+}
+
+bool UpdateSetFolder::replaceFile(const QString& name, const QByteArray& bytes) {
+    const QString oldHash = QString::fromLatin1(
+        QCryptographicHash::hash(file(name), QCryptographicHash::Sha256).toHex());
+    const QString newHash =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return writeFile(root_ + QLatin1Char('/') + name, bytes) &&
+           editConfig(QStringLiteral("SHA256=") + oldHash, QStringLiteral("SHA256=") + newHash);
 }
 
 bool UpdateSetFolder::writeBase(const QList<QByteArray>& records) {

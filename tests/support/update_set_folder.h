@@ -17,6 +17,9 @@ public:
     bool editConfig(const QString& from, const QString& to);
     // A base of the given record lines, each in a block of its own after the two header blocks.
     bool writeBase(const QList<QByteArray>& records);
+    // Puts other bytes on the server under a file's name and gives its section their SHA256, so
+    // the set stays consistent and only the bytes themselves are at fault.
+    bool replaceFile(const QString& name, const QByteArray& bytes);
     QByteArray file(const QString& name) const;
 
     static QString demoFolder();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
@@ -115,6 +116,11 @@ TEST_F(FirmwareSetFetch, BadFileDataIsLoggedAndResetsTheSet) {
          "Ошибка : Не корректные данные в конфигурации обновления: ERC[0]"},
         {"an EFL version without a dot", kGoodKmt2, "VERSION=21\nNAME=e.bin\n",
          "Ошибка : Формат данных версий: [1.05:21]: ERC[0]"},
+        {"a SHA256 one digit short", kGoodKmt2, kGoodEfl + "SHA256=" + QString(63, u'a') + "\n",
+         "Ошибка : SHA256 файла [efl_2_1.bin] задан неверно: [" + QString(63, u'a') + "]: ERC[0]"},
+        {"a SHA256 with a letter beyond f", kGoodKmt2,
+         kGoodEfl + "SHA256=" + QString(63, u'0') + "g\n",
+         "Ошибка : SHA256 файла [efl_2_1.bin] задан неверно: [" + QString(63, u'0') + "g]: ERC[0]"},
     };
     for (const BadDataCase& c : cases) {
         ActivityLog log;
@@ -127,6 +133,38 @@ TEST_F(FirmwareSetFetch, BadFileDataIsLoggedAndResetsTheSet) {
         EXPECT_EQ(config_.firmwareSet().efl.versionCode, 0) << c.name;
     }
     EXPECT_TRUE(QDir(localFolder_).isEmpty());
+}
+
+// A file whose section gives a SHA256 is taken only when its bytes hash to it; the value follows
+// the profile rules (blanks, quotes) and either case.
+TEST_F(FirmwareSetFetch, AGivenSha256MustMatchTheFetchedFile) {
+    const QString eflHash = QString::fromLatin1(
+        QCryptographicHash::hash(eflBytes_, QCryptographicHash::Sha256).toHex());
+    const QString wrongHash = QString(64, u'0');
+    struct Case {
+        const char* name;
+        QString line;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"matching, upper case, quoted", " \"" + eflHash.toUpper() + "\" ", true},
+        {"another file's hash", wrongHash, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ActivityLog log;
+        QDir(localFolder_).removeRecursively();
+        QDir().mkpath(localFolder_);
+        openConfig(kGoodKmt2, kGoodEfl + "SHA256=" + c.line + "\n");
+        EXPECT_EQ(loadFirmwareSet(config_, kSection, *updateServer_, localFolder_, log), c.loads);
+        EXPECT_EQ(QFile::exists(localFolder_ + "/efl_2_1.bin"), c.loads);
+        if (!c.loads) {
+            EXPECT_EQ(log.lines().value(0),
+                      "Ошибка : SHA256 файла [efl_2_1.bin] не совпадает: "
+                      "ожидался " +
+                          wrongHash + ", получен " + eflHash + ": ERC[0]");
+        }
+    }
 }
 
 TEST_F(FirmwareSetFetch, ASetThatNamesNoFilesFailsSilentlyAndKeepsThePreviousSet) {

@@ -58,9 +58,7 @@ void expectBothFilesWritten(UpgradeHarness& harness) {
 
 std::function<void(UpgradeHarness&)> replaceServerFile(const char* name, QByteArray contents) {
     return [name, contents](UpgradeHarness& h) {
-        QFile file(h.set.root() + "/" + QString::fromLatin1(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(contents), contents.size());
+        ASSERT_TRUE(h.set.replaceFile(QString::fromLatin1(name), contents));
     };
 }
 
@@ -223,6 +221,17 @@ TEST_F(UpgradeWorkflowTest, EachRefusalWritesNothingAndLeavesOneBoxAndItsLogLine
          UiLanguage::English,
          "The EFL data file is empty",
          "Обновление EFL не выполнено - файл пуст: ERC[0]",
+         true},
+        {"a data image that is not the one the configuration hashes",
+         [](UpgradeHarness& h) {
+             QFile file(h.set.root() + "/" + QString::fromLatin1(kDataFile));
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             ASSERT_TRUE(file.seek(0x9000) && file.putChar('\x5A'));
+         },
+         {},
+         UiLanguage::Russian,
+         "Данные из сервера не получены!\nИнформация по обновлению недоступна :(",
+         "",
          true},
         {"both files of the set on one local name",
          [](UpgradeHarness& h) {
