@@ -40,6 +40,9 @@ bool FlashMemory::write(std::uint32_t address, const QByteArray& data) {
         return false;
     }
     std::copy(data.begin(), data.end(), bytes_.begin() + (address - base_));
+    if (stuckByte_ && *stuckByte_ >= address && *stuckByte_ - address < length) {
+        bytes_[*stuckByte_ - base_] = char(0xFF);
+    }
     writtenBytes_ += length;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace verimant::sim {
@@ -41,6 +42,9 @@ public:
     bool eraseUnitAt(std::uint32_t address);
     // Factory contents, placed without the rules above.
     void program(std::uint32_t address, const QByteArray& data);
+    // A worn cell: writes over this address land everywhere else and are reported as carried out,
+    // while the byte itself stays erased. Nothing when no byte is stuck.
+    void setStuckByte(std::optional<std::uint32_t> address) { stuckByte_ = address; }
 
     const std::vector<RefusedWrite>& refusedWrites() const { return refused_; }
     std::int64_t writtenBytes() const { return writtenBytes_; }
@@ -54,6 +58,7 @@ private:
     QByteArray bytes_;
     std::vector<RefusedWrite> refused_;
     std::int64_t writtenBytes_ = 0;
+    std::optional<std::uint32_t> stuckByte_;
 };
 
 }  // namespace verimant::sim

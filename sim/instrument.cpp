@@ -97,6 +97,13 @@ void Instrument::assumeIdentity(const QString& serial) {
     programIdentity();
 }
 
+void Instrument::setStuckByte(long long address) {
+    const auto stuck =
+        address < 0 ? std::nullopt : std::optional<std::uint32_t>(std::uint32_t(address));
+    externalFlash_.setStuckByte(stuck);
+    processorFlash_.setStuckByte(stuck);
+}
+
 void Instrument::programExternalFlash() {
     if (!config_.eflVersionText.isEmpty()) {
         QByteArray entry(16, '\0');

@@ -56,6 +56,8 @@ public:
     void restart(InstrumentMode mode);
     // Becomes the instrument with this serial number, with a processor UID unlike the present one.
     void assumeIdentity(const QString& serial);
+    // See SimFaults::stuckByteAt; a negative address frees it.
+    void setStuckByte(long long address);
 
     InstrumentMode mode() const { return mode_; }
     const InstrumentConfig& config() const { return config_; }

@@ -46,7 +46,9 @@ PtyInstrument::PtyInstrument(InstrumentConfig config, PtyInstrumentOptions optio
       instrument_(config_),
       faults_(options_.faults),
       dice_(options_.faultSeed),
-      pacer_(options_.baudRate) {}
+      pacer_(options_.baudRate) {
+    instrument_.setStuckByte(faults_.stuckByteAt);
+}
 
 PtyInstrument::~PtyInstrument() {
     stop();
@@ -187,6 +189,10 @@ void PtyInstrument::serveFrame(const QByteArray& body) {
         const std::int64_t writtenBefore = instrument_.flashBytesWritten();
         answer = instrument_.handleFrame(body);
         restart = instrument_.takePendingRestart();
+        if (restart && resetAnswersLost_ < faults.lostResetAnswers) {
+            ++resetAnswersLost_;
+            answer.reset();
+        }
         const std::int64_t written = instrument_.flashBytesWritten();
         if (faults.unplugAfterBytes >= 0 && !unplugFired_ && written > writtenBefore &&
             written - bytesBase_ >= faults.unplugAfterBytes) {
@@ -414,6 +420,8 @@ void PtyInstrument::setFaults(const SimFaults& faults) {
         bytesBase_ = instrument_.flashBytesWritten();
         unplugFired_ = false;
         countedRequests_ = 0;
+        resetAnswersLost_ = 0;
+        instrument_.setStuckByte(faults.stuckByteAt);
     }
     wake();
 }

@@ -125,6 +125,7 @@ private:
     std::int64_t bytesBase_ = 0;
     bool unplugFired_ = false;
     int countedRequests_ = 0;
+    int resetAnswersLost_ = 0;
     int framesReceived_ = 0;
     FaultDice dice_;
 

@@ -49,6 +49,9 @@ const OptionEntry kOptions[] = {
     {"silent-erase-at", "address", "Neither carry out nor answer an erase at this address."},
     {"serial-after-restart", "digits",
      "After the next restart answer as another instrument with this serial number."},
+    {"stuck-byte-at", "address",
+     "A flash byte that does not take a write, though the write is answered."},
+    {"lost-reset-answers", "n", "Carry out n RESETs but lose their answers."},
     {"reset-delay-ms", "n", "How long a RESET keeps the instrument away (default 1500)."},
     {"fault-seed", "n", "Seed of the random fault decisions (default 1)."},
     {"save-dir", "dir",
@@ -205,6 +208,8 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
         options.faults.serialAfterRestart = text;
         return parseSerialDigits(text).has_value();
     });
+    reader.number("stuck-byte-at", options.faults.stuckByteAt);
+    reader.number("lost-reset-answers", options.faults.lostResetAnswers);
     reader.number("reset-delay-ms", options.resetDelayMs);
     reader.number("fault-seed", options.faultSeed);
     line.saveDir = parser.value(QStringLiteral("save-dir"));

@@ -32,6 +32,11 @@ struct SimFaults {
     // After its next restart the instrument answers as another one: this serial number and a
     // processor UID of its own (empty: none). Several instruments on one bench can swap ports so.
     QString serialAfterRestart;
+    // A byte of either flash that does not take a write, though the write is answered as carried
+    // out (-1: none).
+    long long stuckByteAt = -1;
+    // This many RESETs are carried out with their answers lost on the line.
+    int lostResetAnswers = 0;
 };
 
 // True when `body` (address fields and payload) asks to erase at `address`.
