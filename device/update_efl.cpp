@@ -11,6 +11,7 @@
 #include "device/mode_switching.h"
 #include "device/write_cancel.h"
 #include "device/write_plan.h"
+#include "device/write_verification.h"
 #include "link/device_commands.h"
 #include "link/device_protocol.h"
 #include "platform/monotonic_clock.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr int kProgressIntervalMs = 500;
 constexpr int kConnectionTries = 3;
 
-enum class WriteOutcome { Written, Failed, Cancelled };
+enum class WriteOutcome { Written, Failed, Cancelled, Unverified };
 
 // One write of the data file: where it stands, and how many requests had to be repeated.
 struct EflWrite {
@@ -128,6 +129,9 @@ void logOutcome(DeviceSession& session, WriteOutcome outcome, const Chunk& chunk
         session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - ошибка записи"), 0);
     } else if (outcome == WriteOutcome::Cancelled) {
         session.log.AddLine(QStringLiteral("# ОТМЕНЕНО. Записано до: ") + where);
+    } else if (outcome == WriteOutcome::Unverified) {
+        session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - проверка записи"),
+                                 0);
     }
 }
 
@@ -154,7 +158,8 @@ bool refuseDataFile(DeviceSession& session, qint64 size) {
     return true;
 }
 
-bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString& fileName) {
+bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString& fileName,
+                   const WriteOptions& options) {
     session.log.AddLine(kWriteBannerLine);
     session.log.AddLine(QStringLiteral("# Обновление EFL"));
     session.log.AddLine(QStringLiteral("# Запись файла в EXT FLASH"));
@@ -175,7 +180,11 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
                    ChunkCursor(0, data.size(), transferChunkSize(session.commands)),
                    throttle};
     Chunk failed;
-    const WriteOutcome outcome = writeAll(write, failed);
+    WriteOutcome outcome = writeAll(write, failed);
+    if (outcome == WriteOutcome::Written && options.verify &&
+        !verifyWritten(session, FlashArea::External, 0, data)) {
+        outcome = WriteOutcome::Unverified;
+    }
     if (outcome == WriteOutcome::Written) {
         for (const QString& text : eflEndScreen()) {
             printOnScreen(session, text);
@@ -195,7 +204,7 @@ bool checkDataFile(DeviceSession& session, const QString& path) {
     return file.ok && file.data && !refuseDataFile(session, file.data->size());
 }
 
-bool Update_EFL(DeviceSession& session, const QString& path) {
+bool Update_EFL(DeviceSession& session, const QString& path, const WriteOptions& options) {
     session.log.AddLine(QStringLiteral("==>Update_EFL"));
     if (path.isEmpty()) {
         session.log.AddErrorLine(QStringLiteral("Обновление EFL не выполнено - нет файла"), 0);
@@ -211,7 +220,7 @@ bool Update_EFL(DeviceSession& session, const QString& path) {
     if (!file.ok || !file.data || refuseDataFile(session, file.data->size())) {
         return false;
     }
-    return writeDataFile(session, *file.data, QFileInfo(path).fileName());
+    return writeDataFile(session, *file.data, QFileInfo(path).fileName(), options);
 }
 
 }  // namespace verimant

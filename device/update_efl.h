@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/write_options.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,7 +19,9 @@ inline constexpr qint64 kMaxEflFileSize = 0x7FE000;
 // a failed erase or write is tried once more, and progress shows in the log, the status bar and on
 // the instrument's screen. True when every byte was written; the link test is off during the
 // write and on again afterwards, whatever happened.
-bool Update_EFL(DeviceSession& session, const QString& path);
+// With options.verify every byte of the file is read back after the last chunk, and a difference
+// fails the write.
+bool Update_EFL(DeviceSession& session, const QString& path, const WriteOptions& options = {});
 
 // Reads the data file and refuses it as Update_EFL would (empty, or reaching the settings), with
 // the writer's own box and log line, without sending anything: true when Update_EFL would take

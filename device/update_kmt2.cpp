@@ -12,6 +12,7 @@
 #include "device/mode_switching.h"
 #include "device/write_cancel.h"
 #include "device/write_plan.h"
+#include "device/write_verification.h"
 #include "link/device_commands.h"
 #include "link/device_protocol.h"
 #include "platform/monotonic_clock.h"
@@ -157,7 +158,18 @@ bool writeRegion(DeviceSession& session, const QByteArray& image, const Firmware
     return true;
 }
 
-bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QString& fileName) {
+bool verifyRegion(DeviceSession& session, const QByteArray& image,
+                  const FirmwarePlacement& target) {
+    const QByteArrayView region(image.constData() + target.region.start, target.region.length());
+    if (verifyWritten(session, FlashArea::Processor, target.mainStart, region)) {
+        return true;
+    }
+    session.log.AddErrorLine(QStringLiteral("Обновление KMT2 не выполнено - проверка записи"), 0);
+    return false;
+}
+
+bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QString& fileName,
+                   const WriteOptions& options) {
     session.log.AddLine(kWriteBannerLine);
     session.log.AddLine(QStringLiteral("# Обновление KMT2"));
     session.log.AddLine(QStringLiteral("# FileName: [") + fileName + QStringLiteral("]"));
@@ -174,7 +186,8 @@ bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QSt
     progressView().setStatusText(status + QStringLiteral(" 0%"));
     session.log.AddLine(QStringLiteral(" Загрузка 0%"));
     ProgressThrottle throttle(kProgressIntervalMs, tickCountMs());
-    return writeRegion(session, *image, *target, throttle);
+    return writeRegion(session, *image, *target, throttle) &&
+           (!options.verify || verifyRegion(session, *image, *target));
 }
 
 }  // namespace
@@ -188,7 +201,7 @@ bool checkFirmwareFile(DeviceSession& session, const QString& path) {
     return target && buildSealedImage(*file.data, *target).has_value();
 }
 
-bool Update_KMT2(DeviceSession& session, const QString& path) {
+bool Update_KMT2(DeviceSession& session, const QString& path, const WriteOptions& options) {
     session.log.AddLine(QStringLiteral("==>Update_KMT2"));
     if (path.isEmpty()) {
         session.log.AddErrorLine(QStringLiteral("Обновление KMT2 не выполнено - нет файла"), 0);
@@ -204,7 +217,7 @@ bool Update_KMT2(DeviceSession& session, const QString& path) {
     if (!file.ok || !file.data) {
         return false;
     }
-    const bool written = writeFirmware(session, *file.data, QFileInfo(path).fileName());
+    const bool written = writeFirmware(session, *file.data, QFileInfo(path).fileName(), options);
     progressView().setProgress(0);
     return written;
 }

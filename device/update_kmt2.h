@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/write_options.h"
+
 #include <QString>
 
 namespace verimant {
@@ -12,7 +14,9 @@ struct DeviceSession;
 // including the checksum word in aligned chunks. Progress goes to the log's last line and the
 // status bar. True when the whole region was written; the link test is off during the write and on
 // again afterwards, whatever happened.
-bool Update_KMT2(DeviceSession& session, const QString& path);
+// With options.verify the region is read back after the last chunk, while the boot loader still
+// runs, and a difference fails the write.
+bool Update_KMT2(DeviceSession& session, const QString& path, const WriteOptions& options = {});
 
 // Reads the record file and builds the sealed image for this instrument's geometry, as
 // Update_KMT2 does, without writing anything: true when Update_KMT2 would accept it. Its error

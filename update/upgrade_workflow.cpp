@@ -268,8 +268,9 @@ bool UpgradeWorkflow::writeBoth() {
         return false;
     }
     return Device_goto_BOOT(session) == kModeSwitched && sameInstrument() &&
-           Update_KMT2(session, firmware) && Device_GoTo_KMT2(session) == kModeSwitched &&
-           sameInstrument() && Update_EFL(session, data);
+           Update_KMT2(session, firmware, parts_.writeOptions) &&
+           Device_GoTo_KMT2(session) == kModeSwitched && sameInstrument() &&
+           Update_EFL(session, data, parts_.writeOptions);
 }
 
 // Whatever answers after a restart must be the instrument the run read at its start: on a bench

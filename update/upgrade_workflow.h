@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/write_options.h"
+
 #include <QString>
 
 #include <functional>
@@ -27,6 +29,8 @@ struct UpgradeParts {
     BusyView& busy;
     // Shows a fresh readout (the window's information groups); may be empty.
     std::function<void(const DeviceInfo&)> showDeviceInfo;
+    // How both writers go about their files (read-back verification).
+    WriteOptions writeOptions{};
 };
 
 // How a run ended. Every refusal has shown its one box before it returns.

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace verimant {
+
+// How a firmware writer goes about its image, beyond what the image itself says.
+struct WriteOptions {
+    // After the last chunk, read back every byte the image covers and compare it: an answered write
+    // only says the instrument took the request, not that its flash holds the bytes.
+    bool verify = false;
+};
+
+}  // namespace verimant
