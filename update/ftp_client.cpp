@@ -315,7 +315,8 @@ bool FtpClient::openPassiveData(FtpOperation kind, QTcpSocket& data) {
     return true;
 }
 
-bool FtpClient::receiveInto(QTcpSocket& data, QFile& file) {
+bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
+    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : kMaxWholeFileSize;
     for (;;) {
         const bool ready = pumpEventsUntil(
             [&data] {
@@ -333,8 +334,9 @@ bool FtpClient::receiveInto(QTcpSocket& data, QFile& file) {
             if (file.write(chunk) != chunk.size())
                 return fail(QStringLiteral("Cannot write ") + file.fileName());
             receivedBytes_ += chunk.size();
-            if (receivedBytes_ > kMaxWholeFileSize)
-                return fail(QStringLiteral("File too large"));
+            if (receivedBytes_ > mostBytes)
+                return fail(statedBytes >= 0 ? QStringLiteral("File longer than its stated size")
+                                             : QStringLiteral("File too large"));
             if (events_.onPacketRecvd)
                 events_.onPacketRecvd();
         }
@@ -379,6 +381,17 @@ bool FtpClient::finalReply(FtpOperation kind) {
     return true;
 }
 
+qint64 FtpClient::statedSize(const QString& remoteName) {
+    // Asked without outcome events: a server that does not know SIZE is served as before.
+    if (!sendLine(QStringLiteral("SIZE ") + remoteName) || !readReply())
+        return -1;
+    if (lastReply_.code != 213)
+        return -1;
+    bool numeric = false;
+    const qint64 size = lastReply_.text.mid(4).trimmed().toLongLong(&numeric);
+    return numeric && size >= 0 ? size : -1;
+}
+
 bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath) {
     constexpr FtpOperation kind = FtpOperation::Retrieve;
     errorText_.clear();
@@ -394,6 +407,14 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
     if (!part.isOpen())
         return failOperation(kind, QStringLiteral("Cannot create ") + localPath);
 
+    // A length the server states but the data does not match is a transfer that went wrong,
+    // an ASCII conversion of the line ends among others.
+    const qint64 statedBytes = statedSize(remoteName);
+    if (!isConnected())
+        return failOperation(kind, errorText_);
+    if (statedBytes > kMaxWholeFileSize)
+        return failOperation(kind, QStringLiteral("File too large"));
+
     QTcpSocket data;
     if (!openPassiveData(kind, data))
         return false;
@@ -404,12 +425,14 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
         return failOperation(kind, lastReply_.text);
     }
     const bool alreadyDone = isBetween(lastReply_.code, 200, 299);
-    const bool received = receiveInto(data, part);
+    const bool received = receiveInto(data, part, statedBytes);
     data.abort();
     if (!received)
         return failOperation(kind, errorText_);
     if (!alreadyDone && !finalReply(kind))
         return false;
+    if (statedBytes >= 0 && receivedBytes_ != statedBytes)
+        return failOperation(kind, QStringLiteral("File shorter than its stated size"));
     if (!part.commit())
         return failOperation(kind, QStringLiteral("Cannot write ") + localPath);
     if (events_.onSuccess)

@@ -75,6 +75,7 @@ public:
     bool sendCommand(const QString& command);
     // Downloads `remoteName` into `localPath`. The file appears under `localPath` only when the
     // whole transfer succeeded: a failed download leaves no file and no previous file changed.
+    // Where the server states the file's size, a download of another length has failed.
     bool retrieveFile(const QString& remoteName, const QString& localPath);
     // Appends the local file to `remoteName`, or to a file of the local file's own name.
     bool appendToRemote(const QString& localPath, const QString& remoteName = QString());
@@ -98,12 +99,13 @@ private:
     bool sendLine(const QString& line);
     bool readReply();
     bool readLine(QByteArray& line);
+    qint64 statedSize(const QString& remoteName);
     void discardPendingInput();
     void closeControl();
     bool authenticate();
     bool commandReply(const QString& command, FtpOperation kind);
     bool openPassiveData(FtpOperation kind, QTcpSocket& data);
-    bool receiveInto(QTcpSocket& data, QFile& file);
+    bool receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes);
     bool sendFrom(QFile& file, QTcpSocket& data);
     bool finalReply(FtpOperation kind);
 
