@@ -1,9 +1,9 @@
 #include "update/ftp_client.h"
 
-#include "base/file_helpers.h"
 #include "platform/cp1251.h"
 #include "platform/event_wait.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -19,6 +19,9 @@ constexpr qint64 kChunkBytes = 65536;
 // A server that never ends a line or a reply must not fill the memory.
 constexpr qint64 kMaxReplyLineBytes = 8192;
 constexpr int kMaxReplyLines = 1000;
+// What the control connection holds unread, such as lines a server pours in during a transfer;
+// beyond it the server has to wait.
+constexpr qint64 kControlBufferBytes = 65536;
 
 bool isBetween(int code, int low, int high) {
     return code >= low && code <= high;
@@ -155,14 +158,14 @@ bool FtpClient::sendLine(const QString& line) {
     return true;
 }
 
-bool FtpClient::readLine(QByteArray& line) {
+bool FtpClient::readLine(QByteArray& line, const QDeadlineTimer& deadline) {
     QTcpSocket& socket = *control_;
     const bool ready = pumpEventsUntil(
         [&socket] {
             return socket.canReadLine() || socket.bytesAvailable() > kMaxReplyLineBytes ||
                    socket.state() != QAbstractSocket::ConnectedState;
         },
-        limits_.idleMs);
+        static_cast<int>(deadline.remainingTime()));
     if (socket.canReadLine()) {
         line = socket.readLine(kMaxReplyLineBytes + 1);
         if (line.endsWith('\n'))
@@ -186,6 +189,8 @@ bool FtpClient::readLine(QByteArray& line) {
 bool FtpClient::readReply() {
     if (!control_)
         return fail(QStringLiteral("Not Connected"));
+    // One deadline for the whole reply: a server dripping continuation lines cannot stretch it.
+    const QDeadlineTimer deadline(limits_.idleMs);
     FtpReplyReader reader;
     QByteArray line;
     while (!reader.complete()) {
@@ -193,7 +198,7 @@ bool FtpClient::readReply() {
             closeControl();
             return fail(QStringLiteral("Reply Too Long"));
         }
-        if (!readLine(line))
+        if (!readLine(line, deadline))
             return false;
         reader.addLine(line);
     }
@@ -214,6 +219,7 @@ bool FtpClient::logIn() {
     if (settings_.host.isEmpty())
         return fail(QStringLiteral("Host Lookup Failed"));
     control_ = std::make_unique<QTcpSocket>();
+    control_->setReadBufferSize(kControlBufferBytes);
     if (!connectSocket(*control_, settings_.host, settings_.port))
         return false;
     connected_ = true;
@@ -315,20 +321,28 @@ bool FtpClient::openPassiveData(FtpOperation kind, QTcpSocket& data) {
     return true;
 }
 
+bool FtpClient::failStalledTransfer(const TransferPace& pace, qint64 movedBytes) {
+    timedOut_ = true;
+    // The server still owes the transfer's reply; only a new login is in step again.
+    closeControl();
+    return fail(pace.tooSlow(movedBytes) ? QStringLiteral("Transfer Too Slow")
+                                         : QStringLiteral("Transfer Timed out"));
+}
+
 bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
-    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : kMaxWholeFileSize;
+    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : limits_.maxFileBytes;
+    const TransferPace pace(limits_);
     for (;;) {
-        const bool ready = pumpEventsUntil(
-            [&data] {
-                return data.bytesAvailable() > 0 || data.state() != QAbstractSocket::ConnectedState;
-            },
-            limits_.idleMs);
-        if (!ready) {
-            timedOut_ = true;
-            // The server still owes the transfer's reply; only a new login is in step again.
-            closeControl();
-            return fail(QStringLiteral("Transfer Timed out"));
-        }
+        const int waitMs = pace.nextWaitMs(receivedBytes_);
+        const bool ready =
+            waitMs > 0 && pumpEventsUntil(
+                              [&data] {
+                                  return data.bytesAvailable() > 0 ||
+                                         data.state() != QAbstractSocket::ConnectedState;
+                              },
+                              waitMs);
+        if (!ready)
+            return failStalledTransfer(pace, receivedBytes_);
         while (data.bytesAvailable() > 0) {
             const QByteArray chunk = data.read(kChunkBytes);
             if (file.write(chunk) != chunk.size())
@@ -346,22 +360,23 @@ bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
 }
 
 bool FtpClient::sendFrom(QFile& file, QTcpSocket& data) {
+    const TransferPace pace(limits_);
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(kChunkBytes);
         if (chunk.isEmpty())
             return fail(QStringLiteral("Cannot read ") + file.fileName());
         if (data.write(chunk) != chunk.size())
             return fail(QStringLiteral("Data Connection Lost"));
-        const bool drained = pumpEventsUntil(
-            [&data] {
-                return data.bytesToWrite() == 0 || data.state() != QAbstractSocket::ConnectedState;
-            },
-            limits_.idleMs);
-        if (!drained) {
-            timedOut_ = true;
-            closeControl();
-            return fail(QStringLiteral("Transfer Timed out"));
-        }
+        const int waitMs = pace.nextWaitMs(sentBytes_);
+        const bool drained =
+            waitMs > 0 && pumpEventsUntil(
+                              [&data] {
+                                  return data.bytesToWrite() == 0 ||
+                                         data.state() != QAbstractSocket::ConnectedState;
+                              },
+                              waitMs);
+        if (!drained)
+            return failStalledTransfer(pace, sentBytes_);
         if (data.state() != QAbstractSocket::ConnectedState)
             return fail(QStringLiteral("Data Connection Lost"));
         sentBytes_ += chunk.size();
@@ -412,10 +427,12 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
     const qint64 statedBytes = statedSize(remoteName);
     if (!isConnected())
         return failOperation(kind, errorText_);
-    if (statedBytes > kMaxWholeFileSize)
+    if (statedBytes > limits_.maxFileBytes)
         return failOperation(kind, QStringLiteral("File too large"));
 
     QTcpSocket data;
+    // Unread data waits in the server, not here: the reply to RETR may be a long time coming.
+    data.setReadBufferSize(limits_.dataBufferBytes);
     if (!openPassiveData(kind, data))
         return false;
     if (!sendLine(QStringLiteral("RETR ") + remoteName) || !readReply())

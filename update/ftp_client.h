@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/ftp_limits.h"
 #include "update/ftp_reply.h"
 #include "update/server_settings.h"
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QDeadlineTimer;
 class QFile;
 class QTcpSocket;
 
@@ -26,14 +28,6 @@ enum class FtpOperation : int {
     Append = 10,
     OtherCommand = 14,
     PrintFolder = 15,
-};
-
-// Every wait of the client ends. A stalled server costs at most these times, after which the
-// operation fails like any other failure of its kind and the control connection is closed.
-struct FtpLimits {
-    int connectMs = 15000;
-    // No reply, and no data moving during a transfer, for this long.
-    int idleMs = 30000;
 };
 
 // Outcomes as callbacks, bound by the update-server client. onFailure reports what the server
@@ -98,7 +92,7 @@ private:
     bool connectSocket(QTcpSocket& socket, const QString& host, quint16 port);
     bool sendLine(const QString& line);
     bool readReply();
-    bool readLine(QByteArray& line);
+    bool readLine(QByteArray& line, const QDeadlineTimer& deadline);
     qint64 statedSize(const QString& remoteName);
     void discardPendingInput();
     void closeControl();
@@ -106,6 +100,7 @@ private:
     bool commandReply(const QString& command, FtpOperation kind);
     bool openPassiveData(FtpOperation kind, QTcpSocket& data);
     bool receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes);
+    bool failStalledTransfer(const TransferPace& pace, qint64 movedBytes);
     bool sendFrom(QFile& file, QTcpSocket& data);
     bool finalReply(FtpOperation kind);
 
