@@ -278,7 +278,6 @@ TEST(UpdateServerScripted, FileIsTakenOnlyInBinaryModeAndAtTheLengthTheServerSta
          login + "TYPE L 8|" + binaryFetch,
          notFetched},
         {"size unknown", {}, "502 Not implemented", true, login + "TYPE L 8|" + binaryFetch, {}},
-        {"size refused", {}, "550 Not a plain file", true, login + "TYPE L 8|" + binaryFetch, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
