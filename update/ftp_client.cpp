@@ -1,9 +1,9 @@
 #include "update/ftp_client.h"
 
-#include "base/file_helpers.h"
 #include "platform/cp1251.h"
 #include "platform/event_wait.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -19,6 +19,9 @@ constexpr qint64 kChunkBytes = 65536;
 // A server that never ends a line or a reply must not fill the memory.
 constexpr qint64 kMaxReplyLineBytes = 8192;
 constexpr int kMaxReplyLines = 1000;
+// What the control connection holds unread, such as lines a server pours in during a transfer;
+// beyond it the server has to wait.
+constexpr qint64 kControlBufferBytes = 65536;
 
 bool isBetween(int code, int low, int high) {
     return code >= low && code <= high;
@@ -155,14 +158,14 @@ bool FtpClient::sendLine(const QString& line) {
     return true;
 }
 
-bool FtpClient::readLine(QByteArray& line) {
+bool FtpClient::readLine(QByteArray& line, const QDeadlineTimer& deadline) {
     QTcpSocket& socket = *control_;
     const bool ready = pumpEventsUntil(
         [&socket] {
             return socket.canReadLine() || socket.bytesAvailable() > kMaxReplyLineBytes ||
                    socket.state() != QAbstractSocket::ConnectedState;
         },
-        limits_.idleMs);
+        static_cast<int>(deadline.remainingTime()));
     if (socket.canReadLine()) {
         line = socket.readLine(kMaxReplyLineBytes + 1);
         if (line.endsWith('\n'))
@@ -186,6 +189,8 @@ bool FtpClient::readLine(QByteArray& line) {
 bool FtpClient::readReply() {
     if (!control_)
         return fail(QStringLiteral("Not Connected"));
+    // One deadline for the whole reply: a server dripping continuation lines cannot stretch it.
+    const QDeadlineTimer deadline(limits_.idleMs);
     FtpReplyReader reader;
     QByteArray line;
     while (!reader.complete()) {
@@ -193,7 +198,7 @@ bool FtpClient::readReply() {
             closeControl();
             return fail(QStringLiteral("Reply Too Long"));
         }
-        if (!readLine(line))
+        if (!readLine(line, deadline))
             return false;
         reader.addLine(line);
     }
@@ -214,6 +219,7 @@ bool FtpClient::logIn() {
     if (settings_.host.isEmpty())
         return fail(QStringLiteral("Host Lookup Failed"));
     control_ = std::make_unique<QTcpSocket>();
+    control_->setReadBufferSize(kControlBufferBytes);
     if (!connectSocket(*control_, settings_.host, settings_.port))
         return false;
     connected_ = true;
@@ -315,26 +321,36 @@ bool FtpClient::openPassiveData(FtpOperation kind, QTcpSocket& data) {
     return true;
 }
 
-bool FtpClient::receiveInto(QTcpSocket& data, QFile& file) {
+bool FtpClient::failStalledTransfer(const TransferPace& pace, qint64 movedBytes) {
+    timedOut_ = true;
+    // The server still owes the transfer's reply; only a new login is in step again.
+    closeControl();
+    return fail(pace.tooSlow(movedBytes) ? QStringLiteral("Transfer Too Slow")
+                                         : QStringLiteral("Transfer Timed out"));
+}
+
+bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
+    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : limits_.maxFileBytes;
+    const TransferPace pace(limits_);
     for (;;) {
-        const bool ready = pumpEventsUntil(
-            [&data] {
-                return data.bytesAvailable() > 0 || data.state() != QAbstractSocket::ConnectedState;
-            },
-            limits_.idleMs);
-        if (!ready) {
-            timedOut_ = true;
-            // The server still owes the transfer's reply; only a new login is in step again.
-            closeControl();
-            return fail(QStringLiteral("Transfer Timed out"));
-        }
+        const int waitMs = pace.nextWaitMs(receivedBytes_);
+        const bool ready =
+            waitMs > 0 && pumpEventsUntil(
+                              [&data] {
+                                  return data.bytesAvailable() > 0 ||
+                                         data.state() != QAbstractSocket::ConnectedState;
+                              },
+                              waitMs);
+        if (!ready)
+            return failStalledTransfer(pace, receivedBytes_);
         while (data.bytesAvailable() > 0) {
             const QByteArray chunk = data.read(kChunkBytes);
             if (file.write(chunk) != chunk.size())
                 return fail(QStringLiteral("Cannot write ") + file.fileName());
             receivedBytes_ += chunk.size();
-            if (receivedBytes_ > kMaxWholeFileSize)
-                return fail(QStringLiteral("File too large"));
+            if (receivedBytes_ > mostBytes)
+                return fail(statedBytes >= 0 ? QStringLiteral("File longer than its stated size")
+                                             : QStringLiteral("File too large"));
             if (events_.onPacketRecvd)
                 events_.onPacketRecvd();
         }
@@ -344,22 +360,23 @@ bool FtpClient::receiveInto(QTcpSocket& data, QFile& file) {
 }
 
 bool FtpClient::sendFrom(QFile& file, QTcpSocket& data) {
+    const TransferPace pace(limits_);
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(kChunkBytes);
         if (chunk.isEmpty())
             return fail(QStringLiteral("Cannot read ") + file.fileName());
         if (data.write(chunk) != chunk.size())
             return fail(QStringLiteral("Data Connection Lost"));
-        const bool drained = pumpEventsUntil(
-            [&data] {
-                return data.bytesToWrite() == 0 || data.state() != QAbstractSocket::ConnectedState;
-            },
-            limits_.idleMs);
-        if (!drained) {
-            timedOut_ = true;
-            closeControl();
-            return fail(QStringLiteral("Transfer Timed out"));
-        }
+        const int waitMs = pace.nextWaitMs(sentBytes_);
+        const bool drained =
+            waitMs > 0 && pumpEventsUntil(
+                              [&data] {
+                                  return data.bytesToWrite() == 0 ||
+                                         data.state() != QAbstractSocket::ConnectedState;
+                              },
+                              waitMs);
+        if (!drained)
+            return failStalledTransfer(pace, sentBytes_);
         if (data.state() != QAbstractSocket::ConnectedState)
             return fail(QStringLiteral("Data Connection Lost"));
         sentBytes_ += chunk.size();
@@ -379,6 +396,17 @@ bool FtpClient::finalReply(FtpOperation kind) {
     return true;
 }
 
+qint64 FtpClient::statedSize(const QString& remoteName) {
+    // Asked without outcome events: a server that does not know SIZE is served as before.
+    if (!sendLine(QStringLiteral("SIZE ") + remoteName) || !readReply())
+        return -1;
+    if (lastReply_.code != 213)
+        return -1;
+    bool numeric = false;
+    const qint64 size = lastReply_.text.mid(4).trimmed().toLongLong(&numeric);
+    return numeric && size >= 0 ? size : -1;
+}
+
 bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath) {
     constexpr FtpOperation kind = FtpOperation::Retrieve;
     errorText_.clear();
@@ -394,7 +422,17 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
     if (!part.isOpen())
         return failOperation(kind, QStringLiteral("Cannot create ") + localPath);
 
+    // A length the server states but the data does not match is a transfer that went wrong,
+    // an ASCII conversion of the line ends among others.
+    const qint64 statedBytes = statedSize(remoteName);
+    if (!isConnected())
+        return failOperation(kind, errorText_);
+    if (statedBytes > limits_.maxFileBytes)
+        return failOperation(kind, QStringLiteral("File too large"));
+
     QTcpSocket data;
+    // Unread data waits in the server, not here: the reply to RETR may be a long time coming.
+    data.setReadBufferSize(limits_.dataBufferBytes);
     if (!openPassiveData(kind, data))
         return false;
     if (!sendLine(QStringLiteral("RETR ") + remoteName) || !readReply())
@@ -404,12 +442,14 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
         return failOperation(kind, lastReply_.text);
     }
     const bool alreadyDone = isBetween(lastReply_.code, 200, 299);
-    const bool received = receiveInto(data, part);
+    const bool received = receiveInto(data, part, statedBytes);
     data.abort();
     if (!received)
         return failOperation(kind, errorText_);
     if (!alreadyDone && !finalReply(kind))
         return false;
+    if (statedBytes >= 0 && receivedBytes_ != statedBytes)
+        return failOperation(kind, QStringLiteral("File shorter than its stated size"));
     if (!part.commit())
         return failOperation(kind, QStringLiteral("Cannot write ") + localPath);
     if (events_.onSuccess)

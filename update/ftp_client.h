@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/ftp_limits.h"
 #include "update/ftp_reply.h"
 #include "update/server_settings.h"
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QDeadlineTimer;
 class QFile;
 class QTcpSocket;
 
@@ -26,14 +28,6 @@ enum class FtpOperation : int {
     Append = 10,
     OtherCommand = 14,
     PrintFolder = 15,
-};
-
-// Every wait of the client ends. A stalled server costs at most these times, after which the
-// operation fails like any other failure of its kind and the control connection is closed.
-struct FtpLimits {
-    int connectMs = 15000;
-    // No reply, and no data moving during a transfer, for this long.
-    int idleMs = 30000;
 };
 
 // Outcomes as callbacks, bound by the update-server client. onFailure reports what the server
@@ -75,6 +69,7 @@ public:
     bool sendCommand(const QString& command);
     // Downloads `remoteName` into `localPath`. The file appears under `localPath` only when the
     // whole transfer succeeded: a failed download leaves no file and no previous file changed.
+    // Where the server states the file's size, a download of another length has failed.
     bool retrieveFile(const QString& remoteName, const QString& localPath);
     // Appends the local file to `remoteName`, or to a file of the local file's own name.
     bool appendToRemote(const QString& localPath, const QString& remoteName = QString());
@@ -97,13 +92,15 @@ private:
     bool connectSocket(QTcpSocket& socket, const QString& host, quint16 port);
     bool sendLine(const QString& line);
     bool readReply();
-    bool readLine(QByteArray& line);
+    bool readLine(QByteArray& line, const QDeadlineTimer& deadline);
+    qint64 statedSize(const QString& remoteName);
     void discardPendingInput();
     void closeControl();
     bool authenticate();
     bool commandReply(const QString& command, FtpOperation kind);
     bool openPassiveData(FtpOperation kind, QTcpSocket& data);
-    bool receiveInto(QTcpSocket& data, QFile& file);
+    bool receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes);
+    bool failStalledTransfer(const TransferPace& pace, qint64 movedBytes);
     bool sendFrom(QFile& file, QTcpSocket& data);
     bool finalReply(FtpOperation kind);
 

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kRetryPauseMs = 500;
 constexpr int kReportAttempts = 3;
+constexpr int kTransferTypeImage = 2;
 constexpr int kTransferTypeLocal8 = 3;
 const QChar kRemoteSeparator = QLatin1Char('\\');
 
@@ -116,12 +117,24 @@ void UpdateServer::logOut() {
     client_->logOut();
 }
 
-bool UpdateServer::connectServer() {
-    if (logInIfNeeded()) {
-        client_->setTransferType(kTransferTypeLocal8);
+bool UpdateServer::useBinaryType() {
+    if (client_->setTransferType(kTransferTypeLocal8))
         return true;
+    return client_->isConnected() && client_->setTransferType(kTransferTypeImage);
+}
+
+bool UpdateServer::connectServer() {
+    if (!logInIfNeeded()) {
+        log_.AddErrorLine(QStringLiteral("Ошибка: Нет соединения с сервером обновлений"), 0);
+        return false;
     }
-    log_.AddErrorLine(QStringLiteral("Ошибка: Нет соединения с сервером обновлений"), 0);
+    if (useBinaryType())
+        return true;
+    // Left in ASCII mode the server would convert line ends inside every image it sends.
+    log_.AddErrorLine(QStringLiteral("Ошибка FTP: сервер не принял двоичный режим [") +
+                          client_->errorText() + QLatin1Char(']'),
+                      0);
+    logOut();
     return false;
 }
 
@@ -224,9 +237,9 @@ qint64 UpdateServer::remoteSize(const QString& remoteName) {
     if (!logInIfNeeded())
         return -1;
     qint64 size = -1;
-    client_->setTransferType(kTransferTypeLocal8);
     const QStringList folders = remoteFolders(remoteName);
-    const bool entered = std::all_of(folders.begin(), folders.end(),
+    const bool entered = useBinaryType() &&
+                         std::all_of(folders.begin(), folders.end(),
                                      [this](const QString& f) { return client_->changeFolder(f); });
     if (entered && client_->sendCommand(QStringLiteral("SIZE ") + remoteFileName(remoteName)) &&
         client_->lastReply().code == 213) {

@@ -27,8 +27,9 @@ public:
     UpdateServer(const UpdateServer&) = delete;
     UpdateServer& operator=(const UpdateServer&) = delete;
 
-    // Logs in unless connected, then "TYPE L 8". False (and the connection line logged) without
-    // a server.
+    // Logs in unless connected, then "TYPE L 8", or "TYPE I" where that is refused. False (and
+    // the connection line logged) without a server; false, logged out, with the server's reply
+    // logged when it refuses both.
     bool connectServer();
     // Changes into each folder of `remotePath` in turn: how many, 0 without folders, -1 on failure.
     int enterFolders(const QString& remotePath);
@@ -77,6 +78,8 @@ private:
     template <typename Operation>
     void runFlagged(Operation operation);
     bool logInIfNeeded();
+    // "TYPE L 8", else "TYPE I": true when either was accepted.
+    bool useBinaryType();
     void logOut();
 
     ActivityLog& log_;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -263,6 +264,104 @@ TEST_F(ScriptedClientTest, ServerThatStopsAnsweringAfterLoginEndsTheCommandAndTh
     EXPECT_FALSE(client.isConnected());
     // Not a refusal of the folder: the client raised it, so no outcome of the kind is reported.
     EXPECT_TRUE(outcomes.failures.isEmpty());
+}
+
+// Whatever a server pours into the data connection, the client keeps no more of it in memory than
+// its buffer: the rest waits in the server, and a download past the file limit fails.
+TEST_F(ScriptedClientTest, DataPouredInFasterThanTheFileTakesItIsHeldBackInTheServer) {
+    constexpr qint64 kMiB = 1 << 20;
+    FtpLimits limits{2000, 1000};
+    limits.maxFileBytes = kMiB;
+    limits.dataBufferBytes = 64 * 1024;
+    struct Case {
+        const char* name;
+        bool answered;
+        bool onControl;
+        qint64 pours;
+        bool timedOut;
+    };
+    const Case cases[] = {
+        {"RETR never answered", false, false, 256 * kMiB, true},
+        {"answered, past the file limit", true, false, 8 * kMiB, false},
+        {"control connection flooded while the data waits", true, true, 256 * kMiB, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedFtpServer scripted;
+        scripted.streamDownload(c.pours, c.answered, c.onControl);
+        FtpClient ftp(scripted.settings(), limits);
+        QTemporaryDir local;
+        ASSERT_TRUE(ftp.logIn());
+        EXPECT_FALSE(ftp.retrieveFile(QStringLiteral("base.bin"), local.filePath("base.bin")));
+        EXPECT_EQ(ftp.timedOut(), c.timedOut);
+        EXPECT_TRUE(QDir(local.path()).isEmpty(QDir::Files | QDir::Hidden));
+        // Past the client's own buffer only the system's socket buffers can take data in.
+        EXPECT_LT(scripted.streamedBytes(), 40 * kMiB);
+    }
+}
+
+// Each wait stays short, but the whole does not end: a reply has one deadline from its command and
+// a transfer a minimum average rate, so neither is stretched by lines or bytes given one by one.
+TEST_F(ScriptedClientTest, DrippedRepliesAndTrickledDataEndWithinTheirLimits) {
+    FtpLimits limits{2000, 400};
+    limits.transferGraceMs = 300;
+    limits.minBytesPerSecond = 4096;
+    const auto dripped = [](const QByteArray& code) {
+        QByteArray lines;
+        for (int i = 0; i < 30; ++i)
+            lines += code + "-still here\r\n";
+        return lines + code + " Done\r\n";
+    };
+    enum class Step { LogIn, ChangeFolder, Download };
+    struct Case {
+        const char* name;
+        Step step;
+        QByteArray greeting;
+        QByteArray cwdReply;
+        bool trickle;  // 64 bytes every 100 ms, well inside the idle limit
+        const char* error;
+    };
+    const Case cases[] = {
+        {"greeting dripped", Step::LogIn, dripped("220"), "250 OK", false, "Reply Timed out"},
+        {"folder reply dripped", Step::ChangeFolder, "220 Ready", dripped("250"), false,
+         "Reply Timed out"},
+        {"data trickled", Step::Download, "220 Ready", "250 OK", true, "Transfer Too Slow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedFtpServer scripted;
+        scripted.setGreeting(c.greeting);
+        scripted.setReply("CWD", c.cwdReply);
+        scripted.serveDownload(QByteArray(2560, 't'), "226 Done\r\n");
+        if (c.trickle)
+            scripted.trickleData(64, 100);
+        else
+            scripted.dripControl(100);
+        FtpClient ftp(scripted.settings(), limits);
+        QTemporaryDir local;
+        if (c.step != Step::LogIn) {
+            ASSERT_TRUE(ftp.logIn());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        bool done = false;
+        switch (c.step) {
+            case Step::LogIn:
+                done = ftp.logIn();
+                break;
+            case Step::ChangeFolder:
+                done = ftp.changeFolder(QStringLiteral("fw"));
+                break;
+            case Step::Download:
+                done = ftp.retrieveFile(QStringLiteral("kmt2.hex"), local.filePath("kmt2.hex"));
+                break;
+        }
+        EXPECT_FALSE(done);
+        EXPECT_TRUE(ftp.timedOut());
+        EXPECT_EQ(ftp.errorText(), QString::fromLatin1(c.error));
+        EXPECT_LT(clock.elapsed(), 1500);
+        EXPECT_TRUE(QDir(local.path()).isEmpty(QDir::Files | QDir::Hidden));
+    }
 }
 
 }  // namespace

@@ -17,6 +17,31 @@ ScriptedFtpServer::ScriptedFtpServer() {
     connect(&control_, &QTcpServer::newConnection, this, &ScriptedFtpServer::acceptControl);
     connect(&dataListener_, &QTcpServer::newConnection, this, &ScriptedFtpServer::acceptData);
     control_.listen(QHostAddress::LocalHost, 0);
+    connect(&dripTimer_, &QTimer::timeout, this, &ScriptedFtpServer::sendNextDripLine);
+    connect(&trickleTimer_, &QTimer::timeout, this, &ScriptedFtpServer::sendTricklePiece);
+}
+
+ScriptedFtpServer::~ScriptedFtpServer() {
+    // The sockets close as the listeners go, after the members their signals would reach.
+    for (QTcpServer* listener : {&control_, &dataListener_})
+        for (QObject* socket : listener->children())
+            socket->disconnect(this);
+}
+
+void ScriptedFtpServer::dripControl(int intervalMs) {
+    dripTimer_.setInterval(intervalMs);
+}
+
+void ScriptedFtpServer::trickleData(qint64 pieceBytes, int intervalMs) {
+    tricklePiece_ = pieceBytes;
+    trickleTimer_.setInterval(intervalMs);
+}
+
+void ScriptedFtpServer::streamDownload(qint64 maxBytes, bool reply, bool onControl) {
+    streamLimit_ = maxBytes;
+    streamOnControl_ = onControl;
+    if (!reply)
+        firstReply_.clear();
 }
 
 ServerSettings ScriptedFtpServer::settings() const {
@@ -75,7 +100,11 @@ void ScriptedFtpServer::answer(const QByteArray& line) {
     }
     if (verb == "RETR") {
         send(firstReply_);
-        downloadWanted_ = firstReply_.startsWith('1');
+        if (streamOnControl_) {
+            startStream(client_);
+            return;
+        }
+        downloadWanted_ = firstReply_.startsWith('1') || streamLimit_ > 0;
         startDownloadWhenReady();
         return;
     }
@@ -124,7 +153,57 @@ void ScriptedFtpServer::startDownloadWhenReady() {
     if (!downloadWanted_ || !data_)
         return;
     downloadWanted_ = false;
+    if (streamLimit_ > 0) {
+        startStream(data_);
+        return;
+    }
+    if (tricklePiece_ > 0) {
+        trickleOffset_ = 0;
+        trickleTimer_.start();
+        return;
+    }
     data_->write(download_);
+    finishDownload();
+}
+
+void ScriptedFtpServer::sendTricklePiece() {
+    if (!data_ || trickleOffset_ >= download_.size()) {
+        trickleTimer_.stop();
+        if (data_)
+            finishDownload();
+        return;
+    }
+    data_->write(download_.mid(trickleOffset_, tricklePiece_));
+    trickleOffset_ += tricklePiece_;
+}
+
+void ScriptedFtpServer::startStream(QTcpSocket* socket) {
+    streamed_ = 0;
+    streamTarget_ = socket;
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) {
+        streamed_ += bytes;
+        topUpStream();
+    });
+    topUpStream();
+}
+
+void ScriptedFtpServer::topUpStream() {
+    // Only a little is ever queued here, so what the client let through shows in streamed_.
+    static const QByteArray block = QByteArray("150-more of the same\r\n").repeated(3000);
+    QTcpSocket* socket = streamTarget_;
+    if (!socket)
+        return;
+    const qint64 queued = streamed_ + socket->bytesToWrite();
+    if (queued >= streamLimit_) {
+        if (socket->bytesToWrite() == 0 && !streamOnControl_)
+            finishDownload();
+        return;
+    }
+    if (socket->bytesToWrite() < 4 * block.size())
+        socket->write(block.left(std::min<qint64>(block.size(), streamLimit_ - queued)));
+}
+
+void ScriptedFtpServer::finishDownload() {
     if (!closeData_)
         return;
     QTcpSocket* data = data_;
@@ -133,8 +212,26 @@ void ScriptedFtpServer::startDownloadWhenReady() {
 }
 
 void ScriptedFtpServer::send(const QByteArray& text) {
-    if (client_ && !text.isEmpty())
-        client_->write(text.endsWith('\n') ? text : text + "\r\n");
+    if (!client_ || text.isEmpty())
+        return;
+    const QByteArray whole = text.endsWith('\n') ? text : text + "\r\n";
+    if (dripTimer_.interval() <= 0) {
+        client_->write(whole);
+        return;
+    }
+    for (const QByteArray& line : whole.split('\n'))
+        if (!line.isEmpty())
+            dripLines_ << line + '\n';
+    if (!dripTimer_.isActive())
+        dripTimer_.start();
+}
+
+void ScriptedFtpServer::sendNextDripLine() {
+    if (dripLines_.isEmpty() || !client_) {
+        dripTimer_.stop();
+        return;
+    }
+    client_->write(dripLines_.takeFirst());
 }
 
 }  // namespace verimant::test

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -25,6 +26,7 @@ class ScriptedFtpServer : public QObject {
     Q_OBJECT
 public:
     ScriptedFtpServer();
+    ~ScriptedFtpServer() override;
 
     quint16 port() const { return control_.serverPort(); }
     // Account "tester" with password "secret" on this server.
@@ -45,6 +47,17 @@ public:
     void serveDownload(const QByteArray& data, const QByteArray& finalReply, bool closeData = true,
                        const QByteArray& firstReply = "150 Opening\r\n");
 
+    // Sends every control text one line per `intervalMs`: a reply that drips in.
+    void dripControl(int intervalMs);
+    // Sends the download's data `pieceBytes` every `intervalMs` instead of all at once.
+    void trickleData(qint64 pieceBytes, int intervalMs);
+    // RETR starts a stream of up to `maxBytes` bytes of reply lines, fed as fast as the client
+    // takes them, into the data connection or, with `onControl`, into the control connection
+    // while the data connection stays silent; with `reply` off RETR is never answered.
+    // streamedBytes() counts what the client let through.
+    void streamDownload(qint64 maxBytes, bool reply, bool onControl = false);
+    qint64 streamedBytes() const { return streamed_; }
+
     // Every command line received, in order, without line ends.
     const QList<QByteArray>& commands() const { return commands_; }
     QList<QByteArray> verbs() const;
@@ -59,6 +72,11 @@ private:
     void openPassive();
     void acceptData();
     void startDownloadWhenReady();
+    void sendTricklePiece();
+    void startStream(QTcpSocket* socket);
+    void topUpStream();
+    void finishDownload();
+    void sendNextDripLine();
     void send(const QByteArray& text);
 
     QTcpServer control_;
@@ -79,6 +97,15 @@ private:
     QList<QByteArray> commands_;
     QByteArray appended_;
     int connectionCount_ = 0;
+    QTimer dripTimer_;
+    QList<QByteArray> dripLines_;
+    QTimer trickleTimer_;
+    qint64 tricklePiece_ = 0;
+    qint64 trickleOffset_ = 0;
+    qint64 streamLimit_ = 0;
+    qint64 streamed_ = 0;
+    bool streamOnControl_ = false;
+    QPointer<QTcpSocket> streamTarget_;
 };
 
 }  // namespace verimant::test

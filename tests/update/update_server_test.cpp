@@ -234,5 +234,68 @@ TEST(UpdateServerScripted, SilentServerEndsTheFetchAsAFailure) {
                                "Ошибка получения файла с сервера обновлений [kmt2.hex]: ERC[-1]")});
 }
 
+// A server left in ASCII mode converts line ends inside the image; where it states the file's size,
+// any other length gives the conversion (or a cut) away. Either way nothing may land locally.
+TEST(UpdateServerScripted, FileIsTakenOnlyInBinaryModeAndAtTheLengthTheServerStates) {
+    const QByteArray image = "line 1\r\nline 2\n";  // 15 bytes
+    const QByteArray login = "USER tester|PASS secret|";
+    const QByteArray binaryFetch = "SIZE kmt2.hex|PASV|RETR kmt2.hex|QUIT";
+    const QString notFetched =
+        QStringLiteral("Ошибка получения файла с сервера обновлений [kmt2.hex]: ERC[-1]");
+    struct Case {
+        const char* name;
+        QList<QByteArray> typeReplies;  // before the standing "200 Type set"
+        QByteArray sizeReply;
+        bool fetched;
+        QByteArray commands;
+        QString logged;
+    };
+    const QList<Case> cases = {
+        {"binary accepted", {}, "213 15", true, login + "TYPE L 8|" + binaryFetch, {}},
+        {"local 8 refused, image accepted",
+         {"504 Type not implemented"},
+         "213 15",
+         true,
+         login + "TYPE L 8|TYPE I|" + binaryFetch,
+         {}},
+        {"both refused",
+         {"504 Type not implemented", "504 Only ASCII here"},
+         "213 15",
+         false,
+         login + "TYPE L 8|TYPE I|QUIT",
+         QStringLiteral(
+             "Ошибка FTP: сервер не принял двоичный режим [504 Only ASCII here]: ERC[0]")},
+        {"longer than the data",
+         {},
+         "213 17",
+         false,
+         login + "TYPE L 8|" + binaryFetch,
+         notFetched},
+        {"shorter than the data",
+         {},
+         "213 13",
+         false,
+         login + "TYPE L 8|" + binaryFetch,
+         notFetched},
+        {"size unknown", {}, "502 Not implemented", true, login + "TYPE L 8|" + binaryFetch, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedFtpServer scripted;
+        scripted.queueReplies("TYPE", c.typeReplies);
+        scripted.setReply("SIZE", c.sizeReply);
+        scripted.serveDownload(image, "226 Done\r\n");
+        ScriptedDialogs dialogs;
+        ActivityLog log;
+        UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+        QTemporaryDir local;
+        const QString target = local.filePath(QStringLiteral("kmt2.hex"));
+        EXPECT_EQ(server.fetchFile(QStringLiteral("kmt2.hex"), target), c.fetched);
+        EXPECT_EQ(readFile(target), c.fetched ? image : QByteArray("<missing>"));
+        EXPECT_EQ(scripted.commands(), c.commands.split('|'));
+        EXPECT_EQ(log.lines(), c.logged.isEmpty() ? QStringList{} : QStringList{c.logged});
+    }
+}
+
 }  // namespace
 }  // namespace verimant::test
