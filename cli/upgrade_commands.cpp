@@ -151,7 +151,7 @@ int runCheckCommand(CliRun& run, const QStringList&) {
     }
     UpgradeCheck found;
     if (upgrade.check(found) != UpgradeOutcome::Checked) {
-        return kExitFailure;
+        return upgrade.languageRefused() ? kExitUsage : kExitFailure;
     }
     upgrade.printCheck(found);
     return kExitSuccess;

@@ -163,15 +163,16 @@ TEST_F(UpgradeCliTest, CheckPrintsWhatWouldChangeAndWritesNothing) {
 // both files were written: it stops the run before anything goes into the instrument.
 TEST_F(UpgradeCliTest, LanguageOutsideThePacketStopsBeforeAnythingIsWritten) {
     sim::PtyInstrument& instrument = plugIn(7, "12345678");
-    const QList<QStringList> cases = {{"RU_EN", "DEU"}, {"RU_EN", "2"}, {"EURO", "RUS"}};
+    const QList<QStringList> cases = {{"upgrade", "RU_EN", "DEU"},
+                                      {"upgrade", "RU_EN", "2"},
+                                      {"upgrade", "EURO", "RUS"},
+                                      {"check", "EURO", "RUS"}};
     for (const QStringList& c : cases) {
         const CliResult result =
-            runCli({"upgrade", "--port", "7", "--packet", c[0], "--language", c[1], "--yes"});
+            runCli({c[0], "--port", "7", "--packet", c[1], "--language", c[2], "--yes"});
         EXPECT_EQ(result.exitCode, 2) << c.join(' ') << result.err;
-        EXPECT_TRUE(result.err.contains("--language " + c[1] +
-                                        " is none of the languages of the "
-                                        "packet " +
-                                        c[0]))
+        EXPECT_TRUE(result.err.contains("--language " + c[2] +
+                                        " is none of the languages of the packet " + c[1]))
             << result.err;
     }
     instrument.withInstrument(
