@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include "base/ui_language.h"
+#include "cli/terminal_text.h"
 #include "platform/port_access.h"
 #include "platform/port_map.h"
 
@@ -47,7 +48,7 @@ void CliRun::printLine(const QString& line, bool replacing) {
     if (!replacing) {
         dialogs_.endProgressLine();
     }
-    const QByteArray text = line.toUtf8();
+    const QByteArray text = terminalText(line);
     if (replacing && outIsTerminal_) {
         std::fprintf(out_, "\033[1A\r\033[K%s\n", text.constData());
     } else {

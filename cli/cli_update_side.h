@@ -22,6 +22,8 @@ public:
     bool uploadReport();
 
     UpdateRun& run() { return run_; }
+    // The run's own temporary folder; empty when it could not be made.
+    QString folderPath() const { return folder_.path(); }
 
 private:
     bool fetchConfiguration();

@@ -1,5 +1,6 @@
 #include "cli/cli_upgrade_choices.h"
 
+#include "base/file_helpers.h"
 #include "base/ui_language.h"
 #include "cli/terminal_dialogs.h"
 #include "update/update_config.h"
@@ -52,6 +53,26 @@ const LanguageEntry* languageNamed(const LanguageCatalog& catalog, const QString
 void CliPacketChooser::OpenLanguagePacketDialog(const UpdateConfig& config,
                                                 const QStringList& packets, int& slot) {
     slot = packets.isEmpty() ? kPacketChoiceCancelled : choose(config, packets);
+    if (slot >= 0 && !packetHasLanguage(config, packets.at(slot))) {
+        languageRefused_ = true;
+        slot = kPacketChoiceCancelled;
+    }
+}
+
+bool CliPacketChooser::packetHasLanguage(const UpdateConfig& config, const QString& packet) {
+    if (language_.isEmpty()) {
+        return true;
+    }
+    const LanguageEntry* entry = languageNamed(config.languageCatalog(), language_);
+    if (entry != nullptr && packetLanguageCodes(config, packet).contains(entry->code)) {
+        return true;
+    }
+    const QString section = QString::fromLatin1(kLanguageSectionPrefix) + packet;
+    dialogs_.showError(
+        QStringLiteral("--language %1 is none of the languages of the packet %2 "
+                       "(%3): nothing was written")
+            .arg(language_, packet, config.readString(section, QStringLiteral("LANG_LIST"))));
+    return false;
 }
 
 int CliPacketChooser::choose(const UpdateConfig& config, const QStringList& packets) {
@@ -130,6 +151,23 @@ int CliLanguageChooser::choose(const LanguageCatalog& catalog, int currentCode) 
 
 bool catalogHasLanguage(const LanguageCatalog& catalog, const QString& text) {
     return languageNamed(catalog, text) != nullptr;
+}
+
+// Read here as selectLanguagePacket reads it, so the check sees what the choice will offer.
+QList<int> packetLanguageCodes(const UpdateConfig& config, const QString& packet) {
+    const QString list = config.readString(QString::fromLatin1(kLanguageSectionPrefix) + packet,
+                                           QStringLiteral("LANG_LIST"));
+    QStringList keys;
+    splitText(list, u',', keys);
+    QList<int> codes;
+    for (const QString& key : keys) {
+        const LanguageEntry* entry = config.languageCatalog().findLanguageByName(key);
+        if (entry == nullptr) {
+            break;
+        }
+        codes.append(entry->code);
+    }
+    return codes;
 }
 
 }  // namespace verimant::cli

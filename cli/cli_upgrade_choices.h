@@ -12,20 +12,27 @@ class TerminalDialogs;
 
 // The packet choice on the command line: the packet --packet names, the only one offered, or the
 // operator's answer on the terminal. Without a terminal and with several packets, the run stops
-// before the firmware set is fetched.
+// before the firmware set is fetched. A --language that the chosen packet does not carry stops it
+// there too: the instrument could not be given that language after both files were written.
 class CliPacketChooser final : public PacketChooser {
 public:
-    CliPacketChooser(QString requested, TerminalDialogs& dialogs)
-        : requested_(std::move(requested)), dialogs_(dialogs) {}
+    CliPacketChooser(QString requested, QString language, TerminalDialogs& dialogs)
+        : requested_(std::move(requested)), language_(std::move(language)), dialogs_(dialogs) {}
 
     void OpenLanguagePacketDialog(const UpdateConfig& config, const QStringList& packets,
                                   int& slot) override;
 
+    // True when the choice was cancelled because of --language.
+    bool languageRefused() const { return languageRefused_; }
+
 private:
     int choose(const UpdateConfig& config, const QStringList& packets);
+    bool packetHasLanguage(const UpdateConfig& config, const QString& packet);
 
     QString requested_;
+    QString language_;
     TerminalDialogs& dialogs_;
+    bool languageRefused_ = false;
 };
 
 // The instrument's display language on the command line: --language as a catalogue key or code
@@ -56,5 +63,8 @@ public:
 // Whether `text` names a language of the catalogue by key (any letter case) or code; verimant-cli
 // refuses anything else before it touches the instrument.
 bool catalogHasLanguage(const LanguageCatalog& catalog, const QString& text);
+
+// The catalogue codes of `packet`'s languages as the device-language choice would offer them.
+QList<int> packetLanguageCodes(const UpdateConfig& config, const QString& packet);
 
 }  // namespace verimant::cli

@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 #include "cli/server_files.h"
+#include "cli/terminal_text.h"
 
 #include "update/version_codes.h"
 
@@ -10,7 +11,7 @@ namespace verimant::cli {
 namespace {
 
 void printLine(CliRun& run, const QString& line) {
-    std::fprintf(run.out(), "%s\n", line.toUtf8().constData());
+    std::fprintf(run.out(), "%s\n", terminalText(line).constData());
 }
 
 QString orNone(const QString& text) {

@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
+#include "cli/terminal_text.h"
 
 #include "update/local_name.h"
 #include "update/update_server.h"
@@ -48,7 +49,7 @@ int runFetchCommand(CliRun& run, const QStringList& arguments) {
         return kExitFailure;
     }
     run.dialogs().endProgressLine();
-    std::fprintf(run.out(), "Fetched %s into %s (%lld bytes)\n", name.toUtf8().constData(),
+    std::fprintf(run.out(), "Fetched %s into %s (%lld bytes)\n", terminalText(name).constData(),
                  QDir::toNativeSeparators(local).toUtf8().constData(),
                  static_cast<long long>(QFileInfo(local).size()));
     return kExitSuccess;

@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 #include "cli/server_files.h"
+#include "cli/terminal_text.h"
 
 #include "device/device_info.h"
 #include "device/device_info_texts.h"
@@ -30,7 +31,7 @@ int runInfoCommand(CliRun& run, const QStringList&) {
         const QString caption = deviceInfoTexts(info).groupCaption;
         std::fprintf(
             run.out(), "Model : %s\n",
-            caption.isEmpty() ? "(none in the configuration)" : caption.toUtf8().constData());
+            caption.isEmpty() ? "(none in the configuration)" : terminalText(caption).constData());
     }
     return kExitSuccess;
 }

@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 #include "cli/server_files.h"
+#include "cli/terminal_text.h"
 
 #include "update/serial_number_base.h"
 
@@ -30,7 +31,7 @@ QString serialTextOf(const QString& digits) {
 }
 
 void printLine(CliRun& run, const QString& line) {
-    std::fprintf(run.out(), "%s\n", line.toUtf8().constData());
+    std::fprintf(run.out(), "%s\n", terminalText(line).constData());
 }
 
 void printRecord(CliRun& run, const QString& digits, int block, const InstrumentRecord& record,

@@ -1,5 +1,7 @@
 #include "cli/terminal_dialogs.h"
 
+#include "cli/terminal_text.h"
+
 #include <QTextStream>
 
 #include <unistd.h>
@@ -23,7 +25,7 @@ TerminalDialogs::TerminalDialogs(bool assumeYes, std::FILE* input, std::FILE* ou
 
 void TerminalDialogs::printBox(const char* kind, const QString& text) {
     endProgressLine();
-    std::fprintf(output_, "%s: %s\n", kind, oneLine(text).toUtf8().constData());
+    std::fprintf(output_, "%s: %s\n", kind, terminalText(oneLine(text)).constData());
     std::fflush(output_);
 }
 
@@ -92,7 +94,7 @@ void TerminalDialogs::setStatusText(const QString& text) {
         endProgressLine();
         return;
     }
-    const QByteArray line = oneLine(text).toUtf8();
+    const QByteArray line = terminalText(oneLine(text));
     if (outputIsTerminal_) {
         std::fprintf(output_, "\r\033[K%s", line.constData());
         progressLineOpen_ = true;

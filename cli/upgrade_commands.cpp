@@ -4,11 +4,15 @@
 #include "cli/cli_run.h"
 #include "cli/cli_update_side.h"
 #include "cli/cli_upgrade_choices.h"
+#include "cli/terminal_text.h"
+#include "cli/upgrade_interruption.h"
 #include "device/device_text_forms.h"
 #include "link/settings_block.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
 #include "update/upgrade_workflow.h"
+
+#include <memory>
 
 namespace verimant::cli {
 
@@ -20,7 +24,8 @@ public:
     explicit CliUpgrade(CliRun& cli)
         : cli_(cli),
           update_(cli),
-          packets_(cli.options().value(QStringLiteral("packet")), cli.dialogs()),
+          packets_(cli.options().value(QStringLiteral("packet")),
+                   cli.options().value(QStringLiteral("language")), cli.dialogs()),
           languages_(cli.options().value(QStringLiteral("language")), cli.dialogs()),
           parts_{cli.session(), settings_, update_.run(), packets_, languages_, busy_, {}} {}
 
@@ -47,13 +52,24 @@ public:
         cli_.watchLink(true);
         const UpgradeOutcome outcome = runUpgradeWorkflow(parts_);
         cli_.watchLink(false);
+        return outcome;
+    }
+
+    // As the window does when it closes, whatever stopped the run; only a run without its own
+    // folder has nowhere safe to write the report.
+    void uploadReport() {
+        if (update_.folderPath().isEmpty()) {
+            return;
+        }
         if (!update_.uploadReport()) {
             cli_.dialogs().showWarning(
                 QStringLiteral("the log could not be appended to the instrument's report on "
                                "the update server"));
         }
-        return outcome;
     }
+
+    QString folderPath() const { return update_.folderPath(); }
+    bool languageRefused() const { return packets_.languageRefused(); }
 
     UpgradeOutcome check(UpgradeCheck& found) { return checkUpgrade(parts_, found); }
 
@@ -81,7 +97,7 @@ public:
         };
         cli_.dialogs().endProgressLine();
         for (const QString& line : lines) {
-            std::fprintf(cli_.out(), "%s\n", line.toUtf8().constData());
+            std::fprintf(cli_.out(), "%s\n", terminalText(line).constData());
         }
         std::fflush(cli_.out());
     }
@@ -96,16 +112,35 @@ private:
     UpgradeParts parts_;
 };
 
+int upgradeResult(CliUpgrade& upgrade) {
+    const int prepared = upgrade.prepare();
+    if (prepared != kExitSuccess || UpgradeInterruption::requested()) {
+        return prepared != kExitSuccess ? prepared : kExitFailure;
+    }
+    // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
+    const UpgradeOutcome outcome = upgrade.upgrade();
+    if (upgrade.languageRefused()) {
+        return kExitUsage;
+    }
+    return outcome == UpgradeOutcome::Written ? kExitSuccess : kExitFailure;
+}
+
 }  // namespace
 
 int runUpgradeCommand(CliRun& run, const QStringList&) {
-    CliUpgrade upgrade(run);
-    const int prepared = upgrade.prepare();
-    if (prepared != kExitSuccess) {
-        return prepared;
+    auto upgrade = std::make_unique<CliUpgrade>(run);
+    const UpgradeInterruption interruption(run.session().protocol, upgrade->folderPath());
+    int result = upgradeResult(*upgrade);
+    if (UpgradeInterruption::requested()) {
+        run.log().AddLine(QStringLiteral("UPGRADE STOPPED BY USER (Ctrl-C)"));
+        run.dialogs().showError(
+            QStringLiteral("the upgrade was stopped on Ctrl-C; the log says how far it got"));
+        result = kExitFailure;
     }
-    // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
-    return upgrade.upgrade() == UpgradeOutcome::Written ? kExitSuccess : kExitFailure;
+    upgrade->uploadReport();
+    // The folder goes before Ctrl-C gets its usual meaning back.
+    upgrade.reset();
+    return result;
 }
 
 int runCheckCommand(CliRun& run, const QStringList&) {
@@ -116,7 +151,7 @@ int runCheckCommand(CliRun& run, const QStringList&) {
     }
     UpgradeCheck found;
     if (upgrade.check(found) != UpgradeOutcome::Checked) {
-        return kExitFailure;
+        return upgrade.languageRefused() ? kExitUsage : kExitFailure;
     }
     upgrade.printCheck(found);
     return kExitSuccess;

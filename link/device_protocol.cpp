@@ -95,7 +95,7 @@ bool DeviceProtocol::sendFrame(ProtocolChannel* channel, const QByteArray& paylo
 
 bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payload,
                               const QString& message, const AnswerCheck& belongs) {
-    if (channel == nullptr || payload.size() < 2 || !isOpen()) {
+    if (channel == nullptr || payload.size() < 2 || !isOpen() || (stopped_ && stopped_())) {
         return false;
     }
     if (waitForAnswer(channel, payload, belongs)) {

@@ -67,6 +67,10 @@ public:
     bool transact(ProtocolChannel* channel, const QByteArray& payload, const QString& message,
                   const AnswerCheck& belongs = {});
 
+    // While `stopped` returns true, every transaction fails at once, sending nothing and showing
+    // no box: a run asked to stop lets the request under way finish and starts no other.
+    void setStopCheck(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
+
     // The answer's data bytes (after the two command bytes), valid until the next transaction on
     // the channel.
     QByteArray answerData(ProtocolChannel* channel) const;
@@ -97,6 +101,7 @@ private:
     FrameDecoder decoder_;
     QThread* waitingThread_ = nullptr;
     int transactionsWaiting_ = 0;  // GUI thread only
+    std::function<bool()> stopped_;
 };
 
 }  // namespace verimant

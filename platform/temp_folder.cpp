@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,7 +40,19 @@ QString systemTempPath() {
     return QDir::tempPath();
 }
 
+QString userRuntimePath() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || QDir::isRelativePath(runtime) || !QFileInfo(runtime).isDir()) {
+        return QString();
+    }
+    return QDir::cleanPath(runtime);
+}
+
 QString toolTempFolder() {
+    const QString runtime = userRuntimePath();
+    if (!runtime.isEmpty()) {
+        return runtime + QStringLiteral("/pelma");
+    }
     // Without a system folder there is no tool folder either: "/pelma-<uid>" would be the root's.
     const QString system = systemTempPath();
     return system.isEmpty() ? QString()

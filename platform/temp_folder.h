@@ -10,8 +10,13 @@ namespace verimant {
 // does not exist.
 QString systemTempPath();
 
-// The tool's own folder below it, emptied at every start: <temp>/pelma-<uid>, one per user;
-// empty when the system folder is.
+// The user's runtime folder ($XDG_RUNTIME_DIR, which the system makes for the user alone), without
+// a trailing separator; empty when it is unset, relative or missing.
+QString userRuntimePath();
+
+// The tool's own folder, emptied at every start: <runtime>/pelma where there is a runtime folder,
+// else <temp>/pelma-<uid>, one per user; empty when neither folder exists. In a shared temporary
+// folder another local user could take the name first; the runtime folder is out of their reach.
 QString toolTempFolder();
 
 // Why a private folder cannot be used. Every refusal counts as "cannot be created": the tool

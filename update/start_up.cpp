@@ -45,11 +45,25 @@ private:
     }
 
     bool checkSingleInstance() {
-        if (lock_.acquire(QString::fromLatin1(kSingleInstanceName))) {
+        const QString name = QString::fromLatin1(kSingleInstanceName);
+        if (lock_.acquire(name)) {
             return true;
         }
-        userDialogs().showWarning(PickText(QStringLiteral("Приложение уже запущено!"),
-                                           QStringLiteral("Application alredy running!")));
+        if (lock_.refusal() == SingleInstanceLock::Refusal::HeldElsewhere) {
+            userDialogs().showWarning(PickText(QStringLiteral("Приложение уже запущено!"),
+                                               QStringLiteral("Application alredy running!")));
+            return terminate();
+        }
+        // Whoever made the lock file could hold it, so whether another copy runs is unknown;
+        // two copies would empty each other's temporary folder.
+        log_.AddErrorLine("ERROR INSTANCE LOCK [" + SingleInstanceLock::lockPath(name) +
+                              "] : cannot be created or belongs to someone else",
+                          0);
+        userDialogs().showError(
+            PickText(QStringLiteral("Не удалось проверить, запущено ли приложение:\nфайл "
+                                    "блокировки не создан или чужой!"),
+                     QStringLiteral("Cannot check whether the application is running:\nthe lock "
+                                    "file cannot be created or is not yours!")));
         return terminate();
     }
 

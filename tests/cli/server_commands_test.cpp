@@ -101,6 +101,47 @@ TEST_F(ServerCommands, MissingFilesAndAStoppedServerAreSaidPlainly) {
     }
 }
 
+struct HostileText {
+    QString from;  // configuration text replaced
+    QString to;    // by text with control characters
+    QStringList command;
+    QString shown;  // what the terminal shows in their place
+};
+
+// Names and replies from the server reach the terminal with their control characters escaped:
+// an escape sequence must not clear the screen, a backspace must not hide what was shown.
+TEST_F(ServerCommands, ControlCharactersFromTheServerAreShownEscaped) {
+    const std::vector<HostileText> cases = {
+        {"Y23=Компакт", "Y23=Ком\x1b[2Jпакт", {"config"}, "Ком\\x1b[2Jпакт"},
+        {"LANG_SET_1=RU:Base,East",
+         "LANG_SET_1=RU:Base,Ea\bst",
+         {"lookup", "12345678"},
+         "Ea\\x08st"},
+        {"BASE_NAME=sn\\base.bin",
+         "BASE_NAME=sn\\b\x07"
+         "ase.bin",
+         {"lookup", "12345678"},
+         "sn\\b\\x07ase.bin"},
+    };
+    for (const HostileText& c : cases) {
+        QFile file(root_ + "/verimant_version_3.ini");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray kept = file.readAll();
+        file.close();
+        QString text = decodeCp1251(kept);
+        ASSERT_TRUE(text.contains(c.from)) << c.from;
+        put("verimant_version_3.ini", encodeCp1251(text.replace(c.from, c.to)));
+
+        const test::CliResult result = test::runCli(c.command);
+        put("verimant_version_3.ini", kept);
+        const QString shown = result.out + result.err;
+        EXPECT_TRUE(shown.contains(c.shown)) << c.shown << "\n" << shown;
+        for (const char control : {'\x1b', '\b', '\x07'}) {
+            EXPECT_FALSE(shown.contains(QLatin1Char(control))) << int(control) << " in " << c.to;
+        }
+    }
+}
+
 // The simulated instrument's serial 1-23-45678 has the model key Y23.
 TEST_F(ServerCommands, InfoNamesTheModelFromTheConfiguration) {
     sim::PtyInstrumentOptions options;

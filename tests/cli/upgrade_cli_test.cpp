@@ -9,9 +9,12 @@
 #include "tests/support/update_set_folder.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -33,13 +36,16 @@ protected:
         server.exportToEnvironment();
     }
 
-    sim::PtyInstrument& plugIn(int port, const QString& serial) {
+    sim::PtyInstrument& plugIn(int port, const QString& serial, bool paced = false,
+                               int lateMs = 0) {
         sim::InstrumentConfig config;
         config.serial = serial;
         config.checksumWordAddress = kChecksumAddress;
         sim::PtyInstrumentOptions options;
         options.portNumber = port;
         options.resetDelayMs = 300;
+        options.paced = paced;
+        options.faults.lateMs = lateMs;
         instruments.push_back(std::make_unique<sim::PtyInstrument>(config, options));
         QString error;
         EXPECT_TRUE(instruments.back()->start(&error)) << error;
@@ -48,6 +54,18 @@ protected:
 
     static QStringList toolFolderEntries() {
         return QDir(toolTempFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    // Every report on the server, joined: which folder one lands in depends on how far the
+    // readout got.
+    QString reports() const {
+        QString joined;
+        QDirIterator files(set.root() + "/log4", {"rep.txt"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            joined += QString::fromUtf8(set.file(files.next().mid(set.root().size() + 1)));
+        }
+        return joined;
     }
 
     UpdateSetFolder set{testRootDir() + "/server"};
@@ -139,6 +157,114 @@ TEST_F(UpgradeCliTest, CheckPrintsWhatWouldChangeAndWritesNothing) {
     instrument.withInstrument(
         [](sim::Instrument& device) { EXPECT_TRUE(device.flashOperations().empty()); });
     EXPECT_TRUE(toolFolderEntries().isEmpty()) << toolFolderEntries().join(' ');
+}
+
+// A language the catalogue knows but the chosen packet does not carry could never be set after
+// both files were written: it stops the run before anything goes into the instrument.
+TEST_F(UpgradeCliTest, LanguageOutsideThePacketStopsBeforeAnythingIsWritten) {
+    sim::PtyInstrument& instrument = plugIn(7, "12345678");
+    const QList<QStringList> cases = {{"upgrade", "RU_EN", "DEU"},
+                                      {"upgrade", "RU_EN", "2"},
+                                      {"upgrade", "EURO", "RUS"},
+                                      {"check", "EURO", "RUS"}};
+    for (const QStringList& c : cases) {
+        const CliResult result =
+            runCli({c[0], "--port", "7", "--packet", c[1], "--language", c[2], "--yes"});
+        EXPECT_EQ(result.exitCode, 2) << c.join(' ') << result.err;
+        EXPECT_TRUE(result.err.contains("--language " + c[2] +
+                                        " is none of the languages of the packet " + c[1]))
+            << result.err;
+    }
+    instrument.withInstrument(
+        [](sim::Instrument& device) { EXPECT_TRUE(device.flashOperations().empty()); });
+}
+
+// The window sends its report whatever stopped the run; so does the command line.
+TEST_F(UpgradeCliTest, PreparationThatStopsStillSendsTheReport) {
+    plugIn(7, "12345678");
+    using Edits = QList<std::pair<QString, QString>>;
+    const QList<Edits> cases = {
+        {{"VERSION_APP=1.2.19", "VERSION_APP=99.0.0"},
+         {"ACTION_IF_NEED_UPGRADE=0", "ACTION_IF_NEED_UPGRADE=1"}},
+        {{"BASE_NAME=verimant_sn_base.bin", "BASE_NAME=missing_base.bin"}},
+    };
+    for (const Edits& edits : cases) {
+        const QString to = edits.back().second;
+        ASSERT_TRUE(set.copyDemoSet());
+        for (const auto& [from, replacement] : edits) {
+            ASSERT_TRUE(set.editConfig(from, replacement));
+        }
+        QDir(set.root() + "/log4").removeRecursively();
+        const CliResult result = runCli({"upgrade", "--port", "7", "--packet", "RU_EN", "--yes"});
+        EXPECT_EQ(result.exitCode, 1) << to;
+        EXPECT_TRUE(reports().contains("END: ")) << to << "\n" << result.err;
+        EXPECT_TRUE(toolFolderEntries().isEmpty()) << toolFolderEntries().join(' ');
+    }
+}
+
+struct Interruption {
+    int port;
+    const char* after;  // what the log shows when Ctrl-C is pressed
+    int presses;
+    bool flashUntouched;
+};
+
+// Ctrl-C stops the run at its next request and still reports it; a second one ends it at once.
+// The run's folder goes either way.
+TEST_F(UpgradeCliTest, CtrlCStopsTheUpgradeWithItsReportAndLeavesNoFolder) {
+    sim::PtyInstrument& instrument = plugIn(7, "12345678", true);
+    // Slow answers keep the first stop busy long enough for a second Ctrl-C.
+    plugIn(8, "22345678", false, 300);
+    const std::vector<Interruption> cases = {
+        {7, "==>DeviceInformation_Get", 1, true},
+        {7, " Загрузка 0%", 1, false},
+        {8, "==>DeviceInformation_Get", 2, true},
+    };
+    for (const Interruption& c : cases) {
+        SCOPED_TRACE(QString::fromUtf8(c.after) + QString::number(c.presses));
+        std::size_t operationsBefore = 0;
+        instrument.withInstrument(
+            [&](sim::Instrument& device) { operationsBefore = device.flashOperations().size(); });
+        QDir(set.root() + "/log4").removeRecursively();
+        QProcess cli;
+        cli.start(builtProgram("verimant-cli"),
+                  {"upgrade", "--port", QString::number(c.port), "--packet", "RU_EN", "--yes"});
+        cli.closeWriteChannel();
+        QString out;
+        while (!out.contains(QString::fromUtf8(c.after)) && cli.waitForReadyRead(30000)) {
+            out += QString::fromUtf8(cli.readAllStandardOutput());
+        }
+        QString err;
+        for (int press = 0; press < c.presses; ++press) {
+            // A run that already ended has no id: 0 would signal this test's whole group.
+            const pid_t pid = pid_t(cli.processId());
+            if (pid > 0) {
+                ::kill(pid, SIGINT);
+            }
+            while (press + 1 < c.presses && !err.contains("Ctrl-C: ") &&
+                   cli.waitForReadyRead(5000)) {
+                err += QString::fromUtf8(cli.readAllStandardError());
+            }
+        }
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        err += QString::fromUtf8(cli.readAllStandardError());
+        out += QString::fromUtf8(cli.readAllStandardOutput());
+        SCOPED_TRACE(out.right(1500) + err);
+        if (c.presses == 1) {
+            EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(cli.exitCode(), 1);
+            EXPECT_TRUE(err.contains("the upgrade was stopped on Ctrl-C"));
+            EXPECT_TRUE(reports().contains("UPGRADE STOPPED BY USER (Ctrl-C)"));
+        } else {
+            EXPECT_EQ(cli.exitStatus(), QProcess::CrashExit) << "ended by the signal";
+        }
+        if (c.flashUntouched) {
+            instrument.withInstrument([&](sim::Instrument& device) {
+                EXPECT_EQ(device.flashOperations().size(), operationsBefore);
+            });
+        }
+        EXPECT_TRUE(toolFolderEntries().isEmpty()) << toolFolderEntries().join(' ');
+    }
 }
 
 }  // namespace

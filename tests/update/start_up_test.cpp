@@ -201,6 +201,23 @@ TEST_F(StartUpTest, SecondCopyIsWarnedInItsLanguageAndStopsBeforeAnythingElse) {
     }
 }
 
+// A lock file that someone planted says nothing about another copy: the box says what is wrong.
+TEST_F(StartUpTest, AnUntrustworthyLockIsNotTakenForASecondCopy) {
+    const QString lockFile = SingleInstanceLock::lockPath(QString::fromLatin1(kSingleInstanceName));
+    ASSERT_TRUE(QFile::link(testRootDir() + "/elsewhere", lockFile));
+    forgetEarlierStart();
+
+    EXPECT_EQ(startUp(), StartUpOutcome::Terminated);
+    QFile::remove(lockFile);
+    EXPECT_TRUE(dialogs.textsOf("warning").isEmpty()) << qPrintable(dialogs.textsOf("warning")[0]);
+    ASSERT_EQ(dialogs.textsOf("error").size(), 1);
+    const QString error = dialogs.textsOf("error")[0];
+    EXPECT_TRUE(error.contains("lock file") || error.contains(QString::fromUtf8("файл блокировки")))
+        << qPrintable(error);
+    EXPECT_TRUE(log.lines().join('\n').contains("ERROR INSTANCE LOCK [" + lockFile + "]"));
+    EXPECT_FALSE(lock.held());
+}
+
 TEST_F(StartUpTest, WithoutServerNoStopsAndYesEndsAtTheMissingBase) {
     ftp->stop();
     struct Case {
