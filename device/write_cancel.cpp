@@ -8,6 +8,7 @@ namespace {
 
 // Atomic so that a signal handler may raise it.
 std::atomic<bool> cancelRequested{false};
+std::atomic<bool> stopRequested{false};
 
 }  // namespace
 
@@ -20,7 +21,19 @@ void clearWriteCancel() {
 }
 
 bool writeCancelRequested() {
-    return cancelRequested;
+    return cancelRequested || stopRequested;
+}
+
+void requestRunStop() {
+    stopRequested = true;
+}
+
+void clearRunStop() {
+    stopRequested = false;
+}
+
+bool runStopRequested() {
+    return stopRequested;
 }
 
 }  // namespace verimant

@@ -50,11 +50,17 @@ void ConnectionManager::tick() {
     if (busy_ || protocol_.transactionWaiting()) {
         return;
     }
-    BusyGuard guard(busy_);
-    blink_ = !blink_;
-    if (dropHungUpLine()) {
-        return;
+    {
+        BusyGuard guard(busy_);
+        blink_ = !blink_;
+        if (!dropHungUpLine()) {
+            tickByMode();
+        }
     }
+    runWorkAfterTick();
+}
+
+void ConnectionManager::tickByMode() {
     switch (connectionMode_) {
         case kManualMode:
             tickManual();
@@ -68,6 +74,23 @@ void ConnectionManager::tick() {
         default:
             break;
     }
+}
+
+void ConnectionManager::runOutsideTick(std::function<void()> work) {
+    if (!busy_) {
+        work();
+        return;
+    }
+    afterTick_.push_back(std::move(work));
+}
+
+void ConnectionManager::runWorkAfterTick() {
+    // Posted, not called: run from here it would still sit inside the timer's handler, and a
+    // timer does not fire again until its handler has returned.
+    for (auto& work : afterTick_) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    }
+    afterTick_.clear();
 }
 
 void ConnectionManager::tickManual() {

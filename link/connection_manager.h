@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 class QTimer;
 
@@ -63,6 +65,12 @@ public:
     // answers or `timeoutMs` passes; whether one is connected.
     bool waitForDevice(int timeoutMs);
 
+    // Runs `work` now, or, while a tick is under way further down the stack, from the event loop
+    // once that tick has ended. A link test's wait lets user actions through; long work started
+    // from there would keep the tick (and so every later tick) from running until it ends, and
+    // nothing would find an instrument that restarts meanwhile.
+    void runOutsideTick(std::function<void()> work);
+
     // The automatic entry: scan for the instrument, or keep the one connected.
     void chooseAutomatic();
     // The manual mode on `port` (0 .. 250), as an accepted number dialog leaves it; false and no
@@ -82,6 +90,8 @@ public slots:
     void tick();
 
 private:
+    void tickByMode();
+    void runWorkAfterTick();
     void tickManual();
     void tickWatching();
     void tickScanning();
@@ -116,6 +126,7 @@ private:
     bool busy_ = false;
     // Counts menu choices, so that a tick can tell that one was made inside its link test's wait.
     int choiceCount_ = 0;
+    std::vector<std::function<void()>> afterTick_;
 };
 
 }  // namespace verimant

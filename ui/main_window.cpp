@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
 #include "base/log_banner.h"
+#include "base/user_dialogs.h"
+#include "device/write_cancel.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
 #include "ui/icon_painter.h"
@@ -12,6 +14,7 @@
 #include "update/start_up.h"
 #include "update/update_run.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
@@ -268,18 +271,74 @@ void MainWindow::setRunRelease(std::function<void()> release) {
 }
 
 void MainWindow::BitBtn_ReNewDeviceInfoClick() {
-    if (!deviceConnected_ || !deviceConnected_()) {
+    if (upgrading_ || !deviceConnected_ || !deviceConnected_()) {
         return;
     }
     // Disabled for the whole workflow: its waits keep the window responsive, and a second
     // press must not start a second upgrade.
     upgradeButton_->setEnabled(false);
+    upgrading_ = true;
+    if (connection_) {
+        // A press can arrive inside the connection check's wait; the workflow must not run
+        // under that check, or no check runs while the instrument restarts.
+        connection_->manager().runOutsideTick([this] { runUpgrade(); });
+    } else {
+        runUpgrade();
+    }
+}
+
+void MainWindow::runUpgrade() {
+    if (!deviceConnected_()) {
+        // The check the press waited for lost the instrument: a press without one.
+        upgrading_ = false;
+        upgradeButton_->setEnabled(true);
+        return;
+    }
+    // A port chosen now would move the link under a writer.
+    setConnectionChoicesEnabled(false);
     if (upgradeWorkflow_) {
         upgradeWorkflow_();
     }
+    // A stop asked for belongs to this run; the next one starts without it.
+    clearRunStop();
+    upgrading_ = false;
+    setConnectionChoicesEnabled(true);
     upgradeButton_->setEnabled(true);
     // Every upgrade ends the run, whatever its outcome.
     executeAction(actions_.Action_Exit);
+}
+
+void MainWindow::setConnectionChoicesEnabled(bool enabled) {
+    for (QAction* choice : {actions_.Action_Connection_Auto, actions_.Action_Connection_Manual,
+                            actions_.Action_Connection_Manual_Number}) {
+        choice->setEnabled(enabled);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!upgrading_) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // An operator who sees the tool gone unplugs the instrument in the middle of a write.
+    event->ignore();
+    askToStopUpgrade();
+}
+
+void MainWindow::askToStopUpgrade() {
+    if (stopQuestionOpen_ || runStopRequested()) {
+        return;
+    }
+    stopQuestionOpen_ = true;
+    const bool stop = userDialogs().askWarningYesNo(
+        PickText(QStringLiteral("Идёт обновление прибора. Прервать после текущего шага?"),
+                 QStringLiteral("The instrument is being updated. Stop after the current step?")));
+    stopQuestionOpen_ = false;
+    // The run may have ended while the question was open; a stop raised then would outlive it.
+    if (stop && upgrading_) {
+        log_.AddLine(QStringLiteral("==>Window closed during the upgrade: stop after this step"));
+        requestRunStop();
+    }
 }
 
 void MainWindow::Action_Log_VisibleExecute() {

@@ -102,8 +102,14 @@ public:
     void Action_ExitExecute();
     void Action_LanguageExecute();
 
+    // Whether the upgrade workflow is running (from the button's press to its end).
+    bool upgrading() const { return upgrading_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // While the upgrade runs, a close request hides nothing: it asks whether to stop after the
+    // current step. The workflow's waits run the event loop, so this arrives inside them.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* buildWorkArea(QWidget* parent);
@@ -111,6 +117,9 @@ private:
     QWidget* buildTopPanel(QWidget* parent);
     void connectActions();
     void applyInitialLogWidth();
+    void runUpgrade();
+    void setConnectionChoicesEnabled(bool enabled);
+    void askToStopUpgrade();
 
     ImageList images_;
     ActivityLog log_;
@@ -137,6 +146,8 @@ private:
     bool logWidthApplied_ = false;
     bool destroyed_ = false;
     bool terminationRequested_ = false;
+    bool upgrading_ = false;
+    bool stopQuestionOpen_ = false;
 };
 
 }  // namespace verimant

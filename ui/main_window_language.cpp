@@ -54,6 +54,18 @@ void writeText(QObject* control, const QString& text) {
     }
 }
 
+// The device group's caption names the connected model once the instrument has been read; only
+// its default caption follows the language.
+bool showsOwnText(QObject* control, const TranslatedText& row) {
+    auto* group = qobject_cast<QGroupBox*>(control);
+    if (group == nullptr || group->objectName() != QLatin1String("GroupBox_DeviceInfo")) {
+        return false;
+    }
+    const QString shown = group->title();
+    return !shown.isEmpty() && shown != QString::fromUtf8(row.russian) &&
+           shown != QString::fromUtf8(row.english);
+}
+
 }  // namespace
 
 void MainWindow::ApplyLanguage(UiLanguage language) {
@@ -66,6 +78,9 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
         images_.icon(english ? ImageList::BritishFlag : ImageList::RussianFlag));
     for (const TranslatedText& row : kTranslatedTexts) {
         QObject* control = findChild<QObject*>(QString::fromLatin1(row.control));
+        if (showsOwnText(control, row)) {
+            continue;
+        }
         writeText(control,
                   PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
     }

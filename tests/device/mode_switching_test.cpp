@@ -1,9 +1,11 @@
 #include "device/mode_switching.h"
 
+#include "device/write_cancel.h"
 #include "link/connection_manager.h"
 #include "tests/device/simulated_device.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -134,8 +136,9 @@ TEST(ModeSwitching, QueryTellsWhichProgramRunsAndASilentInstrumentFailsAtOnce) {
     EXPECT_TRUE(device.flags.deviceConnected) << "nothing restarted, the link stands";
 }
 
-// Takes the full 32 seconds.
-TEST(ModeSwitching, InstrumentThatNeverComesBackGivesMinusOneWithoutAnotherLine) {
+// Takes the full 32 seconds. The line says what was seen, so a failed switch in a report has a
+// reason.
+TEST(ModeSwitching, InstrumentThatNeverComesBackGivesMinusOneAndSaysSo) {
     sim::PtyInstrumentOptions options = SimulatedDevice::quickOptions();
     options.resetDelayMs = 120000;
     SimulatedDevice device({}, options);
@@ -148,10 +151,34 @@ TEST(ModeSwitching, InstrumentThatNeverComesBackGivesMinusOneWithoutAnotherLine)
     EXPECT_EQ(Device_goto_BOOT(device.session), -1);
     EXPECT_GE(clock.elapsed(), (1 + kModeSwitchAttempts) * kModeSwitchPauseMs);
     EXPECT_LT(clock.elapsed(), (3 + kModeSwitchAttempts) * kModeSwitchPauseMs);
-    EXPECT_EQ(switchLines(device), QStringList({"==>Device_goto_BOOT mode"}));
+    EXPECT_EQ(switchLines(device),
+              QStringList({"==>Device_goto_BOOT mode",
+                           "ERROR : no instrument after the restart: COM 7 never came back"}));
     EXPECT_FALSE(device.flags.deviceConnected);
     EXPECT_EQ(device.requests(0x01, 0x01), 0) << "no mode query without the instrument";
     EXPECT_TRUE(device.dialogs.boxes.isEmpty());
+}
+
+// The operator's stop: the switch into the boot loader, where a write begins, does not start; the
+// way back into the main firmware is carried out, and then fails so that no write follows it.
+TEST(ModeSwitching, StopRequestKeepsTheBootLoaderSwitchFromStartingAndEndsTheWayBack) {
+    SimulatedDevice device;
+    WatchedLink link(device);
+    ASSERT_TRUE(link.connect());
+    device.log.clear();
+    requestRunStop();
+    const auto cleared = qScopeGuard([] { clearRunStop(); });
+
+    EXPECT_EQ(Device_goto_BOOT(device.session), -1);
+    EXPECT_EQ(device.requests(0x01, 0x05), 0) << "no reset";
+    EXPECT_EQ(Device_GoTo_KMT2(device.session), -1);
+    EXPECT_EQ(device.requests(0x01, 0x05), 1);
+    EXPECT_EQ(modeOf(device), InstrumentMode::MainFirmware);
+    EXPECT_TRUE(device.flags.deviceConnected);
+    const QString stop = "STOP : the operator asked to stop after this step";
+    EXPECT_EQ(switchLines(device),
+              QStringList({"==>Device_goto_BOOT mode", stop, "==>Device_GoTo_KMT2",
+                           "==>Device_Is_Booter_Or_KMT2", "BOOT  : 4.16", "KMT2  : 2.3", stop}));
 }
 
 }  // namespace

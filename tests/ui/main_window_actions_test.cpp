@@ -1,5 +1,7 @@
 #include "tests/ui/window_fixture.h"
 
+#include "device/write_cancel.h"
+#include "tests/support/scripted_dialogs.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
 #include "ui/image_list.h"
@@ -141,6 +143,33 @@ TEST_F(ActionsTest, UpgradeRunsOnlyWithAnInstrumentDisabledThenEndsTheRun) {
     EXPECT_TRUE(upgradeButton()->isEnabled());
     EXPECT_EQ(exits.count(), 1);
     EXPECT_FALSE(window->isVisible());
+}
+
+// A close request arrives inside the workflow's waits: it hides nothing, and only Yes raises the
+// stop, which a second close does not ask about again and which ends with the run.
+TEST_F(ActionsTest, ClosingDuringTheUpgradeAsksAndKeepsTheWindow) {
+    const QString question = "Идёт обновление прибора. Прервать после текущего шага?";
+    for (const bool stop : {true, false}) {
+        showWindow();
+        ScriptedDialogs dialogs;
+        dialogs.yesNoAnswers << stop << stop;
+        bool shown = false;
+        bool stopRaised = false;
+        window->setDeviceConnectedQuery([] { return true; });
+        window->setUpgradeWorkflow([&] {
+            window->close();
+            window->close();
+            shown = window->isVisible();
+            stopRaised = runStopRequested();
+        });
+
+        upgradeButton()->click();
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(stopRaised, stop);
+        EXPECT_EQ(dialogs.textsOf("warning question"), QStringList(stop ? 1 : 2, question));
+        EXPECT_FALSE(window->isVisible()) << "the run still ends with the upgrade";
+        EXPECT_FALSE(runStopRequested());
+    }
 }
 
 // Only what the window adds to its widgets: the progress clamp and the Windows colour order.

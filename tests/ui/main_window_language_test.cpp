@@ -86,8 +86,8 @@ TEST_F(LanguageTest, ToggleSwitchesCaptionIconAndStoredSetting) {
     EXPECT_EQ(toggle->icon().cacheKey(),
               window->imageList().icon(ImageList::RussianFlag).cacheKey());
 
-    // Captions that their owners changed are rewritten too.
-    window->setDeviceInfoCaption(QStringLiteral("Verimant-2"));
+    // Captions that their owners changed are rewritten too, except the connected model's name.
+    window->setDeviceInfoCaption(QStringLiteral("Verimant - T23"));
     action("Action_Connection_Manual")->setText(QStringLiteral("Вручную COM5"));
     toggle->trigger();
     EXPECT_EQ(uiLanguage(), UiLanguage::English);
@@ -96,11 +96,12 @@ TEST_F(LanguageTest, ToggleSwitchesCaptionIconAndStoredSetting) {
     EXPECT_EQ(toggle->icon().cacheKey(),
               window->imageList().icon(ImageList::BritishFlag).cacheKey());
     EXPECT_EQ(storedLanguage(), "2");
-    EXPECT_EQ(widget<QGroupBox>("GroupBox_DeviceInfo")->title(), "Device Information");
+    EXPECT_EQ(widget<QGroupBox>("GroupBox_DeviceInfo")->title(), "Verimant - T23");
     EXPECT_EQ(action("Action_Connection_Manual")->text(), "Manual");
 
     action("Action_Language")->trigger();
     EXPECT_EQ(uiLanguage(), UiLanguage::Russian);
+    EXPECT_EQ(widget<QGroupBox>("GroupBox_DeviceInfo")->title(), "Verimant - T23");
     EXPECT_EQ(toggle->text(), "RUS");
     EXPECT_EQ(storedLanguage(), "1");
 }

@@ -2,6 +2,7 @@
 // demo update set, the simulated instrument found by the window's own connection timer, and every
 // box and small window answered by a script that acts as the operator does.
 
+#include "link/connection_manager.h"
 #include "platform/setting_store.h"
 #include "sim/pty_instrument.h"
 #include "tests/device/sealed_firmware_region.h"
@@ -260,6 +261,87 @@ TEST_F(UpgradeWindowTest, OnePressUpgradesTheInstrumentSetsItsLanguageClosesAndR
     closeWindow();
     const QByteArray report = set.file("log4/1_23/45xxx/6xx/rep.txt");
     EXPECT_TRUE(report.contains("==>Update_KMT2")) << report.toStdString();
+    EXPECT_TRUE(report.contains("END: "));
+}
+
+// A press that arrives while the connection check waits for its echo (a late answer here, a busy
+// window in the field) once ran the whole upgrade inside that check: no later check could run, the
+// panel stayed "= OK =" and the instrument, back in its boot loader, was never found again.
+TEST_F(UpgradeWindowTest, PressDuringTheConnectionCheckStillFindsTheRestartedInstrument) {
+    openWindow();
+    plugInInstrument();
+    auto* button = window->findChild<QPushButton*>("BitBtn_ReNewDeviceInfo");
+    const ConnectionManager& manager = window->connection()->manager();
+    ScriptedOperator user(*window, 0);
+    sim::SimFaults late;
+    late.lateMs = 100;
+    instrument->setFaults(late);
+    bool pressed = false;
+    QTimer presser;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (manager.busy()) {
+            presser.stop();
+            instrument->setFaults({});
+            pressed = true;
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+    presser.start(5);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 120000));
+    EXPECT_TRUE(user.boxes.contains("information: Поздравляем!!!\nОбновление успешно завершено!"))
+        << user.boxes.join("\n").toStdString();
+    instrument->withInstrument([](sim::Instrument& device) {
+        EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+    });
+    closeWindow();
+}
+
+// Closing the window in the middle of the main-firmware write: the window, the gear and the link
+// stay, the operator is asked, the writer stops after its current chunk, and the run ends with
+// the window and the report once the instrument is where a rerun completes it (its boot loader).
+TEST_F(UpgradeWindowTest, ClosingDuringTheWriteStopsAfterTheStepWithTheWindowShown) {
+    openWindow();
+    plugInInstrument();
+    ScriptedOperator user(*window, 0);
+    // A slow boot loader, so that the close lands in the middle of the main-firmware write.
+    instrument->setLinkListener([this](bool present, const QString&, sim::InstrumentMode mode) {
+        sim::SimFaults slow;
+        slow.lateMs = present && mode == sim::InstrumentMode::BootLoader ? 20 : 0;
+        instrument->setFaults(slow);
+    });
+    auto* status = window->findChild<QLabel*>("Panel_Bottom_Info_Text");
+    QString afterClose;  // what stood on screen right after the close request was answered
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (afterClose.isEmpty() && status->text().contains("KMT2")) {
+            window->close();
+            afterClose = QStringLiteral("window %1, gear %2, connection choice %3")
+                             .arg(window->isVisible())
+                             .arg(visibleTopLevel("Form3") != nullptr)
+                             .arg(window->actions().Action_Connection_Manual_Number->isEnabled());
+        }
+    });
+    closer.start(20);
+
+    QTest::mouseClick(window->findChild<QPushButton*>("BitBtn_ReNewDeviceInfo"), Qt::LeftButton);
+
+    EXPECT_EQ(afterClose, "window 1, gear 1, connection choice 0");
+    EXPECT_FALSE(window->isVisible()) << "the run ends once the workflow has stopped";
+    ASSERT_EQ(user.boxes.size(), 3) << user.boxes.join("\n").toStdString();
+    EXPECT_EQ(user.boxes.at(1),
+              QStringLiteral("warning: Идёт обновление прибора. Прервать после текущего шага?"));
+    EXPECT_EQ(user.boxes.at(2), QStringLiteral("information: Ошибка обновления!"));
+    EXPECT_EQ(user.smallWindows, QStringList({"Form2"})) << "no device-language window";
+    instrument->withInstrument(
+        [](sim::Instrument& device) { EXPECT_EQ(device.mode(), sim::InstrumentMode::BootLoader); });
+
+    closeWindow();
+    const QByteArray report = set.file("log4/1_23/45xxx/6xx/rep.txt");
+    EXPECT_TRUE(report.contains("==>Window closed during the upgrade: stop after this step"));
+    // "# ОТМЕНЕНО" in the report's CP1251: the writer said where it stopped.
+    EXPECT_TRUE(report.contains("# \xCE\xD2\xCC\xC5\xCD\xC5\xCD\xCE"));
     EXPECT_TRUE(report.contains("END: "));
 }
 
