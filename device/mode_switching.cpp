@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "base/file_helpers.h"
+#include "base/user_dialogs.h"
 #include "device/device_session.h"
 #include "device/device_text_forms.h"
 #include "device/write_cancel.h"
@@ -79,6 +80,21 @@ void logOperatorStop(DeviceSession& session) {
     session.log.AddLine(QStringLiteral("STOP : the operator asked to stop after this step"));
 }
 
+// A RESET whose answer was lost may still have been carried out. A USB instrument that restarts
+// drops off the line at once, so a line that hung up (or was closed) after an unanswered RESET
+// means the restart is under way; one that stays up means the instrument ignored it.
+bool resetTaken(DeviceSession& session, std::uint8_t mode) {
+    if (session.commands.resetDevice(mode, false)) {
+        return true;
+    }
+    if (!session.protocol.isOpen() || session.protocol.lineHungUp()) {
+        session.log.AddLine(QStringLiteral("RESET : no answer, the instrument went off the line"));
+        return true;
+    }
+    userDialogs().showError(QStringLiteral("No answer - RESET"));
+    return false;
+}
+
 int switchTo(DeviceSession& session, const SwitchTarget& target) {
     session.log.AddLine(QString::fromLatin1(target.announce));
     // Into the boot loader is where a write begins; after a stop request it is not begun. The way
@@ -89,7 +105,7 @@ int switchTo(DeviceSession& session, const SwitchTarget& target) {
     }
     ReconnectionSighting seen;
     seen.port = session.protocol.portNumber();
-    if (!session.commands.resetDevice(target.resetMode, true)) {
+    if (!resetTaken(session, target.resetMode)) {
         session.log.AddErrorLine(target.resetFailure, 0);
         return kSwitchFailed;
     }

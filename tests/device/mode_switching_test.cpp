@@ -136,6 +136,30 @@ TEST(ModeSwitching, QueryTellsWhichProgramRunsAndASilentInstrumentFailsAtOnce) {
     EXPECT_TRUE(device.flags.deviceConnected) << "nothing restarted, the link stands";
 }
 
+// The instrument carries out the RESET but its answer is lost, and the resends find it gone: the
+// switch once reported -1 at once and left the instrument restarting into the mode asked for.
+TEST(ModeSwitching, AResetWhoseAnswerWasLostIsFollowedLikeAnAnsweredOne) {
+    for (const bool intoBootLoader : {true, false}) {
+        SCOPED_TRACE(intoBootLoader ? "into the boot loader" : "into the main firmware");
+        sim::InstrumentConfig config;
+        config.startMode =
+            intoBootLoader ? InstrumentMode::MainFirmware : InstrumentMode::BootLoader;
+        sim::PtyInstrumentOptions options = SimulatedDevice::quickOptions();
+        options.faults.lostResetAnswers = 1;
+        SimulatedDevice device(config, options);
+        WatchedLink link(device);
+        ASSERT_TRUE(link.connect());
+
+        EXPECT_EQ(
+            intoBootLoader ? Device_goto_BOOT(device.session) : Device_GoTo_KMT2(device.session),
+            0);
+        EXPECT_EQ(device.requests(0x01, 0x05), 1) << "one RESET, not one per restart";
+        EXPECT_TRUE(device.dialogs.boxes.isEmpty());
+        EXPECT_TRUE(
+            switchLines(device).contains("RESET : no answer, the instrument went off the line"));
+    }
+}
+
 // Takes the full 32 seconds. The line says what was seen, so a failed switch in a report has a
 // reason.
 TEST(ModeSwitching, InstrumentThatNeverComesBackGivesMinusOneAndSaysSo) {
