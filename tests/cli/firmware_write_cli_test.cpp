@@ -27,6 +27,17 @@ QByteArray readAll(const QString& path) {
     return file.readAll();
 }
 
+QString writeDataFile(const QString& name, int size) {
+    QByteArray data(size, '\0');
+    for (int i = 0; i < data.size(); ++i) {
+        data[i] = char((i * 131 + (i >> 9)) & 0xFF);
+    }
+    const QString path = QDir::temp().filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+    return path;
+}
+
 // verimant-sim on COM<kPort>, saving its state into `saveDir` when it is terminated.
 class SimProcess {
 public:
@@ -97,14 +108,8 @@ TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
     const QString saveDir = QDir::temp().filePath("sim_state");
     SimProcess sim(saveDir, {"--mode", "boot"});
     ASSERT_TRUE(sim.waitForLink());
-    QByteArray data(40000 + 7, '\0');
-    for (int i = 0; i < data.size(); ++i) {
-        data[i] = char((i * 131 + (i >> 9)) & 0xFF);
-    }
-    const QString path = QDir::temp().filePath("data.efl");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-    file.close();
+    const QString path = writeDataFile("data.efl", 40000 + 7);
+    const QByteArray data = readAll(path);
 
     CliResult result = runCli(
         {"write-efl", QDir::temp().filePath("absent.efl"), "--port", QString::number(kPort)});
@@ -151,17 +156,6 @@ TEST(FirmwareWriteCli, NeitherWriterWritesIntoAnotherInstrumentAfterTheRestart) 
             << result.err;
         EXPECT_FALSE(result.out.contains(c.writerLine)) << result.out;
     }
-}
-
-QString writeDataFile(const QString& name, int size) {
-    QByteArray data(size, '\0');
-    for (int i = 0; i < data.size(); ++i) {
-        data[i] = char((i * 131 + (i >> 9)) & 0xFF);
-    }
-    const QString path = QDir::temp().filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-    return path;
 }
 
 // An answered write only says the instrument took the request: with --verify a byte that the
