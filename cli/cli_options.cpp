@@ -131,6 +131,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("model"), QString(), QString(),
          QStringLiteral("info: name the instrument's model from the update server's "
                         "configuration")},
+        {QStringLiteral("verify"), QString(), QString(),
+         QStringLiteral("write-efl, write-kmt2, upgrade: read back every byte written and "
+                        "compare it with the file; a difference fails the write")},
     };
     return table;
 }

@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_dialogs.h"
 #include "device/device_session.h"
+#include "device/write_options.h"
 #include "link/connection_manager.h"
 #include "link/device_commands.h"
 #include "link/device_protocol.h"
@@ -39,6 +40,8 @@ public:
 
     // The command line this run was started with; commands read their own options here.
     const CliOptions& options() const { return options_; }
+    // How the firmware writers go about their files: --verify reads back what they wrote.
+    WriteOptions writeOptions() const { return {options_.isSet(QStringLiteral("verify"))}; }
     DeviceSession& session() { return session_; }
     ActivityLog& log() { return log_; }
     TerminalDialogs& dialogs() { return dialogs_; }

@@ -4,6 +4,7 @@
 #include "cli/server_files.h"
 #include "cli/terminal_text.h"
 
+#include "update/file_hash.h"
 #include "update/version_codes.h"
 
 namespace verimant::cli {
@@ -78,19 +79,30 @@ void printLanguageSets(CliRun& run, const UpdateConfig& config) {
     }
 }
 
+// Whether the file is checked after its download: a file without a hash is written as it comes,
+// and a malformed one stops the upgrade before anything is written.
+QString hashNote(const QString& sha256) {
+    if (sha256.isEmpty()) {
+        return QStringLiteral(" [no SHA256]");
+    }
+    return isSha256Text(sha256) ? QStringLiteral(" SHA256 ") + sha256.toLower()
+                                : QStringLiteral(" [bad SHA256]");
+}
+
 void printFirmwareFile(CliRun& run, const UpdateConfig& config, const char* part,
                        const QString& fileId) {
     const QString section = QStringLiteral("FILE:") + fileId;
     const QString version = config.readString(section, "VERSION");
     const QString length = config.readString(section, "LENGTH");
-    printLine(run,
-              QStringLiteral("    %1 %2 %3%4%5")
-                  .arg(QString::fromLatin1(part), -4)
-                  .arg(orNone(version), -8)
-                  .arg(orNone(config.readString(section, "NAME")))
-                  .arg(length.isEmpty() ? QString() : QStringLiteral(" (") + length + " bytes)")
-                  .arg(parseFirmwareVersion(version) == 0 ? QStringLiteral(" [bad version]")
-                                                          : QString()));
+    printLine(
+        run,
+        QStringLiteral("    %1 %2 %3%4%5%6")
+            .arg(QString::fromLatin1(part), -4)
+            .arg(orNone(version), -8)
+            .arg(orNone(config.readString(section, "NAME")))
+            .arg(length.isEmpty() ? QString() : QStringLiteral(" (") + length + " bytes)")
+            .arg(parseFirmwareVersion(version) == 0 ? QStringLiteral(" [bad version]") : QString())
+            .arg(hashNote(config.readString(section, "SHA256"))));
 }
 
 void printFirmwareSets(CliRun& run, const UpdateConfig& config) {

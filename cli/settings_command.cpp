@@ -39,6 +39,23 @@ int getSetting(CliRun& run, int index) {
     return result;
 }
 
+// An answered write only says the instrument took the request: a worn sector can answer and not
+// hold the bytes, and the instrument would then fall back to the other copy or to its defaults.
+int checkStored(CliRun& run, const SettingsBlock& stored) {
+    SettingsBlock readBack;
+    for (int copy = 0; copy < 2; ++copy) {
+        if (!readBack.readCopy(run.session().commands, copy) ||
+            readBack.values() != stored.values()) {
+            run.dialogs().showError(
+                QStringLiteral("settings copy %1 at 0x%2 does not read back as it was stored")
+                    .arg(copy)
+                    .arg(QString::number(SettingsBlock::kCopyAddress[copy], 16).toUpper()));
+            return kExitFailure;
+        }
+    }
+    return kExitSuccess;
+}
+
 int setSetting(CliRun& run, int index, std::int32_t value) {
     SettingsBlock block;
     block.load(run.session().commands);
@@ -47,7 +64,10 @@ int setSetting(CliRun& run, int index, std::int32_t value) {
         return kExitFailure;
     }
     block.set(run.session().commands, index, value);
-    const int result = reportFailures(run, block);
+    int result = reportFailures(run, block);
+    if (result == kExitSuccess) {
+        result = checkStored(run, block);
+    }
     if (result == kExitSuccess) {
         std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
     }

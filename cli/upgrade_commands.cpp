@@ -27,7 +27,8 @@ public:
           packets_(cli.options().value(QStringLiteral("packet")),
                    cli.options().value(QStringLiteral("language")), cli.dialogs()),
           languages_(cli.options().value(QStringLiteral("language")), cli.dialogs()),
-          parts_{cli.session(), settings_, update_.run(), packets_, languages_, busy_, {}} {}
+          parts_{cli.session(), settings_, update_.run(),     packets_, languages_,
+                 busy_,         {},        cli.writeOptions()} {}
 
     // The update side, and a --language that the catalogue knows: a mistyped one is caught
     // before the instrument is touched.

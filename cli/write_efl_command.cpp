@@ -22,7 +22,7 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     bool written = false;
     {
         const WriteInterruption interruption;
-        written = Update_EFL(run.session(), arguments.value(0));
+        written = Update_EFL(run.session(), arguments.value(0), run.writeOptions());
     }
     if (!written && writeCancelRequested()) {
         run.dialogs().showError(

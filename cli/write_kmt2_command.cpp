@@ -26,7 +26,7 @@ void reportUnwritten(CliRun& run) {
 
 bool writeMainFirmware(CliRun& run, const QString& path) {
     const WriteInterruption interruption;
-    return Update_KMT2(run.session(), path);
+    return Update_KMT2(run.session(), path, run.writeOptions());
 }
 
 }  // namespace

@@ -131,5 +131,31 @@ TEST_F(CliProgramTest, SetStoresNothingWhenTheBlockCannotBeRead) {
     EXPECT_EQ(instrument->framesReceived(), 1 + 2 * 3);
 }
 
+// A store that the instrument does not answer, or answers without holding the bytes, is no
+// setting changed: the command fails and prints no value.
+TEST_F(CliProgramTest, SetFailsWhenTheStoreDoesNotHold) {
+    struct Case {
+        const char* fault;
+        sim::SimFaults faults;
+        const char* error;
+    };
+    Case cases[] = {
+        {"silent after the load", {}, "settings block transfer(s) failed"},
+        {"stuck byte in setting 6 of copy 0", {}, "settings copy 0 at 0x7FE000 does not read back"},
+    };
+    // The link test and the 16 pieces of copy 0.
+    cases[0].faults.silentAfter = 1 + 16;
+    cases[1].faults.stuckByteAt = 0x7FE000 + 6 * 4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        instrument.reset();
+        plugIn(c.faults);
+        const CliResult result = runCli({"settings", "set", "6", "5", "--port", "5"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.contains(c.error)) << result.err;
+        EXPECT_FALSE(result.out.contains("setting 6 =")) << result.out;
+    }
+}
+
 }  // namespace
 }  // namespace verimant::test

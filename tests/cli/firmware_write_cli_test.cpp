@@ -27,6 +27,17 @@ QByteArray readAll(const QString& path) {
     return file.readAll();
 }
 
+QString writeDataFile(const QString& name, int size) {
+    QByteArray data(size, '\0');
+    for (int i = 0; i < data.size(); ++i) {
+        data[i] = char((i * 131 + (i >> 9)) & 0xFF);
+    }
+    const QString path = QDir::temp().filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+    return path;
+}
+
 // verimant-sim on COM<kPort>, saving its state into `saveDir` when it is terminated.
 class SimProcess {
 public:
@@ -97,14 +108,8 @@ TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
     const QString saveDir = QDir::temp().filePath("sim_state");
     SimProcess sim(saveDir, {"--mode", "boot"});
     ASSERT_TRUE(sim.waitForLink());
-    QByteArray data(40000 + 7, '\0');
-    for (int i = 0; i < data.size(); ++i) {
-        data[i] = char((i * 131 + (i >> 9)) & 0xFF);
-    }
-    const QString path = QDir::temp().filePath("data.efl");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-    file.close();
+    const QString path = writeDataFile("data.efl", 40000 + 7);
+    const QByteArray data = readAll(path);
 
     CliResult result = runCli(
         {"write-efl", QDir::temp().filePath("absent.efl"), "--port", QString::number(kPort)});
@@ -150,6 +155,49 @@ TEST(FirmwareWriteCli, NeitherWriterWritesIntoAnotherInstrumentAfterTheRestart) 
             "На COM 11 отвечает другой прибор (SN=8-76-54321, ожидался SN=1-23-45678)"))
             << result.err;
         EXPECT_FALSE(result.out.contains(c.writerLine)) << result.out;
+    }
+}
+
+// An answered write only says the instrument took the request: with --verify a byte that the
+// flash did not take fails the command, and a sound write passes with the read-back shown.
+TEST(FirmwareWriteCli, VerifyFailsAWriteWhoseFlashDoesNotHoldTheBytes) {
+    struct Case {
+        const char* command;
+        const char* startMode;
+        QString file;
+        long long stuckByteAt;  // -1: a sound flash
+        int exitCode;
+        const char* logLine;
+    };
+    const QString data = writeDataFile("verify.efl", 9000);
+    // The data byte at 0x1234 is 0xA5, the record file's byte at the main start + 3 is 0x20: the
+    // erased state that a stuck byte keeps differs from both.
+    const Case cases[] = {
+        {"write-efl", "boot", data, -1, 0, "# ПРОВЕРКА: OK"},
+        {"write-efl", "boot", data, 0x1234, 1, "# ПРОВЕРКА: расхождение с A=0x001234, байт: 1"},
+        {"write-kmt2", "main", demoFirmware(), -1, 0, "# ПРОВЕРКА: OK"},
+        {"write-kmt2", "main", demoFirmware(), kMainStart + 3, 1,
+         "# ПРОВЕРКА: расхождение с A=0x8004003, байт: 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " stuck at " + std::to_string(c.stuckByteAt));
+        QStringList simArguments{"--mode", c.startMode, "--checksum-word",
+                                 QString::number(kMainStart + kRegion - 4)};
+        if (c.stuckByteAt >= 0) {
+            simArguments << "--stuck-byte-at" << QString::number(c.stuckByteAt);
+        }
+        SimProcess sim(QDir::temp().filePath("sim_state"), simArguments);
+        ASSERT_TRUE(sim.waitForLink());
+        const CliResult result =
+            runCli({c.command, c.file, "--verify", "--port", QString::number(kPort)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_TRUE(result.out.contains(QString::fromUtf8(c.logLine))) << result.out;
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8("Проверка записи 100%")) ||
+                    result.err.contains("Verifying the write 100%"))
+            << result.err;
+        EXPECT_EQ(result.out.contains(QString::fromUtf8("не выполнено - проверка записи")),
+                  c.exitCode != 0)
+            << result.out;
     }
 }
 

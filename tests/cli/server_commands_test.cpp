@@ -60,6 +60,27 @@ TEST_F(ServerCommands, ConfigListsWhatTheServerOffers) {
     EXPECT_FALSE(result.out.contains(server_->password()));
 }
 
+// Whether a file is checked after its download shows beside it: its hash, or why there is none
+// to check against.
+TEST_F(ServerCommands, ConfigShowsWhichFilesCarryAHash) {
+    const QString hash = QString(64, u'C').replace(0, 2, "9A");
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"", "kmt2.hex (5000 bytes) [no SHA256]"},
+        {"SHA256=" + hash, "kmt2.hex (5000 bytes) SHA256 " + hash.toLower()},
+        {"SHA256=" + hash.left(63), "kmt2.hex (5000 bytes) [bad SHA256]"},
+    };
+    for (const auto& [key, shown] : cases) {
+        put("verimant_version_3.ini",
+            encodeCp1251("[SOFT_SET:S]\nKMT2=K15\nEFL=E21\n[FILE:K15]\nVERSION=1.5\nNAME=kmt2.hex\n"
+                         "LENGTH=5000\n" +
+                         key + "\n[FILE:E21]\nVERSION=2.1\nNAME=efl.bin\n"));
+        const test::CliResult result = test::runCli({"config"});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(result.out.contains(shown + "\n")) << shown << "\n" << result.out;
+        EXPECT_TRUE(result.out.contains("efl.bin [no SHA256]\n")) << result.out;
+    }
+}
+
 struct LookupCase {
     const char* serial;
     int exitCode;

@@ -36,8 +36,8 @@ protected:
         server.exportToEnvironment();
     }
 
-    sim::PtyInstrument& plugIn(int port, const QString& serial, bool paced = false,
-                               int lateMs = 0) {
+    sim::PtyInstrument& plugIn(int port, const QString& serial, bool paced = false, int lateMs = 0,
+                               long long stuckByteAt = -1) {
         sim::InstrumentConfig config;
         config.serial = serial;
         config.checksumWordAddress = kChecksumAddress;
@@ -46,6 +46,7 @@ protected:
         options.resetDelayMs = 300;
         options.paced = paced;
         options.faults.lateMs = lateMs;
+        options.faults.stuckByteAt = stuckByteAt;
         instruments.push_back(std::make_unique<sim::PtyInstrument>(config, options));
         QString error;
         EXPECT_TRUE(instruments.back()->start(&error)) << error;
@@ -157,6 +158,28 @@ TEST_F(UpgradeCliTest, CheckPrintsWhatWouldChangeAndWritesNothing) {
     instrument.withInstrument(
         [](sim::Instrument& device) { EXPECT_TRUE(device.flashOperations().empty()); });
     EXPECT_TRUE(toolFolderEntries().isEmpty()) << toolFolderEntries().join(' ');
+}
+
+// Both writers read back what they wrote; a data byte the flash did not take ends the upgrade as a
+// failed write does, and the report says where.
+TEST_F(UpgradeCliTest, VerifiedUpgradeFailsOnAByteTheFlashDidNotTake) {
+    const QByteArray data = set.file("verimant_efl_ru_en_1_6.bin");
+    const qsizetype stuck = data.indexOf(QByteArray(1, '\0'), data.size() / 2);
+    ASSERT_GE(stuck, 0);
+    plugIn(7, "12345678", false, 0, stuck);
+
+    const CliResult result =
+        runCli({"upgrade", "--port", "7", "--packet", "RU_EN", "--yes", "--verify"});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(result.err.contains("Ошибка обновления!") || result.err.contains("Updating Error"))
+        << result.err;
+    const QString where =
+        "A=0x" + QString::number(stuck, 16).toUpper().rightJustified(6, u'0') + ", ";
+    const QString mismatch = QString::fromUtf8("# ПРОВЕРКА: расхождение с ") + where + "байт: 1";
+    EXPECT_TRUE(result.out.contains(QString::fromUtf8("# ПРОВЕРКА: OK"))) << "the main firmware";
+    EXPECT_TRUE(result.out.contains(mismatch)) << mismatch << "\n" << result.out.right(2000);
+    // The report is in CP1251; its address part reads the same either way.
+    EXPECT_TRUE(reports().contains(where)) << reports().right(2000);
 }
 
 // A language the catalogue knows but the chosen packet does not carry could never be set after
