@@ -87,6 +87,9 @@ MainActions createMainActions(QWidget* window, const ImageList& images) {
                                                QStringLiteral("Локальный"), false);
     connectDataSourceEffects(a, images);
 
+    a.Action_Verify_Writes = makeCheckable(window, images, "Action_Verify_Writes",
+                                           QStringLiteral("Проверять запись"), false);
+
     a.Action_Language = makeAction(window, images, "Action_Language", QStringLiteral("РУС"),
                                    ImageList::RussianFlag);
     return a;

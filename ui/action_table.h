@@ -24,6 +24,7 @@ struct MainActions {
     QAction* Action_Data_Source = nullptr;
     QAction* Action_Data_Source_Internet = nullptr;
     QAction* Action_Data_Source_Local = nullptr;
+    QAction* Action_Verify_Writes = nullptr;
     QAction* Action_Language = nullptr;
 
     // Radio group 1: automatic and manual connection; one check mark between them.

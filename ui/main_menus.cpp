@@ -46,6 +46,8 @@ QMenu* buildSettingsMenu(QMenuBar* bar, const MainActions& a) {
     addActionItem(manual, a.Action_Connection_Manual_List,
                   QStringLiteral("MainMenu_Connection_Manual_List"));
 
+    addActionItem(settings, a.Action_Verify_Writes, QStringLiteral("MainMenu_Verify_Writes"));
+
     QMenu* source =
         addActionSubmenu(settings, a.Action_Data_Source, QStringLiteral("MainMenu_Data_Source"));
     addActionItem(source, a.Action_Data_Source_Internet,

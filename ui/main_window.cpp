@@ -9,6 +9,7 @@
 #include "ui/memo_log.h"
 #include "ui/menu_bar_style.h"
 #include "ui/ui_fonts.h"
+#include "ui/verify_writes_setting.h"
 #include "ui/window_connection.h"
 #include "ui/window_dialogs.h"
 #include "update/start_up.h"
@@ -173,6 +174,7 @@ void MainWindow::connectActions() {
     connect(actions_.Action_Exit, &QAction::triggered, this, &MainWindow::Action_ExitExecute);
     connect(actions_.Action_Language, &QAction::triggered, this,
             &MainWindow::Action_LanguageExecute);
+    bindVerifyWritesSetting(actions_.Action_Verify_Writes);
 }
 
 void MainWindow::FormCreate() {

@@ -30,6 +30,7 @@ const TranslatedText kTranslatedTexts[] = {
     {"Action_Connection_Manual", "Вручную", "Manual"},
     {"Action_Connection_Manual_Number", "Номер порта :", "Port Number :"},
     {"Action_Connection_Manual_List", "Выбрать из списка :", "Choose from the List :"},
+    {"Action_Verify_Writes", "Проверять запись", "Verify writes"},
     {"GroupBox_DeviceInfo", "Информация об устройстве", "Device Information"},
     {"Label_SerialNumber", "Серийный номер :", "Serial Number :"},
     {"Label_BoardVersion", "Версия платы :", "Board Version :"},

@@ -3,6 +3,7 @@
 #include "device/device_session.h"
 #include "link/device_commands.h"
 #include "link/settings_block.h"
+#include "ui/action_table.h"
 #include "ui/device_info_display.h"
 #include "ui/main_window.h"
 #include "ui/window_connection.h"
@@ -35,6 +36,7 @@ UpgradeOutcome runWindowUpgrade(MainWindow& window, PacketChooser& packets,
                        languages,
                        busy,
                        [&window](const DeviceInfo& info) { showDeviceInfo(window, info); }};
+    parts.writeOptions.verify = window.actions().Action_Verify_Writes->isChecked();
     return runUpgradeWorkflow(parts);
 }
 

@@ -115,6 +115,16 @@ TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIcon) {
     EXPECT_EQ(source->icon().cacheKey(), window->imageList().icon(ImageList::Globe).cacheKey());
 }
 
+TEST_F(ActionsTest, VerifyWritesIsOffByDefaultAndRememberedForTheNextStart) {
+    EXPECT_FALSE(action("Action_Verify_Writes")->isChecked());
+    widget<QAction>("MainMenu_Verify_Writes")->trigger();
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(action("Action_Verify_Writes")->isChecked());
+    window->ApplyLanguage(UiLanguage::English);
+    EXPECT_EQ(action("Action_Verify_Writes")->text(), "Verify writes");
+}
+
 TEST_F(ActionsTest, UpgradeRunsOnlyWithAnInstrumentDisabledThenEndsTheRun) {
     showWindow();
     QSignalSpy exits(action("Action_Exit"), &QAction::triggered);

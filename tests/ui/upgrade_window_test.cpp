@@ -166,6 +166,7 @@ protected:
     void SetUp() override {
         QApplication::setQuitOnLastWindowClosed(false);
         writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("LANGUAGE"), 1);
+        writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("VERIFY_WRITES"), 0);
         ASSERT_TRUE(set.copyDemoSet());
         QString why;
         ASSERT_TRUE(server.start(&why)) << why.toStdString();
@@ -232,6 +233,7 @@ TEST_F(UpgradeWindowTest, OnePressUpgradesTheInstrumentSetsItsLanguageClosesAndR
     ASSERT_NE(button, nullptr);
     ScriptedOperator user(*window, 0);  // Русский; the instrument shows English (1)
     user.shoot("1-button");
+    window->findChild<QAction*>("MainMenu_Verify_Writes")->trigger();
 
     QTest::mouseClick(button, Qt::LeftButton);
 
@@ -261,6 +263,8 @@ TEST_F(UpgradeWindowTest, OnePressUpgradesTheInstrumentSetsItsLanguageClosesAndR
     closeWindow();
     const QByteArray report = set.file("log4/1_23/45xxx/6xx/rep.txt");
     EXPECT_TRUE(report.contains("==>Update_KMT2")) << report.toStdString();
+    EXPECT_EQ(report.count("# \xcf\xd0\xce\xc2\xc5\xd0\xca\xc0: OK"), 2)  // both writes read back
+        << report.toStdString();
     EXPECT_TRUE(report.contains("END: "));
 }
 

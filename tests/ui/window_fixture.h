@@ -21,6 +21,7 @@ protected:
     void SetUp() override {
         QApplication::setQuitOnLastWindowClosed(false);
         writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("LANGUAGE"), 1);
+        writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("VERIFY_WRITES"), 0);
         setUiLanguage(UiLanguage::Russian);
         window = std::make_unique<MainWindow>();
     }
