@@ -131,6 +131,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("model"), QString(), QString(),
          QStringLiteral("info: name the instrument's model from the update server's "
                         "configuration")},
+        {QStringLiteral("write-all"), QString(), QString(),
+         QStringLiteral("write-kmt2, write-efl, upgrade: send every chunk, also those that only "
+                        "repeat the erased flash")},
     };
     return table;
 }

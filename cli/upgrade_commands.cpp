@@ -4,6 +4,7 @@
 #include "cli/cli_run.h"
 #include "cli/cli_update_side.h"
 #include "cli/cli_upgrade_choices.h"
+#include "cli/cli_write_options.h"
 #include "cli/terminal_text.h"
 #include "cli/upgrade_interruption.h"
 #include "device/device_text_forms.h"
@@ -27,7 +28,14 @@ public:
           packets_(cli.options().value(QStringLiteral("packet")),
                    cli.options().value(QStringLiteral("language")), cli.dialogs()),
           languages_(cli.options().value(QStringLiteral("language")), cli.dialogs()),
-          parts_{cli.session(), settings_, update_.run(), packets_, languages_, busy_, {}} {}
+          parts_{cli.session(),
+                 settings_,
+                 update_.run(),
+                 packets_,
+                 languages_,
+                 busy_,
+                 {},
+                 cliWriteOptions(cli.options())} {}
 
     // The update side, and a --language that the catalogue knows: a mistyped one is caught
     // before the instrument is touched.

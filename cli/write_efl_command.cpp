@@ -1,5 +1,6 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
+#include "cli/cli_write_options.h"
 #include "cli/firmware_write_commands.h"
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
@@ -22,7 +23,7 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     bool written = false;
     {
         const WriteInterruption interruption;
-        written = Update_EFL(run.session(), arguments.value(0));
+        written = Update_EFL(run.session(), arguments.value(0), cliWriteOptions(run.options()));
     }
     if (!written && writeCancelRequested()) {
         run.dialogs().showError(

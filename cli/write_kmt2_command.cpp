@@ -1,5 +1,6 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
+#include "cli/cli_write_options.h"
 #include "cli/firmware_write_commands.h"
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
@@ -26,7 +27,7 @@ void reportUnwritten(CliRun& run) {
 
 bool writeMainFirmware(CliRun& run, const QString& path) {
     const WriteInterruption interruption;
-    return Update_KMT2(run.session(), path);
+    return Update_KMT2(run.session(), path, cliWriteOptions(run.options()));
 }
 
 }  // namespace
