@@ -41,4 +41,8 @@ std::optional<GroupRun> runStartUp(const QString& portsDir);
 // chunk, as the writers did before they left out erased-state chunks, and once as they do now.
 std::optional<GroupRun> runUpgrade(const QString& portsDir);
 
+// Four paced simulated instruments upgraded at once by four verimant-cli processes against one
+// local pyftpdlib server, against one such upgrade alone.
+std::optional<GroupRun> runParallelUpgrade(const QString& portsDir);
+
 }  // namespace verimant::bench
