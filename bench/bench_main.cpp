@@ -52,11 +52,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("serial_base"), runSerialBase},
         {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("upgrade"), runUpgrade},
+        {QStringLiteral("parallel_upgrade"), runParallelUpgrade},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
                             QStringLiteral("efl_1mib"),     QStringLiteral("ftp_fetch"),
                             QStringLiteral("serial_base"),  QStringLiteral("startup"),
-                            QStringLiteral("upgrade")};
+                            QStringLiteral("upgrade"),      QStringLiteral("parallel_upgrade")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -16,11 +16,13 @@ namespace verimant::bench {
 std::optional<GroupRun> runTransactionRate(const QString& portsDir);
 
 // 1000 external-flash writes of 128 bytes, with the sector erases they need, against a simulator
-// that answers no faster than a 230400-baud line.
+// that answers no faster than a 230400-baud line, by the tool and by a minimal blocking loop
+// (the floor the machine sets).
 std::optional<GroupRun> runEflashWrites(const QString& portsDir);
 
 // A 1 MiB data file written with Update_EFL, the whole external-flash update with its screen
-// texts and progress, against the paced simulator.
+// texts and progress, against the paced simulator; again with read-back verification, and a 1 MiB
+// file of which every other chunk is erased state, each against the plain write.
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir);
 
 // An 8 MiB file from a local pyftpdlib server, fetched by fetchFile and by curl; `portsDir` only
@@ -35,7 +37,12 @@ std::optional<GroupRun> runSerialBase(const QString& portsDir);
 std::optional<GroupRun> runStartUp(const QString& portsDir);
 
 // The demo's whole upgrade (readout, firmware set from a local pyftpdlib server, both writes, the
-// restarts and the display language) into a simulator paced at 230400 baud.
+// restarts and the display language) into a simulator paced at 230400 baud: once sending every
+// chunk, as the writers did before they left out erased-state chunks, and once as they do now.
 std::optional<GroupRun> runUpgrade(const QString& portsDir);
+
+// Four paced simulated instruments upgraded at once by four verimant-cli processes against one
+// local pyftpdlib server, against one such upgrade alone.
+std::optional<GroupRun> runParallelUpgrade(const QString& portsDir);
 
 }  // namespace verimant::bench

@@ -1,5 +1,6 @@
 #include "bench/bench_data.h"
 #include "bench/benchmarks.h"
+#include "bench/blocking_floor.h"
 #include "bench/simulated_run.h"
 #include "bench/tool_link.h"
 
@@ -45,6 +46,10 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir) {
     if (!measured) {
         return std::nullopt;
     }
+    const std::optional<SpanFigures> floor = blockingEflashWrites(portsDir, kPort, data);
+    if (!floor) {
+        return std::nullopt;
+    }
     const SpanFigures& figures = measured->figures;
     const double ideal = wireSeconds(measured->counts);
     GroupRun run{figures.wallSeconds,
@@ -53,6 +58,9 @@ std::optional<GroupRun> runEflashWrites(const QString& portsDir) {
                      {"efl_1000x128_ideal_wire_seconds", ideal, 3},
                      {"efl_1000x128_ratio", figures.wallSeconds / ideal, 3},
                      {"efl_1000x128_tool_cpu_seconds", figures.cpuSeconds, 3},
+                     {"efl_1000x128_floor_seconds", floor->wallSeconds, 3},
+                     {"efl_1000x128_floor_to_wire_ratio", floor->wallSeconds / ideal, 3},
+                     {"efl_1000x128_ratio_to_floor", figures.wallSeconds / floor->wallSeconds, 3},
                  }};
     return run;
 }

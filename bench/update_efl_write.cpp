@@ -12,43 +12,67 @@ namespace {
 
 constexpr int kPort = 13;
 constexpr int kFileSize = 1024 * 1024;
+constexpr int kChunk = 128;
 
-bool writeDataFile(const QString& path) {
-    const QByteArray data = benchData(kFileSize, 0x5EED1D1B);
+bool writeDataFile(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+// Every other chunk erased state: as much to leave out as to send, spread over every sector.
+QByteArray halfErased(QByteArray data) {
+    for (qsizetype offset = kChunk; offset < data.size(); offset += 2 * kChunk) {
+        data.replace(offset, kChunk, QByteArray(kChunk, char(0xFF)));
+    }
+    return data;
+}
+
+// Everything Update_EFL does counts: the mode query, the screen texts, erases and writes.
+std::optional<SimulatedRun> timedUpdate(const QString& portsDir, const QString& path,
+                                        const WriteOptions& options) {
+    return measureAgainstSimulator(portsDir, kPort, true, [&](ToolLink& tool) {
+        if (Update_EFL(tool.session(), path, options)) {
+            return true;
+        }
+        printProblem(QStringLiteral("Update_EFL failed on ") + path);
+        return false;
+    });
 }
 
 }  // namespace
 
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir) {
     const QString path = portsDir + QStringLiteral("/efl-1mib.bin");
-    if (!writeDataFile(path)) {
-        printProblem(QStringLiteral("cannot write ") + path);
+    const QString sparsePath = portsDir + QStringLiteral("/efl-1mib-half-erased.bin");
+    const QByteArray data = benchData(kFileSize, 0x5EED1D1B);
+    if (!writeDataFile(path, data) || !writeDataFile(sparsePath, halfErased(data))) {
+        printProblem(QStringLiteral("cannot write the data files into ") + portsDir);
         return std::nullopt;
     }
-    // Everything Update_EFL does counts: the mode query, the screen texts, erases and writes.
-    const std::optional<SimulatedRun> measured =
-        measureAgainstSimulator(portsDir, kPort, true, [&](ToolLink& tool) {
-            if (Update_EFL(tool.session(), path)) {
-                return true;
-            }
-            printProblem(QStringLiteral("Update_EFL failed"));
-            return false;
-        });
+    const std::optional<SimulatedRun> measured = timedUpdate(portsDir, path, {});
     if (!measured) {
+        return std::nullopt;
+    }
+    const std::optional<SimulatedRun> verified = timedUpdate(portsDir, path, {.verify = true});
+    const std::optional<SimulatedRun> sparse = timedUpdate(portsDir, sparsePath, {});
+    if (!verified || !sparse) {
         return std::nullopt;
     }
     const SpanFigures& figures = measured->figures;
     const double ideal = wireSeconds(measured->counts);
     const double mebibytes = double(kFileSize) / (1024.0 * 1024.0);
-    GroupRun run{figures.wallSeconds,
-                 {
-                     {"efl_1mib_achieved_seconds", figures.wallSeconds, 3},
-                     {"efl_1mib_ideal_wire_seconds", ideal, 3},
-                     {"efl_1mib_ratio", figures.wallSeconds / ideal, 3},
-                     {"efl_1mib_tool_cpu_seconds_per_mib", figures.cpuSeconds / mebibytes, 3},
-                 }};
+    GroupRun run{
+        figures.wallSeconds,
+        {
+            {"efl_1mib_achieved_seconds", figures.wallSeconds, 3},
+            {"efl_1mib_ideal_wire_seconds", ideal, 3},
+            {"efl_1mib_ratio", figures.wallSeconds / ideal, 3},
+            {"efl_1mib_tool_cpu_seconds_per_mib", figures.cpuSeconds / mebibytes, 3},
+            {"efl_1mib_verify_seconds", verified->figures.wallSeconds, 3},
+            {"efl_1mib_verify_ratio", verified->figures.wallSeconds / figures.wallSeconds, 3},
+            {"efl_sparse_1mib_seconds", sparse->figures.wallSeconds, 3},
+            {"efl_sparse_1mib_ratio", sparse->figures.wallSeconds / figures.wallSeconds, 3},
+        }};
     return run;
 }
 

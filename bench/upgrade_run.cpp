@@ -44,9 +44,15 @@ private:
     std::int64_t totalMs_ = 0;
 };
 
-}  // namespace
+// What one upgrade cost, and what crossed the simulated line meanwhile.
+struct UpgradeFigures {
+    SpanFigures span;
+    double idealWire = 0;
+    double restartSeconds = 0;
+};
 
-std::optional<GroupRun> runUpgrade(const QString& portsDir) {
+// One measured upgrade, or nothing (with the reason on standard error).
+std::optional<UpgradeFigures> upgradeOnce(const QString& portsDir, const WriteOptions& options) {
     const QString served = portsDir + QStringLiteral("/upgrade-server");
     QTemporaryDir toolFolder;
     if (!faults::copyDemoSet(served) || !toolFolder.isValid()) {
@@ -76,7 +82,7 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir) {
     faults::FaultOperator answers;
     installUserDialogs(&answers);
     SettingsBlock settings;
-    UpgradeParts parts{tool.session(), settings, run, answers, answers, answers, {}};
+    UpgradeParts parts{tool.session(), settings, run, answers, answers, answers, {}, options};
     RestartClock restarts(tool.log());
     tool.connectionTimer().start();
     MeasuredSpan span;
@@ -92,15 +98,33 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir) {
                      answers.errors.join(QStringLiteral("; ")) + why);
         return std::nullopt;
     }
-    const double ideal = wireSeconds(*counts, kBaudRate);
-    return GroupRun{figures.wallSeconds,
-                    {
-                        {"upgrade_seconds", figures.wallSeconds, 3},
-                        {"upgrade_ideal_wire_seconds", ideal, 3},
-                        {"upgrade_restart_seconds", restarts.seconds(), 3},
-                        {"upgrade_ratio", (figures.wallSeconds - restarts.seconds()) / ideal, 3},
-                        {"upgrade_tool_cpu_seconds", figures.cpuSeconds, 3},
-                    }};
+    return UpgradeFigures{figures, wireSeconds(*counts, kBaudRate), restarts.seconds()};
+}
+
+}  // namespace
+
+std::optional<GroupRun> runUpgrade(const QString& portsDir) {
+    const std::optional<UpgradeFigures> everyChunk = upgradeOnce(portsDir, {.writeAll = true});
+    if (!everyChunk) {
+        return std::nullopt;
+    }
+    const std::optional<UpgradeFigures> sparse = upgradeOnce(portsDir, {});
+    if (!sparse) {
+        return std::nullopt;
+    }
+    const double seconds = sparse->span.wallSeconds;
+    return GroupRun{
+        seconds,
+        {
+            {"upgrade_write_all_seconds", everyChunk->span.wallSeconds, 3},
+            {"upgrade_seconds", seconds, 3},
+            {"upgrade_to_write_all_ratio", seconds / everyChunk->span.wallSeconds, 3},
+            {"upgrade_write_all_ideal_wire_seconds", everyChunk->idealWire, 3},
+            {"upgrade_ideal_wire_seconds", sparse->idealWire, 3},
+            {"upgrade_restart_seconds", sparse->restartSeconds, 3},
+            {"upgrade_ratio", (seconds - sparse->restartSeconds) / sparse->idealWire, 3},
+            {"upgrade_tool_cpu_seconds", sparse->span.cpuSeconds, 3},
+        }};
 }
 
 }  // namespace verimant::bench

@@ -134,6 +134,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("verify"), QString(), QString(),
          QStringLiteral("write-efl, write-kmt2, upgrade: read back every byte written and "
                         "compare it with the file; a difference fails the write")},
+        {QStringLiteral("write-all"), QString(), QString(),
+         QStringLiteral("write-kmt2, write-efl, upgrade: send every chunk, also those that only "
+                        "repeat the erased flash")},
     };
     return table;
 }

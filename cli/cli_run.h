@@ -40,8 +40,12 @@ public:
 
     // The command line this run was started with; commands read their own options here.
     const CliOptions& options() const { return options_; }
-    // How the firmware writers go about their files: --verify reads back what they wrote.
-    WriteOptions writeOptions() const { return {options_.isSet(QStringLiteral("verify"))}; }
+    // How the firmware writers go about their files: --verify reads back what they wrote,
+    // --write-all also sends the chunks that only repeat the erased flash.
+    WriteOptions writeOptions() const {
+        return {.verify = options_.isSet(QStringLiteral("verify")),
+                .writeAll = options_.isSet(QStringLiteral("write-all"))};
+    }
     DeviceSession& session() { return session_; }
     ActivityLog& log() { return log_; }
     TerminalDialogs& dialogs() { return dialogs_; }

@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kProgressIntervalMs = 500;
 constexpr int kConnectionTries = 3;
+constexpr std::uint8_t kEflErasedState = 0xFF;
 
 enum class WriteOutcome { Written, Failed, Cancelled, Unverified };
 
@@ -34,6 +35,7 @@ struct EflWrite {
     SectorEraseMap sectors;  // every sector is erased at most once per write
     ChunkCursor cursor;
     ProgressThrottle throttle;
+    const WriteOptions& options;
     int retries = 0;
 };
 
@@ -71,6 +73,11 @@ bool writeChunk(EflWrite& write, const Chunk& chunk) {
     DeviceSession& session = write.session;
     const auto* bytes =
         reinterpret_cast<const std::uint8_t*>(write.data.constData()) + chunk.offset;
+    // The sectors under the chunk were erased just before it (eraseAhead), so bytes that only
+    // repeat the erased state would change nothing.
+    if (!write.options.writeAll && onlyErasedState(bytes, chunk.length, kEflErasedState)) {
+        return true;
+    }
     return twoTries(write, [&] {
         return session.commands.writeEflash(chunk.address, bytes, chunk.length, true) ||
                (lastRequestAnswered(session.protocol, DeviceProtocol::kExternalFlashChannel) &&
@@ -174,11 +181,9 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
                                  QStringLiteral(" EFL [") + fileName + QStringLiteral("]"));
     announceOnInstrument(session, fileName);
 
-    EflWrite write{session,
-                   data,
-                   {},
-                   ChunkCursor(0, data.size(), transferChunkSize(session.commands)),
-                   throttle};
+    EflWrite write{session,  data,
+                   {},       ChunkCursor(0, data.size(), transferChunkSize(session.commands)),
+                   throttle, options};
     Chunk failed;
     WriteOutcome outcome = writeAll(write, failed);
     if (outcome == WriteOutcome::Written && options.verify &&

@@ -18,7 +18,8 @@ inline constexpr qint64 kMaxEflFileSize = 0x7FE000;
 // instrument runs its main firmware: each 4 KiB sector is erased before the first write into it,
 // a failed erase or write is tried once more, and progress shows in the log, the status bar and on
 // the instrument's screen. True when every byte was written; the link test is off during the
-// write and on again afterwards, whatever happened.
+// write and on again afterwards, whatever happened. A chunk of nothing but 0xFF is left out (its
+// sectors have just been erased) unless options.writeAll; progress counts it as written.
 // With options.verify every byte of the file is read back after the last chunk, and a difference
 // fails the write.
 bool Update_EFL(DeviceSession& session, const QString& path, const WriteOptions& options = {});

@@ -127,22 +127,36 @@ void reportCancel(DeviceSession& session, const Chunk& chunk) {
                         QStringLiteral(" L=") + QString::number(chunk.length));
 }
 
+// A chunk that only repeats the erased state needs no request once its page is erased, except the
+// last one: it carries the checksum word, which is always written.
+bool needsSending(const Chunk& chunk, const std::uint8_t* bytes, std::uint32_t erasedEnd,
+                  bool lastChunk, const FirmwarePlacement& target, const WriteOptions& options) {
+    return options.writeAll || lastChunk ||
+           chunk.address + std::uint32_t(chunk.length) > erasedEnd ||
+           !onlyErasedState(bytes, chunk.length, flashImageFillByte(target.typeCode));
+}
+
 bool writeRegion(DeviceSession& session, const QByteArray& image, const FirmwarePlacement& target,
-                 ProgressThrottle& throttle) {
+                 ProgressThrottle& throttle, const WriteOptions& options) {
     const int chunkSize = transferChunkSize(session.commands);
     const LinkCheckPause pause(session.flags);
     const auto* region =
         reinterpret_cast<const std::uint8_t*>(image.constData()) + target.region.start;
     ChunkCursor cursor(target.mainStart, target.region.length(), chunkSize);
+    std::uint32_t erasedEnd = target.mainStart;  // pages below it were erased in this run
     while (!cursor.atEnd()) {
         const Chunk chunk = cursor.current();
-        if (chunk.address % std::uint32_t(target.pageSize) == 0 &&
-            !session.commands.eraseCpuFlashSector(chunk.address, false)) {
-            session.log.AddErrorLine(
-                QStringLiteral("Ошибка стирания страницы A=") + hex32(chunk.address), 0);
-            return false;
+        if (chunk.address % std::uint32_t(target.pageSize) == 0) {
+            if (!session.commands.eraseCpuFlashSector(chunk.address, false)) {
+                session.log.AddErrorLine(
+                    QStringLiteral("Ошибка стирания страницы A=") + hex32(chunk.address), 0);
+                return false;
+            }
+            erasedEnd = chunk.address + std::uint32_t(target.pageSize);
         }
-        if (!writeChunk(session, chunk, region + chunk.offset)) {
+        const bool lastChunk = cursor.remaining() == chunk.length;
+        if (needsSending(chunk, region + chunk.offset, erasedEnd, lastChunk, target, options) &&
+            !writeChunk(session, chunk, region + chunk.offset)) {
             reportWriteFailure(session);
             return false;
         }
@@ -186,7 +200,7 @@ bool writeFirmware(DeviceSession& session, const QByteArray& contents, const QSt
     progressView().setStatusText(status + QStringLiteral(" 0%"));
     session.log.AddLine(QStringLiteral(" Загрузка 0%"));
     ProgressThrottle throttle(kProgressIntervalMs, tickCountMs());
-    return writeRegion(session, *image, *target, throttle) &&
+    return writeRegion(session, *image, *target, throttle, options) &&
            (!options.verify || verifyRegion(session, *image, *target));
 }
 

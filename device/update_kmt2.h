@@ -13,7 +13,8 @@ struct DeviceSession;
 // each page as the write reaches it and sends the region from the main-firmware start up to and
 // including the checksum word in aligned chunks. Progress goes to the log's last line and the
 // status bar. True when the whole region was written; the link test is off during the write and on
-// again afterwards, whatever happened.
+// again afterwards, whatever happened. A chunk of nothing but the processor's fill byte is left out
+// (its page has just been erased) unless options.writeAll; the checksum word's chunk always goes.
 // With options.verify the region is read back after the last chunk, while the boot loader still
 // runs, and a difference fails the write.
 bool Update_KMT2(DeviceSession& session, const QString& path, const WriteOptions& options = {});

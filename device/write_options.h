@@ -7,6 +7,9 @@ struct WriteOptions {
     // After the last chunk, read back every byte the image covers and compare it: an answered write
     // only says the instrument took the request, not that its flash holds the bytes.
     bool verify = false;
+    // Send every chunk, even one that only repeats the erased state of a page or sector erased in
+    // this run, for a boot loader that might count on receiving all of them.
+    bool writeAll = false;
 };
 
 }  // namespace verimant

@@ -60,6 +60,10 @@ void ChunkCursor::advance() {
     }
 }
 
+bool onlyErasedState(const std::uint8_t* bytes, int length, std::uint8_t erasedState) {
+    return std::all_of(bytes, bytes + length, [=](std::uint8_t b) { return b == erasedState; });
+}
+
 int progressPercent(qsizetype done, qsizetype total) {
     return total > 0 ? int(qint64(done) * 100 / qint64(total)) : 0;
 }

@@ -67,6 +67,10 @@ private:
     int chunkSize_;
 };
 
+// True when every byte of the chunk equals `erasedState`: once its page or sector has been erased,
+// writing such a chunk changes nothing in the flash.
+bool onlyErasedState(const std::uint8_t* bytes, int length, std::uint8_t erasedState);
+
 // Whole percent of the work done, 0 for no work.
 int progressPercent(qsizetype done, qsizetype total);
 

@@ -188,21 +188,31 @@ void DeviceProtocol::onReceive(int count) {
 }
 
 void DeviceProtocol::onHangUp() {
+    wakeThread(currentWaiter());
+}
+
+QThread* DeviceProtocol::currentWaiter() const {
     std::lock_guard guard(lock_);
-    wakeThread(waitingThread_);
+    return waitingThread_;
 }
 
 void DeviceProtocol::route(const std::uint8_t* frame, int length) {
     if (length < kMinRoutedFrame) {
         return;
     }
-    std::lock_guard guard(lock_);
-    ProtocolChannel* target = channel(frame[1] & 0x1F);
-    // A full queue or an oversized frame is dropped; the transaction waiting for it resends.
-    if (target == nullptr || !target->queue_.put(frame, length)) {
-        return;
+    QThread* waiter = nullptr;
+    {
+        std::lock_guard guard(lock_);
+        ProtocolChannel* target = channel(frame[1] & 0x1F);
+        // A full queue or an oversized frame is dropped; the transaction waiting for it resends.
+        if (target == nullptr || !target->queue_.put(frame, length)) {
+            return;
+        }
+        waiter = waitingThread_;
     }
-    wakeThread(waitingThread_);
+    // Woken while this thread still held the lock, the waiter would first block on it in
+    // takeAnswer and need a second wake-up from the unlock: one hand-off more per answer.
+    wakeThread(waiter);
 }
 
 }  // namespace verimant

@@ -95,6 +95,8 @@ private:
                     const AnswerCheck& belongs);
     bool waitForAnswer(ProtocolChannel* channel, const QByteArray& payload,
                        const AnswerCheck& belongs);
+    // The thread a transaction waits on, read under the lock and woken after it.
+    QThread* currentWaiter() const;
 
     mutable std::recursive_mutex lock_;
     std::vector<std::unique_ptr<ProtocolChannel>> channels_;

@@ -102,6 +102,40 @@ TEST(FirmwareWriteCli, WriteKmt2GoesThroughTheBootLoaderAndBackToTheMainFirmware
                 image.mid(region->start, region->length()));
 }
 
+int framesReceived(const QString& statsFile) {
+    for (const QByteArray& line : readAll(statsFile).split('\n')) {
+        if (line.startsWith("frames_received: ")) {
+            return line.mid(17).toInt();
+        }
+    }
+    ADD_FAILURE() << "no frame count in " << statsFile.toStdString();
+    return -1;
+}
+
+// The demo firmware fills a few KiB of its 64 KiB region: without --write-all the chunks of
+// nothing but fill bytes stay off the line; with it all 512 go.
+TEST(FirmwareWriteCli, WriteAllSendsTheChunksThatOnlyRepeatTheErasedState) {
+    int frames[2] = {};
+    for (const bool writeAll : {false, true}) {
+        SCOPED_TRACE(writeAll ? "--write-all" : "sparse");
+        const QString saveDir = QDir::temp().filePath("sim_state");
+        const QString stats = QDir::temp().filePath("sim_stats.txt");
+        SimProcess sim(saveDir, {"--mode", "main", "--checksum-word",
+                                 QString::number(kMainStart + kRegion - 4), "--stats-file", stats});
+        ASSERT_TRUE(sim.waitForLink());
+        QStringList arguments{"write-kmt2", demoFirmware(), "--port", QString::number(kPort)};
+        if (writeAll) {
+            arguments << "--write-all";
+        }
+        const CliResult result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(result.out.contains("100% 64Кб ")) << result.out;
+        sim.stop();
+        frames[writeAll] = framesReceived(stats);
+    }
+    EXPECT_GT(frames[true] - frames[false], 256) << frames[false] << " " << frames[true];
+}
+
 // The first run names a file that is not there: it fails before the instrument is restarted, so
 // the instrument stays as it was. The second run starts the main firmware and writes.
 TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {

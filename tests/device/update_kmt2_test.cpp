@@ -71,7 +71,8 @@ TEST(UpdateKmt2, WritesTheSealedRegionByteForByteErasingEachPageAsTheWriteReache
     ASSERT_TRUE(device.start());
     test::LinkCheckProbe probe(device);
 
-    ASSERT_TRUE(Update_KMT2(device.session, demoFirmware()));
+    // Every chunk, so the order of all requests shows; leaving chunks out has its own test.
+    ASSERT_TRUE(Update_KMT2(device.session, demoFirmware(), {.writeAll = true}));
 
     const QByteArray expected = sealedDemoRegion(kRegion);
     EXPECT_TRUE(processorFlash(device, kMainStart, kRegion) == expected);
@@ -226,7 +227,8 @@ TEST(UpdateKmt2, AnInstrumentPulledMidWriteFailsAndARerunAfterReplugCompletes) {
     faults.unplugAfterBytes = 10000;
     device.instrument().setFaults(faults);
 
-    EXPECT_FALSE(Update_KMT2(device.session, demoFirmware()));
+    // Every chunk, so the cable goes while the write is still under way.
+    EXPECT_FALSE(Update_KMT2(device.session, demoFirmware(), {.writeAll = true}));
     EXPECT_TRUE(device.flags.linkCheckEnabled);
     EXPECT_EQ(device.logLines().last(), QStringLiteral("Ошибка записи: ERC[0]"));
     EXPECT_TRUE(device.dialogs.textsOf("error").contains("No answer in Flash of CPU Writing"));

@@ -1,0 +1,93 @@
+#include "bench/benchmarks.h"
+#include "bench/faults/served_set.h"
+#include "bench/sim_process.h"
+#include "tests/support/ftp_test_server.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <memory>
+#include <vector>
+
+namespace verimant::bench {
+
+namespace {
+
+constexpr int kFirstPort = 21;
+constexpr int kInstruments = 4;
+constexpr int kUpgradeLimitMs = 300000;
+
+// verimant-cli upgrade of the demo set on each port at once; the wall time until the last one has
+// finished, or nothing when one of them failed.
+std::optional<double> upgradeAtOnce(const QString& portsDir, int count) {
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QString why;
+    for (int i = 0; i < count; ++i) {
+        sims.push_back(std::make_unique<SimProcess>(portsDir, kFirstPort + i, true));
+        if (!sims.back()->start(&why)) {
+            printProblem(why);
+            return std::nullopt;
+        }
+    }
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/verimant-cli");
+    std::vector<std::unique_ptr<QProcess>> runs;
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 0; i < count; ++i) {
+        auto run = std::make_unique<QProcess>();
+        run->setProcessChannelMode(QProcess::MergedChannels);
+        run->start(cli, {QStringLiteral("upgrade"), QStringLiteral("--port"),
+                         QString::number(kFirstPort + i), QStringLiteral("--packet"),
+                         QStringLiteral("RU_EN"), QStringLiteral("--language"),
+                         QStringLiteral("RUS"), QStringLiteral("--yes")});
+        run->closeWriteChannel();
+        runs.push_back(std::move(run));
+    }
+    bool allWritten = true;
+    for (const auto& run : runs) {
+        if (!run->waitForFinished(kUpgradeLimitMs) || run->exitCode() != 0) {
+            printProblem(QStringLiteral("verimant-cli upgrade failed: ") +
+                         QString::fromUtf8(run->readAll().right(2000)));
+            allWritten = false;
+        }
+    }
+    const double seconds = double(wall.elapsed()) / 1000.0;
+    for (const auto& sim : sims) {
+        sim->stop(&why);
+    }
+    return allWritten ? std::optional(seconds) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<GroupRun> runParallelUpgrade(const QString& portsDir) {
+    const QString served = portsDir + QStringLiteral("/parallel-server");
+    if (!faults::copyDemoSet(served)) {
+        printProblem(QStringLiteral("cannot prepare the demo update set in ") + served);
+        return std::nullopt;
+    }
+    test::FtpTestServer server(served);
+    QString why;
+    if (!server.start(&why)) {
+        printProblem(why);
+        return std::nullopt;
+    }
+    server.exportToEnvironment();
+    const std::optional<double> alone = upgradeAtOnce(portsDir, 1);
+    if (!alone) {
+        return std::nullopt;
+    }
+    const std::optional<double> together = upgradeAtOnce(portsDir, kInstruments);
+    if (!together) {
+        return std::nullopt;
+    }
+    return GroupRun{*together,
+                    {
+                        {"parallel_upgrade_one_seconds", *alone, 3},
+                        {"parallel_upgrade_four_seconds", *together, 3},
+                        {"parallel_upgrade", *together / *alone, 3},
+                    }};
+}
+
+}  // namespace verimant::bench
