@@ -144,6 +144,11 @@ private:
         if (target.isEmpty()) {
             return fail(QStringLiteral("refused the name '%1': %2").arg(file.name, problem));
         }
+        if (isReportName(file.name)) {
+            return fail(QStringLiteral("refused the name '%1': the reports' folder log4 is not "
+                                       "the server's to fill")
+                            .arg(file.name));
+        }
         if (!file.sha256.isEmpty() && !isSha256Text(file.sha256)) {
             return fail(
                 QStringLiteral("the SHA256 of '%1' is malformed: %2").arg(file.name, file.sha256));

@@ -121,6 +121,11 @@ TEST_F(MirrorCliTest, HostileNamesAndBadFilesFailTheRunAndWriteNothingOutside) {
              ASSERT_TRUE(QFile::link(t.outside, t.mirror + "/fw"));
          },
          "refused the name 'fw\\" + kFirmware + "': a link leads outside the folder"},
+        {"a name among the reports",
+         [](MirrorCliTest& t) {
+             ASSERT_TRUE(t.set.editConfig("NAME=" + kEuro, "NAME=LOG4\\1_23\\45xxx\\6xx\\rep.txt"));
+         },
+         "refused the name 'LOG4\\1_23\\45xxx\\6xx\\rep.txt': the reports' folder"},
         {"a file cut short",
          [](MirrorCliTest& t) {
              QFile file(t.set.root() + "/" + kEuro);
