@@ -3,7 +3,6 @@
 #include "cli/cli_run.h"
 #include "cli/terminal_text.h"
 
-#include "base/file_helpers.h"
 #include "update/file_hash.h"
 #include "update/folder_source.h"
 #include "update/profile_reader.h"
