@@ -45,7 +45,7 @@ void uploadReportAtExit(verimant::UpdateRun& run) {
     if (run.tempFolder().isEmpty()) {
         return;
     }
-    run.server().uploadReport(run.tempFolder() + QStringLiteral("/log.txt"), QStringLiteral("log4"),
+    run.source().uploadReport(run.tempFolder() + QStringLiteral("/log.txt"), QStringLiteral("log4"),
                               QStringLiteral("rep.txt"));
 }
 

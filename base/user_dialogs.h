@@ -25,6 +25,11 @@ public:
     // File choices; false when the user cancels.
     virtual bool chooseFileToOpen(QString& path) = 0;
     virtual bool chooseFileToSave(QString& path) = 0;
+    // A folder choice, preset with `path`; false when the user cancels or nothing can choose.
+    virtual bool chooseFolder(QString& path) {
+        (void)path;
+        return false;
+    }
 };
 
 // Where long work shows how far it has come: the status bar's text and progress bar.

@@ -38,6 +38,11 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("lookup"), QStringLiteral("SERIAL"),
          QStringLiteral("show the serial-number base's record of 1-23-45678 (or 12345678)"), 1, 1,
          false, &runLookupCommand, &checkLookupArguments},
+        {QStringLiteral("mirror"), QStringLiteral("DIR"),
+         QStringLiteral("copy the update server's configuration, base and firmware files into "
+                        "DIR, checked, for --source DIR and the window's Local source; a rerun "
+                        "fetches only what changed"),
+         1, 1, false, &runMirrorCommand},
         {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
                         "window's upgrade button does (--packet, --language, --yes)"),

@@ -18,5 +18,6 @@ QString checkFetchArguments(const QStringList& arguments);
 int runConfigCommand(CliRun& run, const QStringList& arguments);
 int runLookupCommand(CliRun& run, const QStringList& arguments);
 QString checkLookupArguments(const QStringList& arguments);
+int runMirrorCommand(CliRun& run, const QStringList& arguments);
 
 }  // namespace verimant::cli

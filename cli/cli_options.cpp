@@ -22,6 +22,13 @@ QString storeYes(CliOptions& options, const QString&) {
     return {};
 }
 
+QString checkSource(CliOptions&, const QString& text) {
+    if (text.isEmpty()) {
+        return QStringLiteral("--source needs a folder (--source DIR)");
+    }
+    return {};
+}
+
 QString storeHelp(CliOptions& options, const QString&) {
     options.help = true;
     return {};
@@ -131,6 +138,11 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("model"), QString(), QString(),
          QStringLiteral("info: name the instrument's model from the update server's "
                         "configuration")},
+        {QStringLiteral("source"), QString(), QStringLiteral("DIR"),
+         QStringLiteral("config, lookup, check, upgrade, info --model: read every file from DIR, "
+                        "a folder laid out like the update server ('mirror' fills it), and keep "
+                        "the report there; the server is not contacted"),
+         &checkSource},
         {QStringLiteral("verify"), QString(), QString(),
          QStringLiteral("write-efl, write-kmt2, upgrade: read back every byte written and "
                         "compare it with the file; a difference fails the write")},

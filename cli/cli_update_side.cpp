@@ -3,17 +3,20 @@
 #include "base/log_banner.h"
 #include "base/ui_language.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "update/serial_number_base.h"
 #include "update/start_up.h"
 #include "update/update_config.h"
-#include "update/update_server.h"
+#include "update/update_source.h"
 #include "update/version_codes.h"
 
 #include <QDateTime>
 
 namespace verimant::cli {
 
-CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {}
+CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {
+    run_.useFolderSource(sourceFolderOption(cli.options()));
+}
 
 bool CliUpdateSide::prepare() {
     if (!folder_.isValid()) {
@@ -28,6 +31,9 @@ bool CliUpdateSide::prepare() {
     log.AddLine(logSeparatorLine());
     log.AddLine(QStringLiteral("START: ") + bannerDateTime(QDateTime::currentDateTime()));
     log.AddLine(QStringLiteral("APP VERSION = ") + QLatin1String(kOwnVersionText));
+    if (run_.source().isFolder()) {
+        log.AddLine(QStringLiteral("DATA SOURCE = LOCAL [") + run_.source().displayText() + u']');
+    }
     return checkToolVersion() && fetchBase();
 }
 
@@ -35,10 +41,10 @@ bool CliUpdateSide::prepare() {
 // on to show the instrument, the command line has nothing to go on for.
 bool CliUpdateSide::fetchConfiguration() {
     const QString name = QString::fromLatin1(UpdateRun::kConfigName);
-    if (!run_.server().fetchFile(name, run_.configPath())) {
-        cli_.dialogs().showError(QStringLiteral("the update configuration %1 could not be fetched "
-                                                "from %2")
-                                     .arg(name, run_.server().settings().displayText()));
+    if (!run_.source().fetchFile(name, run_.configPath())) {
+        cli_.dialogs().showError(
+            QStringLiteral("the update configuration %1 could not be fetched from %2")
+                .arg(name, sourceDescription(run_.source())));
         return false;
     }
     run_.openConfig();
@@ -67,7 +73,7 @@ bool CliUpdateSide::fetchBase() {
                                                       QStringLiteral("BASE_NAME"));
     QString problem;
     const QString localPath = run_.localPathFor(baseName, &problem);
-    if (localPath.isEmpty() || !run_.server().fetchFile(baseName, localPath)) {
+    if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath)) {
         cli_.dialogs().showError(
             PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                      QStringLiteral("Error Loading of Base of Serial Numbers")));
@@ -82,7 +88,7 @@ bool CliUpdateSide::uploadReport() {
     cli_.log().AddLine(endBannerLine());
     cli_.log().AddLine(logSeparatorLine());
     // The report file goes into this run's own folder: another run may be writing its own.
-    return run_.server().uploadReport(run_.tempFolder() + QStringLiteral("/log.txt"),
+    return run_.source().uploadReport(run_.tempFolder() + QStringLiteral("/log.txt"),
                                       QStringLiteral("log4"), QStringLiteral("rep.txt"));
 }
 

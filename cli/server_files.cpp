@@ -1,6 +1,7 @@
 #include "cli/server_files.h"
 
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "platform/temp_folder.h"
 #include "update/local_name.h"
 
@@ -9,7 +10,19 @@ namespace verimant::cli {
 ServerFiles::ServerFiles(CliRun& run)
     : run_(run),
       folder_(systemTempPath() + QStringLiteral("/verimant-cli-XXXXXX")),
-      server_(run.log()) {}
+      server_(run.log()) {
+    const QString folder = sourceFolderOption(run.options());
+    if (!folder.isEmpty()) {
+        folderSource_.emplace(run.log(), folder);
+    }
+}
+
+UpdateSource& ServerFiles::source() {
+    if (folderSource_) {
+        return *folderSource_;
+    }
+    return server_;
+}
 
 bool ServerFiles::fetchConfig(UpdateConfig& config) {
     const QString path =
@@ -23,7 +36,7 @@ bool ServerFiles::fetchConfig(UpdateConfig& config) {
 
 QString ServerFiles::fetch(const QString& serverName, const QString& what) {
     const ServerSettings& settings = server_.settings();
-    if (!settings.problem.isEmpty()) {
+    if (!folderSource_ && !settings.problem.isEmpty()) {
         run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") + settings.problem);
         return {};
     }
@@ -39,10 +52,9 @@ QString ServerFiles::fetch(const QString& serverName, const QString& what) {
             QStringLiteral("the %1 name '%2' is unusable: %3").arg(what, serverName, problem));
         return {};
     }
-    if (!server_.fetchFile(serverName, localPath)) {
-        run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from the update "
-                                                "server %3")
-                                     .arg(what, serverName, settings.displayText()));
+    if (!source().fetchFile(serverName, localPath)) {
+        run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from %3")
+                                     .arg(what, serverName, sourceDescription(source())));
         return {};
     }
     return localPath;

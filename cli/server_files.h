@@ -1,17 +1,21 @@
 #pragma once
 
+#include "update/folder_source.h"
 #include "update/update_config.h"
 #include "update/update_server.h"
 
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace verimant::cli {
 
 class CliRun;
 
-// The update server as one command sees it: files fetched into a folder of this run alone, which
-// goes when the command ends. Problems are said plainly on standard error.
+// The update server, or the folder --source names, as one command sees it: files fetched into a
+// folder of this run alone, which goes when the command ends. Problems are said plainly on
+// standard error.
 class ServerFiles {
 public:
     explicit ServerFiles(CliRun& run);
@@ -22,11 +26,13 @@ public:
     QString fetch(const QString& serverName, const QString& what);
 
     UpdateServer& server() { return server_; }
+    UpdateSource& source();
 
 private:
     CliRun& run_;
     QTemporaryDir folder_;
     UpdateServer server_;
+    std::optional<FolderSource> folderSource_;
 };
 
 }  // namespace verimant::cli

@@ -2,6 +2,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "cli/cli_update_side.h"
 #include "cli/cli_upgrade_choices.h"
 #include "cli/terminal_text.h"
@@ -64,8 +65,8 @@ public:
         }
         if (!update_.uploadReport()) {
             cli_.dialogs().showWarning(
-                QStringLiteral("the log could not be appended to the instrument's report on "
-                               "the update server"));
+                QStringLiteral("the log could not be appended to the instrument's report at %1")
+                    .arg(sourceDescription(update_.run().source())));
         }
     }
 

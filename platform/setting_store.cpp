@@ -85,6 +85,20 @@ bool writeUserInt32(const QString& group, const QString& key, qint32 value) {
     return commit(*store);
 }
 
+std::optional<QString> readUserText(const QString& group, const QString& key) {
+    const auto store = openStore(group);
+    const QVariant stored = store->value(key);
+    if (stored.metaType().id() != QMetaType::QString) {
+        return std::nullopt;
+    }
+#ifndef Q_OS_WIN
+    if (untagInteger(stored)) {
+        return std::nullopt;
+    }
+#endif
+    return stored.toString();
+}
+
 bool writeUserText(const QString& group, const QString& key, const QString& value) {
     const auto store = openStore(group);
     if (!store->isWritable()) {

@@ -14,6 +14,8 @@ namespace verimant {
 std::optional<qint32> readUserInt32(const QString& group, const QString& key);
 // False when the store could not be written.
 bool writeUserInt32(const QString& group, const QString& key, qint32 value);
+// The stored text; nothing when the value is missing or of another kind.
+std::optional<QString> readUserText(const QString& group, const QString& key);
 bool writeUserText(const QString& group, const QString& key, const QString& value);
 
 }  // namespace verimant

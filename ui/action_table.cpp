@@ -1,5 +1,6 @@
 #include "ui/action_table.h"
 
+#include "ui/data_source_setting.h"
 #include "ui/image_list.h"
 
 #include <QWidget>
@@ -27,21 +28,6 @@ QAction* makeCheckable(QWidget* window, const ImageList& images, const char* nam
     action->setCheckable(true);
     action->setChecked(checked);
     return action;
-}
-
-void connectDataSourceEffects(const MainActions& a, const ImageList& images) {
-    QObject::connect(a.Action_Data_Source_Internet, &QAction::triggered, a.Action_Data_Source,
-                     [a, &images] {
-                         a.Action_Data_Source_Internet->setChecked(true);
-                         a.Action_Data_Source_Local->setChecked(false);
-                         a.Action_Data_Source->setIcon(images.icon(ImageList::Globe));
-                     });
-    QObject::connect(a.Action_Data_Source_Local, &QAction::triggered, a.Action_Data_Source,
-                     [a, &images] {
-                         a.Action_Data_Source_Local->setChecked(true);
-                         a.Action_Data_Source_Internet->setChecked(false);
-                         a.Action_Data_Source->setIcon(images.icon(ImageList::FloppyDisk));
-                     });
 }
 
 }  // namespace
@@ -85,7 +71,7 @@ MainActions createMainActions(QWidget* window, const ImageList& images) {
                                                   QStringLiteral("Интернет"), true);
     a.Action_Data_Source_Local = makeCheckable(window, images, "Action_Data_Source_Local",
                                                QStringLiteral("Локальный"), false);
-    connectDataSourceEffects(a, images);
+    bindDataSourceSetting(a, images);
 
     a.Action_Verify_Writes = makeCheckable(window, images, "Action_Verify_Writes",
                                            QStringLiteral("Проверять запись"), false);

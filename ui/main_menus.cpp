@@ -53,7 +53,6 @@ QMenu* buildSettingsMenu(QMenuBar* bar, const MainActions& a) {
     addActionItem(source, a.Action_Data_Source_Internet,
                   QStringLiteral("MainMenu_Data_Source_Internet"));
     addActionItem(source, a.Action_Data_Source_Local, QStringLiteral("MainMenu_Data_Source_Local"));
-    ItemBinding::of(source->menuAction())->setItemVisible(false);
     return settings;
 }
 

@@ -5,6 +5,7 @@
 #include "device/write_cancel.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
+#include "ui/data_source_setting.h"
 #include "ui/icon_painter.h"
 #include "ui/memo_log.h"
 #include "ui/menu_bar_style.h"
@@ -179,6 +180,7 @@ void MainWindow::connectActions() {
 
 void MainWindow::FormCreate() {
     WindowStartUp window(*this);
+    updateRun_->useFolderSource(chosenSourceFolder());
     runStartUp(window, instanceLock_, *updateRun_);
 }
 

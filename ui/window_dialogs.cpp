@@ -67,6 +67,15 @@ bool WindowDialogs::chooseFileToOpen(QString& path) {
     return true;
 }
 
+bool WindowDialogs::chooseFolder(QString& path) {
+    const QString chosen = QFileDialog::getExistingDirectory(owner_, QString(), path);
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    path = chosen;
+    return true;
+}
+
 bool WindowDialogs::chooseFileToSave(QString& path) {
     // The file writer asks its own overwrite question.
     const QString chosen = QFileDialog::getSaveFileName(owner_, QString(), path, QString(), nullptr,

@@ -8,7 +8,7 @@ namespace verimant {
 
 class ActivityLog;
 class UpdateConfig;
-class UpdateServer;
+class UpdateSource;
 
 // One firmware file of a set, as the configuration describes it.
 struct FirmwarePart {
@@ -40,7 +40,7 @@ QString softSetSection(std::int32_t boardNumber, int boardVersion, const QString
 // hexadecimal digits among it) is logged and resets the set; a failed fetch keeps what was read.
 // A file whose section gives a SHA256 must match it: a mismatch is logged with both hashes, the
 // fetched file is removed and the load fails.
-bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer& server,
+bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateSource& server,
                      const QString& tempFolder, ActivityLog& log);
 
 }  // namespace verimant

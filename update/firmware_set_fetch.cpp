@@ -6,7 +6,7 @@
 #include "update/file_hash.h"
 #include "update/local_name.h"
 #include "update/update_config.h"
-#include "update/update_server.h"
+#include "update/update_source.h"
 #include "update/version_codes.h"
 
 #include <QFile>
@@ -31,7 +31,7 @@ FirmwarePart readPart(const UpdateConfig& config, const QString& fileId,
 
 // The bar shows received bytes against the expected length while one file comes, and returns to
 // 0 after it, whether the fetch succeeded or not.
-bool fetchPart(const FirmwarePart& part, UpdateServer& server, const QString& tempFolder,
+bool fetchPart(const FirmwarePart& part, UpdateSource& server, const QString& tempFolder,
                ActivityLog& log) {
     QString problem;
     const QString localPath = localPathForServerName(tempFolder, part.fileName, &problem);
@@ -84,7 +84,7 @@ bool sharesLocalFile(const FirmwareSet& set, const QString& tempFolder, Activity
 
 }  // namespace
 
-bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateServer& server,
+bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateSource& server,
                      const QString& tempFolder, ActivityLog& log) {
     if (!config.isOpen() || section.isEmpty()) {
         return false;

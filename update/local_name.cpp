@@ -27,23 +27,47 @@ bool isAbsoluteForm(const QString& name) {
            drive.match(name).hasMatch();
 }
 
-}  // namespace
+QStringList refusePieces(QString* problem, const QString& why) {
+    refuse(problem, why);
+    return {};
+}
 
-QString localPathForServerName(const QString& folder, const QString& serverName, QString* problem) {
+// The name's pieces when it may become a file inside a folder; empty, with the reason, otherwise.
+QStringList confinedPieces(const QString& folder, const QString& serverName, QString* problem) {
     if (folder.isEmpty())
-        return refuse(problem, QStringLiteral("no local folder"));
+        return refusePieces(problem, QStringLiteral("no local folder"));
     if (hasControlCharacter(serverName))
-        return refuse(problem, QStringLiteral("control character in the name"));
+        return refusePieces(problem, QStringLiteral("control character in the name"));
     if (isAbsoluteForm(serverName))
-        return refuse(problem, QStringLiteral("absolute name"));
+        return refusePieces(problem, QStringLiteral("absolute name"));
     static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
     const QStringList pieces = serverName.split(separators);
     if (pieces.contains(QStringLiteral("..")))
-        return refuse(problem, QStringLiteral("\"..\" in the name"));
+        return refusePieces(problem, QStringLiteral("\"..\" in the name"));
     const QString last = pieces.last();
     if (last.isEmpty() || last == QLatin1String("."))
-        return refuse(problem, QStringLiteral("no file name"));
-    return folder + QLatin1Char('/') + last;
+        return refusePieces(problem, QStringLiteral("no file name"));
+    return pieces;
+}
+
+}  // namespace
+
+QString localPathForServerName(const QString& folder, const QString& serverName, QString* problem) {
+    const QStringList pieces = confinedPieces(folder, serverName, problem);
+    if (pieces.isEmpty())
+        return QString();
+    return folder + QLatin1Char('/') + pieces.last();
+}
+
+QString folderPathForServerName(const QString& folder, const QString& serverName,
+                                QString* problem) {
+    QStringList pieces = confinedPieces(folder, serverName, problem);
+    if (pieces.isEmpty())
+        return QString();
+    // "fw\\x" and "fw\.\x" name the same file on the server.
+    pieces.removeAll(QString());
+    pieces.removeAll(QStringLiteral("."));
+    return folder + QLatin1Char('/') + pieces.join(QLatin1Char('/'));
 }
 
 }  // namespace verimant

@@ -13,4 +13,9 @@ namespace verimant {
 QString localPathForServerName(const QString& folder, const QString& serverName,
                                QString* problem = nullptr);
 
+// The same refusals, for a folder laid out like the server: the name's server folders become
+// subfolders of `folder` ("fw\kmt2.hex" is folder/fw/kmt2.hex).
+QString folderPathForServerName(const QString& folder, const QString& serverName,
+                                QString* problem = nullptr);
+
 }  // namespace verimant

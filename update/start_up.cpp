@@ -10,7 +10,7 @@
 #include "platform/temp_folder.h"
 #include "update/update_config.h"
 #include "update/update_run.h"
-#include "update/update_server.h"
+#include "update/update_source.h"
 #include "update/version_codes.h"
 
 #include <QDateTime>
@@ -93,7 +93,7 @@ private:
 
     bool fetchConfig() {
         const QString name = QString::fromLatin1(UpdateRun::kConfigName);
-        if (run_.server().fetchFile(name, run_.configPath())) {
+        if (run_.source().fetchFile(name, run_.configPath())) {
             return true;
         }
         const bool goOn = userDialogs().askWarningYesNo(
@@ -109,6 +109,9 @@ private:
         log_.AddLine(logSeparatorLine());
         log_.AddLine("START: " + bannerDateTime(QDateTime::currentDateTime()));
         log_.AddLine("APP VERSION = " + QString::fromLatin1(kOwnVersionText));
+        if (run_.source().isFolder()) {
+            log_.AddLine("DATA SOURCE = LOCAL [" + run_.source().displayText() + "]");
+        }
         readToolVersion();
         return true;
     }
@@ -168,7 +171,7 @@ private:
         if (local.isEmpty()) {
             log_.AddErrorLine("ERROR BASE_NAME [" + name + "] : " + problem, 0);
         }
-        if (local.isEmpty() || !run_.server().fetchFile(name, local)) {
+        if (local.isEmpty() || !run_.source().fetchFile(name, local)) {
             userDialogs().showError(
                 PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                          QStringLiteral("Error Loading of Base of Serial Numbers")));

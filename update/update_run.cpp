@@ -1,6 +1,7 @@
 #include "update/update_run.h"
 
 #include "update/firmware_set.h"
+#include "update/folder_source.h"
 #include "update/local_name.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
@@ -19,6 +20,21 @@ UpdateRun::UpdateRun(ActivityLog& log, ServerSettings settings, FtpLimits limits
 
 UpdateRun::~UpdateRun() {
     server_->setDeviceInfo(nullptr);
+}
+
+UpdateSource& UpdateRun::source() {
+    if (folderSource_)
+        return *folderSource_;
+    return *server_;
+}
+
+void UpdateRun::useFolderSource(const QString& folder) {
+    if (folder.isEmpty()) {
+        folderSource_.reset();
+        return;
+    }
+    folderSource_ = std::make_unique<FolderSource>(log_, folder);
+    folderSource_->setDeviceInfo(&deviceInfo_);
 }
 
 QString UpdateRun::localPathFor(const QString& serverName, QString* problem) const {

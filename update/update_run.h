@@ -16,6 +16,7 @@ class ActivityLog;
 class SerialNumberBase;
 class UpdateConfig;
 class UpdateServer;
+class UpdateSource;
 struct FirmwareSet;
 struct InstrumentRecord;
 
@@ -47,6 +48,11 @@ public:
 
     ActivityLog& log() { return log_; }
     UpdateServer& server() { return *server_; }
+    // Where the run's files come from and its report goes: the update server unless a folder was
+    // chosen.
+    UpdateSource& source();
+    // Makes the folder laid out like the server the run's source; an empty text keeps the server.
+    void useFolderSource(const QString& folder);
 
     // The tool's temporary folder once it has been made private to this user; empty before, so
     // that nothing of the run lands anywhere else.
@@ -72,8 +78,8 @@ public:
     SerialNumberBase& base() { return *base_; }
     InstrumentRecord& currentRecord() { return *currentRecord_; }
 
-    // The instrument as last read. The report at the end of the run goes to its folder on the
-    // server; before a reading it goes to the folder for instruments without a number.
+    // The instrument as last read. The report at the end of the run goes to its folder at the
+    // source; before a reading it goes to the folder for instruments without a number.
     DeviceInfo& deviceInfo() { return deviceInfo_; }
 
     ToolVersionNotice& toolVersion() { return toolVersion_; }
@@ -85,6 +91,7 @@ public:
 private:
     ActivityLog& log_;
     std::unique_ptr<UpdateServer> server_;
+    std::unique_ptr<UpdateSource> folderSource_;
     QString tempFolder_;
     std::unique_ptr<UpdateConfig> config_;
     QStringList packets_;

@@ -2,6 +2,7 @@
 
 #include "update/ftp_client.h"
 #include "update/server_settings.h"
+#include "update/update_source.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,11 +20,11 @@ struct DeviceInfo;
 // ProgressView, and the per-instrument report folders. Failures are logged (in Russian, as the
 // server's operators read them) and returned as false; nothing throws. Runs on the calling thread,
 // whose event loop keeps running during every wait.
-class UpdateServer {
+class UpdateServer : public UpdateSource {
 public:
     explicit UpdateServer(ActivityLog& log, ServerSettings settings = updateServerSettings(),
                           FtpLimits limits = {});
-    ~UpdateServer();
+    ~UpdateServer() override;
     UpdateServer(const UpdateServer&) = delete;
     UpdateServer& operator=(const UpdateServer&) = delete;
 
@@ -36,7 +37,7 @@ public:
     // Makes sure every folder of `remotePath` exists, creating the missing ones in order.
     bool makeFolders(const QString& remotePath);
     // Downloads `remoteName` into `localPath`. A failed download leaves no file at `localPath`.
-    bool fetchFile(const QString& remoteName, const QString& localPath);
+    bool fetchFile(const QString& remoteName, const QString& localPath) override;
     // Appends the local file's content to the remote file `remotePath`.
     bool appendFile(const QString& remotePath, const QString& localPath);
     // makeFolders, then up to `attempts` appends, 500 ms apart (the window keeps working).
@@ -49,13 +50,14 @@ public:
     QString instrumentFolder(const QString& baseFolder) const;
     // Writes the log's report file (the tool's temporary folder's log.txt for an empty
     // `localPath`) and appends it, 3 attempts, to instrumentFolder(baseFolder) + fileName.
-    bool uploadReport(const QString& localPath, const QString& baseFolder, const QString& fileName);
+    bool uploadReport(const QString& localPath, const QString& baseFolder,
+                      const QString& fileName) override;
 
     // The instrument whose folder reports go to; nullptr (the default) means none was read.
     // The DeviceInfo must outlive this object or be unset first.
-    void setDeviceInfo(const DeviceInfo* info) { deviceInfo_ = info; }
+    void setDeviceInfo(const DeviceInfo* info) override { deviceInfo_ = info; }
     // Bytes the next download is expected to have, for the progress bar; 0 shows no progress.
-    void setProgressTotal(qint64 bytes) { progressTotal_ = bytes; }
+    void setProgressTotal(qint64 bytes) override { progressTotal_ = bytes; }
     qint64 progressTotal() const { return progressTotal_; }
     // 0 pending, 1 success, -1 failure reported by the client, -2 failure raised by it.
     int resultFlag() const { return resultFlag_; }
@@ -65,6 +67,8 @@ public:
     void setReportFolder(const QString& folder) { reportFolder_ = folder; }
 
     const ServerSettings& settings() const { return client_->settings(); }
+    QString displayText() const override { return settings().displayText(); }
+    bool isFolder() const override { return false; }
     FtpClient& ftpClient() { return *client_; }
 
 private:

@@ -186,7 +186,7 @@ bool UpgradeWorkflow::askForPacket(QString& packet) {
 
 bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
     BusySpan busy(parts_.busy);
-    const bool loaded = verimant::loadFirmwareSet(parts_.run.config(), section, parts_.run.server(),
+    const bool loaded = verimant::loadFirmwareSet(parts_.run.config(), section, parts_.run.source(),
                                                   parts_.run.tempFolder(), log_);
     busy.end();
     if (!loaded) {

@@ -63,6 +63,11 @@ bool ScriptedDialogs::chooseFileToSave(QString& path) {
     return chooseFileToOpen(path);
 }
 
+bool ScriptedDialogs::chooseFolder(QString& path) {
+    boxes.append({"folder", path});
+    return chooseFileToOpen(path);
+}
+
 void ScriptedDialogs::setStatusText(const QString& text) {
     statusTexts.append(text);
 }

@@ -38,6 +38,8 @@ public:
     bool askText(const QString& caption, const QString& prompt, QString& value) override;
     bool chooseFileToOpen(QString& path) override;
     bool chooseFileToSave(QString& path) override;
+    // Answered from fileAnswers, recorded as a "folder" box.
+    bool chooseFolder(QString& path) override;
     void setStatusText(const QString& text) override;
     void setProgress(int percent) override;
 };

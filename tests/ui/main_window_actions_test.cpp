@@ -4,6 +4,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
+#include "ui/data_source_setting.h"
 #include "ui/image_list.h"
 
 #include <QLabel>
@@ -57,7 +58,7 @@ TEST_F(ActionsTest, LogPopupOffersClearingAndSavingOnlyDisabled) {
 TEST_F(ActionsTest, HiddenAndDisabledEntries) {
     EXPECT_FALSE(widget<QMenu>("MainMenu_Help")->menuAction()->isVisible());
     EXPECT_TRUE(action("Action_Menu_Help")->isVisible());
-    EXPECT_FALSE(widget<QMenu>("MainMenu_Data_Source")->menuAction()->isVisible());
+    EXPECT_TRUE(widget<QMenu>("MainMenu_Data_Source")->menuAction()->isVisible());
     EXPECT_FALSE(action("Action_Connection_Manual_List")->isEnabled());
     EXPECT_FALSE(widget<QMenu>("Menu_PP_Manual_List")->menuAction()->isEnabled());
     EXPECT_FALSE(widget<QAction>("MainMenu_Connection_Manual_List")->isEnabled());
@@ -102,17 +103,36 @@ TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
     EXPECT_TRUE(widget<QAction>("MainMenu_Connection_Auto")->isChecked());
 }
 
-TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIcon) {
-    QAction* source = action("Action_Data_Source");
+// Local asks for its folder once; the choice, its check mark and icon outlive the window, and a
+// cancelled folder choice leaves the source as it was.
+TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
+    ScriptedDialogs dialogs;
+    const auto expectSource = [this](bool local) {
+        EXPECT_EQ(action("Action_Data_Source_Local")->isChecked(), local);
+        EXPECT_EQ(action("Action_Data_Source_Internet")->isChecked(), !local);
+        EXPECT_EQ(
+            action("Action_Data_Source")->icon().cacheKey(),
+            window->imageList().icon(local ? ImageList::FloppyDisk : ImageList::Globe).cacheKey());
+    };
     widget<QAction>("MainMenu_Data_Source_Local")->trigger();
-    EXPECT_TRUE(action("Action_Data_Source_Local")->isChecked());
-    EXPECT_FALSE(action("Action_Data_Source_Internet")->isChecked());
-    EXPECT_EQ(source->icon().cacheKey(),
-              window->imageList().icon(ImageList::FloppyDisk).cacheKey());
+    expectSource(false);
+
+    dialogs.fileAnswers.enqueue(QStringLiteral("/srv/verimant-set"));
+    widget<QAction>("MainMenu_Data_Source_Local")->trigger();
+    expectSource(true);
     action("Action_Data_Source_Internet")->trigger();
-    EXPECT_TRUE(action("Action_Data_Source_Internet")->isChecked());
-    EXPECT_FALSE(action("Action_Data_Source_Local")->isChecked());
-    EXPECT_EQ(source->icon().cacheKey(), window->imageList().icon(ImageList::Globe).cacheKey());
+    expectSource(false);
+    action("Action_Data_Source_Local")->trigger();
+    expectSource(true);
+    EXPECT_EQ(dialogs.textsOf("folder").size(), 2);
+
+    window = std::make_unique<MainWindow>();
+    expectSource(true);
+    EXPECT_EQ(chosenSourceFolder(), "/srv/verimant-set");
+    action("Action_Data_Source_Internet")->trigger();
+    window = std::make_unique<MainWindow>();
+    expectSource(false);
+    EXPECT_TRUE(chosenSourceFolder().isEmpty());
 }
 
 TEST_F(ActionsTest, VerifyWritesIsOffByDefaultAndRememberedForTheNextStart) {

@@ -12,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -44,7 +47,7 @@ protected:
         window->setReportUpload([w](const ActivityLog&) {
             UpdateRun& run = w->updateRun();
             if (!run.tempFolder().isEmpty()) {
-                run.server().uploadReport(run.tempFolder() + "/log.txt", "log4", "rep.txt");
+                run.source().uploadReport(run.tempFolder() + "/log.txt", "log4", "rep.txt");
             }
         });
         return window;
@@ -97,6 +100,38 @@ TEST_F(StartUpWindowTest, SecondCopyWarnsEndsAndStillClosesItsLogWithoutTouching
     EXPECT_EQ(QDir(firstFolder).entryList(QDir::Files), firstFiles);
     SingleInstanceLock third;
     EXPECT_FALSE(third.acquire(QString::fromLatin1(kSingleInstanceName)));
+}
+
+// The Local choice made in the menu is what the next start reads from: no server is asked, the
+// report lands in the folder; a folder without the configuration asks as an unreachable server
+// does and names the folder.
+TEST_F(StartUpWindowTest, LocalChoiceStartsFromTheFolderWithoutTheServer) {
+    ftp.stop();
+    const QString folder = serverRoot;
+    dialogs.fileAnswers.enqueue(folder);
+    MainWindow().findChild<QAction*>("MainMenu_Data_Source_Local")->trigger();
+    auto window = makeWindow();
+    window->FormCreate();
+    EXPECT_TRUE(dialogs.textsOf("warning question").isEmpty());
+    EXPECT_TRUE(dialogs.textsOf("error").isEmpty())
+        << dialogs.textsOf("error").join(u'|').toStdString();
+    EXPECT_TRUE(window->connectionTimer().isActive());
+    EXPECT_GT(window->updateRun().base().recordCount(), 0);
+    EXPECT_TRUE(window->activityLog().lines().contains("DATA SOURCE = LOCAL [" + folder + "]"));
+    window.reset();
+    QFile report(folder + "/log4/__no_number/rep.txt");
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.readAll().contains("APP VERSION = 1.2.19\n"));
+
+    ASSERT_TRUE(QFile::remove(folder + "/verimant_version_3.ini"));
+    window = makeWindow();
+    window->FormCreate();
+    EXPECT_EQ(dialogs.textsOf("warning question").size(), 1);
+    EXPECT_TRUE(window->terminationRequested());
+    const QStringList lines = window->activityLog().lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&folder](const QString& line) {
+        return line.contains(folder + "/verimant_version_3.ini");
+    })) << lines.join('\n').toStdString();
 }
 
 }  // namespace

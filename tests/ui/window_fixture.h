@@ -22,6 +22,8 @@ protected:
         QApplication::setQuitOnLastWindowClosed(false);
         writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("LANGUAGE"), 1);
         writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("VERIFY_WRITES"), 0);
+        writeUserInt32(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("DATA_SOURCE"), 0);
+        writeUserText(QStringLiteral("MANAGER/OPTIONS"), QStringLiteral("LOCAL_FOLDER"), QString());
         setUiLanguage(UiLanguage::Russian);
         window = std::make_unique<MainWindow>();
     }

@@ -107,24 +107,26 @@ TEST(LocalName, ServerNamesStayInsideTheFolder) {
     const QString folder = QStringLiteral("/tmp/pelma-1000");
     const struct {
         const char* name;
-        const char* local;  // nullptr: refused
+        const char* local;     // nullptr: refused
+        const char* mirrored;  // in a folder laid out like the server; nullptr: refused
     } cases[] = {
-        {"kmt2_3_2.hex", "/tmp/pelma-1000/kmt2_3_2.hex"},
-        {"fw\\3_2\\kmt2.hex", "/tmp/pelma-1000/kmt2.hex"},
-        {"fw/kmt2.hex", "/tmp/pelma-1000/kmt2.hex"},
-        {"..kmt2..hex", "/tmp/pelma-1000/..kmt2..hex"},
-        {"", nullptr},
-        {".", nullptr},
-        {"..", nullptr},
-        {"fw\\", nullptr},
-        {"..\\..\\home\\user\\.bashrc", nullptr},
-        {"fw/../../x", nullptr},
-        {"/etc/passwd", nullptr},
-        {"\\\\server\\share\\x", nullptr},
-        {"C:\\Windows\\x.dll", nullptr},
-        {"c:x.dll", nullptr},
-        {"kmt2\n.hex", nullptr},
-        {"kmt2\x01.hex", nullptr},
+        {"kmt2_3_2.hex", "/tmp/pelma-1000/kmt2_3_2.hex", "/tmp/pelma-1000/kmt2_3_2.hex"},
+        {"fw\\3_2\\kmt2.hex", "/tmp/pelma-1000/kmt2.hex", "/tmp/pelma-1000/fw/3_2/kmt2.hex"},
+        {"fw\\\\.\\kmt2.hex", "/tmp/pelma-1000/kmt2.hex", "/tmp/pelma-1000/fw/kmt2.hex"},
+        {"fw/kmt2.hex", "/tmp/pelma-1000/kmt2.hex", "/tmp/pelma-1000/fw/kmt2.hex"},
+        {"..kmt2..hex", "/tmp/pelma-1000/..kmt2..hex", "/tmp/pelma-1000/..kmt2..hex"},
+        {"", nullptr, nullptr},
+        {".", nullptr, nullptr},
+        {"..", nullptr, nullptr},
+        {"fw\\", nullptr, nullptr},
+        {"..\\..\\home\\user\\.bashrc", nullptr, nullptr},
+        {"fw/../../x", nullptr, nullptr},
+        {"/etc/passwd", nullptr, nullptr},
+        {"\\\\server\\share\\x", nullptr, nullptr},
+        {"C:\\Windows\\x.dll", nullptr, nullptr},
+        {"c:x.dll", nullptr, nullptr},
+        {"kmt2\n.hex", nullptr, nullptr},
+        {"kmt2\x01.hex", nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,6 +138,8 @@ TEST(LocalName, ServerNamesStayInsideTheFolder) {
             EXPECT_TRUE(local.isEmpty());
             EXPECT_FALSE(problem.isEmpty());
         }
+        EXPECT_EQ(folderPathForServerName(folder, QString::fromLatin1(c.name)),
+                  c.mirrored ? QString::fromLatin1(c.mirrored) : QString());
     }
     EXPECT_TRUE(localPathForServerName(QString(), QStringLiteral("a.hex")).isEmpty());
 }

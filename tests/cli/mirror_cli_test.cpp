@@ -1,0 +1,182 @@
+// verimant-cli mirror against a real FTP server serving the demo's update set.
+
+#include "tests/cli/cli_process.h"
+#include "tests/support/ftp_test_server.h"
+#include "tests/support/update_set_folder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace verimant::test {
+namespace {
+
+const QString kFirmware = QStringLiteral("verimant_kmt2_3_2.hex");
+const QString kEuro = QStringLiteral("verimant_efl_euro_1_6.bin");
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class MirrorCliTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        QDir(set.root()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(set.root()));
+        QDir(mirror).removeRecursively();
+        QDir(outside).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(outside));
+        ASSERT_TRUE(set.copyDemoSet());
+        // One file in a server folder, which must become a subfolder of the mirror.
+        ASSERT_TRUE(QDir().mkpath(set.root() + "/fw"));
+        ASSERT_TRUE(QFile::rename(set.root() + "/" + kFirmware, set.root() + "/fw/" + kFirmware));
+        ASSERT_TRUE(set.editConfig("NAME=" + kFirmware, "NAME=fw\\" + kFirmware));
+        QString problem;
+        ASSERT_TRUE(server.start(&problem)) << problem;
+        server.exportToEnvironment();
+    }
+
+    CliResult mirrorRun() { return runCli({"mirror", mirror}); }
+
+    // Every file of the server's set is in the mirror, byte for byte, at its place.
+    void expectWholeSet() {
+        for (const QString& name :
+             {QStringLiteral("verimant_version_3.ini"), QStringLiteral("verimant_sn_base.bin"),
+              "fw/" + kFirmware, QStringLiteral("verimant_efl_ru_en_1_6.bin"), kEuro}) {
+            EXPECT_EQ(bytesOf(mirror + "/" + name), set.file(name)) << name;
+        }
+    }
+
+    UpdateSetFolder set{testRootDir() + "/server"};
+    FtpTestServer server{set.root()};
+    QString mirror = testRootDir() + "/mirror";
+    QString outside = testRootDir() + "/outside";
+};
+
+TEST_F(MirrorCliTest, FetchesTheWholeSetThenOnlyWhatChangedAndLeavesReportsAlone) {
+    CliResult result = mirrorRun();
+    ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_TRUE(result.out.contains("5 fetched, 0 kept, 0 removed\n")) << result.out;
+    expectWholeSet();
+    // Nothing of the run's own work is left behind.
+    EXPECT_EQ(QDir(mirror).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"fw", "verimant_efl_euro_1_6.bin", "verimant_efl_ru_en_1_6.bin",
+                           "verimant_sn_base.bin", "verimant_version_3.ini"}));
+
+    ASSERT_TRUE(QDir().mkpath(mirror + "/log4/1_23/45xxx/6xx"));
+    QFile report(mirror + "/log4/1_23/45xxx/6xx/rep.txt");
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    report.write("START: a report\n");
+    report.close();
+
+    result = mirrorRun();
+    ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_TRUE(result.out.contains("0 fetched, 5 kept, 0 removed\n")) << result.out;
+
+    // A new EURO image under a new name: fetched, and the old name leaves the mirror.
+    const QString euro17 = QStringLiteral("verimant_efl_euro_1_7.bin");
+    ASSERT_TRUE(QFile::rename(set.root() + "/" + kEuro, set.root() + "/" + euro17));
+    ASSERT_TRUE(set.editConfig("NAME=" + kEuro, "NAME=" + euro17));
+    ASSERT_TRUE(set.replaceFile(euro17, QByteArray(4096, '\x5A')));
+    result = mirrorRun();
+    ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+    for (const QString& line :
+         {"fetched " + euro17, "removed " + kEuro, QStringLiteral("fetched verimant_version_3.ini"),
+          QStringLiteral("kept fw\\") + kFirmware}) {
+        EXPECT_TRUE(result.out.contains(line + "\n")) << line << "\n" << result.out;
+    }
+    EXPECT_FALSE(QFile::exists(mirror + "/" + kEuro));
+    EXPECT_EQ(bytesOf(mirror + "/" + euro17), QByteArray(4096, '\x5A'));
+    EXPECT_EQ(bytesOf(mirror + "/log4/1_23/45xxx/6xx/rep.txt"), "START: a report\n");
+}
+
+struct MirrorFault {
+    const char* what;
+    // Breaks the server's set (or the mirror) before the run.
+    std::function<void(MirrorCliTest&)> breakIt;
+    QString said;  // on standard error
+};
+
+// A run that cannot bring the whole set says which file failed, exits 1, writes nothing outside
+// the mirror, and never puts a bad file where a good one belongs.
+TEST_F(MirrorCliTest, HostileNamesAndBadFilesFailTheRunAndWriteNothingOutside) {
+    const std::vector<MirrorFault> faults = {
+        {"a name climbing out",
+         [](MirrorCliTest& t) {
+             ASSERT_TRUE(t.set.editConfig("NAME=" + kEuro, "NAME=..\\outside\\" + kEuro));
+         },
+         "refused the name '..\\outside\\" + kEuro + "': \"..\" in the name"},
+        {"an absolute name",
+         [](MirrorCliTest& t) {
+             ASSERT_TRUE(t.set.editConfig("NAME=" + kEuro, "NAME=" + t.outside + "/" + kEuro));
+         },
+         "refused the name '" + outside + "/" + kEuro + "': absolute name"},
+        {"a link in the mirror leading out",
+         [](MirrorCliTest& t) {
+             ASSERT_TRUE(QDir().mkpath(t.mirror));
+             ASSERT_TRUE(QFile::link(t.outside, t.mirror + "/fw"));
+         },
+         "refused the name 'fw\\" + kFirmware + "': a link leads outside the folder"},
+        {"a name among the reports",
+         [](MirrorCliTest& t) {
+             ASSERT_TRUE(t.set.editConfig("NAME=" + kEuro, "NAME=LOG4\\1_23\\45xxx\\6xx\\rep.txt"));
+         },
+         "refused the name 'LOG4\\1_23\\45xxx\\6xx\\rep.txt': the reports' folder"},
+        {"a file cut short",
+         [](MirrorCliTest& t) {
+             QFile file(t.set.root() + "/" + kEuro);
+             ASSERT_TRUE(file.resize(file.size() / 2));
+         },
+         "'" + kEuro + "' does not match its SHA256"},
+    };
+    for (const MirrorFault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        SetUp();
+        fault.breakIt(*this);
+        const CliResult result = mirrorRun();
+        EXPECT_EQ(result.exitCode, 1) << result.out;
+        EXPECT_TRUE(result.err.contains(fault.said)) << result.err;
+        EXPECT_TRUE(QDir(outside).isEmpty()) << QDir(outside).entryList().join(' ');
+        EXPECT_FALSE(QFile::exists(mirror + "/" + kEuro) &&
+                     bytesOf(mirror + "/" + kEuro) != set.file(kEuro));
+        server.stop();
+    }
+}
+
+// A newer set whose one file arrives cut short leaves the previous set whole; a copy in the
+// mirror that was cut short is fetched again.
+TEST_F(MirrorCliTest, AFileCutShortNeverReplacesAWholeSet) {
+    ASSERT_EQ(mirrorRun().exitCode, 0);
+    const QByteArray oldConfig = set.file("verimant_version_3.ini");
+    const QByteArray oldEuro = set.file(kEuro);
+    const QByteArray newFirmware = set.file("fw/" + kFirmware) + ":00000001FF\r\n";
+    ASSERT_TRUE(set.replaceFile("fw/" + kFirmware, newFirmware));
+    ASSERT_TRUE(set.replaceFile(kEuro, QByteArray(4096, '\x11')));
+    QFile cut(set.root() + "/" + kEuro);
+    ASSERT_TRUE(cut.resize(100));
+
+    CliResult result = mirrorRun();
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+    EXPECT_TRUE(result.out.contains("1 failed; the folder keeps its previous set unchanged"))
+        << result.out;
+    EXPECT_EQ(bytesOf(mirror + "/verimant_version_3.ini"), oldConfig);
+    EXPECT_EQ(bytesOf(mirror + "/" + kEuro), oldEuro);
+    EXPECT_NE(bytesOf(mirror + "/fw/" + kFirmware), newFirmware);
+
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.write(QByteArray(4096, '\x11'));
+    cut.close();
+    QFile local(mirror + "/verimant_sn_base.bin");
+    ASSERT_TRUE(local.resize(local.size() - 1));
+    result = mirrorRun();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains("4 fetched, 1 kept, 0 removed")) << result.out;
+    expectWholeSet();
+}
+
+}  // namespace
+}  // namespace verimant::test

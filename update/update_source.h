@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+namespace verimant {
+
+struct DeviceInfo;
+
+// Where a run's files come from and where its report goes: the update server, or a folder laid
+// out like it (the offline set). Chosen once per run; the configuration, base and upgrade code
+// only ever talk to this.
+class UpdateSource {
+public:
+    virtual ~UpdateSource() = default;
+
+    // Brings the file known on the server as `serverName` ("\"-separated folders) to `localPath`,
+    // whole or not at all: a failed fetch leaves no file there. Failures are logged.
+    virtual bool fetchFile(const QString& serverName, const QString& localPath) = 0;
+    // Writes the log's report (to `localPath`, or the source's own choice for an empty one) and
+    // appends it to `fileName` in the instrument's folder below `baseFolder`.
+    virtual bool uploadReport(const QString& localPath, const QString& baseFolder,
+                              const QString& fileName) = 0;
+    // Bytes the next fetch is expected to have, for the progress bar; 0 shows no progress.
+    virtual void setProgressTotal(qint64 bytes) = 0;
+    // The instrument whose folder reports go to; nullptr means none was read.
+    virtual void setDeviceInfo(const DeviceInfo* info) = 0;
+    // The source for logs and messages: "ftp://user@host:port" or the folder; never a password.
+    virtual QString displayText() const = 0;
+    virtual bool isFolder() const = 0;
+};
+
+// The folder VERIMANT_UPDATE_SOURCE names; empty when the update server is the source.
+QString updateSourceFolderFromEnvironment();
+
+}  // namespace verimant
