@@ -134,6 +134,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("verify"), QString(), QString(),
          QStringLiteral("write-efl, write-kmt2, upgrade: read back every byte written and "
                         "compare it with the file; a difference fails the write")},
+        {QStringLiteral("json"), QString(), QString(),
+         QStringLiteral("print one JSON document on standard output; the log, questions and "
+                        "progress go to standard error")},
     };
     return table;
 }
