@@ -69,16 +69,21 @@ void printHelp(std::FILE* out) {
 
 // A script that asked for --json gets its document even when the command line was wrong. The
 // option is looked for by hand when the line could not be parsed at all.
-int usageError(std::FILE* out, std::FILE* err, const QStringList& arguments, const QString& command,
-               const QString& problem) {
-    std::fprintf(err, "verimant-cli: %s\nTry 'verimant-cli --help'.\n",
-                 problem.toUtf8().constData());
+void printUsageDocument(std::FILE* out, const QStringList& arguments, const QString& command,
+                        const QString& problem) {
     if (arguments.contains(QStringLiteral("--json"))) {
         JsonResult json;
         json.noteMessage(QStringLiteral("error"), problem);
         const QByteArray document = json.document(command, kExitUsage);
         std::fwrite(document.constData(), 1, size_t(document.size()), out);
     }
+}
+
+int usageError(std::FILE* out, std::FILE* err, const QStringList& arguments, const QString& command,
+               const QString& problem) {
+    std::fprintf(err, "verimant-cli: %s\nTry 'verimant-cli --help'.\n",
+                 problem.toUtf8().constData());
+    printUsageDocument(out, arguments, command, problem);
     return kExitUsage;
 }
 
@@ -118,6 +123,9 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     }
     if (options->help || options->command.isEmpty()) {
         printHelp(options->help ? out : err);
+        if (!options->help) {
+            printUsageDocument(out, arguments, QString(), QStringLiteral("no command given"));
+        }
         return options->help ? kExitSuccess : kExitUsage;
     }
     const CliCommand* command = findCommand(options->command);
