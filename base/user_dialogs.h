@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace verimant {
 
@@ -40,6 +41,12 @@ public:
     virtual void setStatusText(const QString& text) = 0;
     // 0 .. 100.
     virtual void setProgress(int percent) = 0;
+    // The same progress in bytes, for views that show amounts and rates; called beside
+    // setProgress where the byte counts are known. A smaller `done` starts a new transfer.
+    virtual void setByteProgress(qint64 done, qint64 total) {
+        static_cast<void>(done);
+        static_cast<void>(total);
+    }
 };
 
 // The process-wide dialogs and progress view. Until something is installed, a quiet default is in

@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/json_result.h"
 
 #include <algorithm>
 
@@ -62,12 +63,27 @@ void printHelp(std::FILE* out) {
                  "'Information: '; questions as 'Question: ' lines, and the progress of long\n"
                  "writes there too. Exit code 0 on success, 1 on a failure the tool reports,\n"
                  "2 on bad usage. VERIMANT_PORTS_DIR replaces the system's serial ports with\n"
-                 "the COM<n> links of that folder.\n");
+                 "the COM<n> links of that folder. With --json, standard output is one JSON\n"
+                 "document and everything else goes to standard error.\n");
 }
 
-int usageError(std::FILE* err, const QString& problem) {
+// A script that asked for --json gets its document even when the command line was wrong. The
+// option is looked for by hand when the line could not be parsed at all.
+void printUsageDocument(std::FILE* out, const QStringList& arguments, const QString& command,
+                        const QString& problem) {
+    if (arguments.contains(QStringLiteral("--json"))) {
+        JsonResult json;
+        json.noteMessage(QStringLiteral("error"), problem);
+        const QByteArray document = json.document(command, kExitUsage);
+        std::fwrite(document.constData(), 1, size_t(document.size()), out);
+    }
+}
+
+int usageError(std::FILE* out, std::FILE* err, const QStringList& arguments, const QString& command,
+               const QString& problem) {
     std::fprintf(err, "verimant-cli: %s\nTry 'verimant-cli --help'.\n",
                  problem.toUtf8().constData());
+    printUsageDocument(out, arguments, command, problem);
     return kExitUsage;
 }
 
@@ -103,25 +119,30 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     QString problem;
     const std::optional<CliOptions> options = parseCliOptions(arguments, problem);
     if (!options) {
-        return usageError(err, problem);
+        return usageError(out, err, arguments, QString(), problem);
     }
     if (options->help || options->command.isEmpty()) {
         printHelp(options->help ? out : err);
+        if (!options->help) {
+            printUsageDocument(out, arguments, QString(), QStringLiteral("no command given"));
+        }
         return options->help ? kExitSuccess : kExitUsage;
     }
     const CliCommand* command = findCommand(options->command);
     if (command == nullptr) {
-        return usageError(err, QStringLiteral("unknown command '%1'").arg(options->command));
+        return usageError(out, err, arguments, options->command,
+                          QStringLiteral("unknown command '%1'").arg(options->command));
     }
     problem = checkArguments(*command, *options);
     if (!problem.isEmpty()) {
-        return usageError(err, problem);
+        return usageError(out, err, arguments, options->command, problem);
     }
     CliRun run(*options, out, err);
-    if (command->needsInstrument && !run.connect(options->port)) {
-        return kExitFailure;
-    }
-    return command->run(run, options->arguments);
+    const int exitCode = command->needsInstrument && !run.connect(options->port)
+                             ? kExitFailure
+                             : command->run(run, options->arguments);
+    run.printJson(command->name, exitCode);
+    return exitCode;
 }
 
 }  // namespace verimant::cli

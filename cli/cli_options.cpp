@@ -149,6 +149,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("write-all"), QString(), QString(),
          QStringLiteral("write-kmt2, write-efl, upgrade: send every chunk, also those that only "
                         "repeat the erased flash")},
+        {QStringLiteral("json"), QString(), QString(),
+         QStringLiteral("print one JSON document on standard output; the log, questions and "
+                        "progress go to standard error")},
     };
     return table;
 }

@@ -14,15 +14,22 @@ namespace verimant::cli {
 
 CliRun::CliRun(const CliOptions& options, std::FILE* out, std::FILE* err)
     : options_(options),
-      out_(out),
+      jsonWanted_(options.isSet(QStringLiteral("json"))),
+      documentOut_(out),
+      out_(jsonWanted_ ? err : out),
       err_(err),
-      outIsTerminal_(isatty(fileno(out)) != 0),
+      outIsTerminal_(isatty(fileno(out_)) != 0),
       dialogs_(options.assumeYes, stdin, err),
       commands_(protocol_),
       session_{log_, protocol_, commands_, flags_},
       manager_(protocol_, flags_, log_) {
     // Messages follow the operator's language choice from the window.
     LoadLanguage();
+    if (jsonWanted_) {
+        dialogs_.disableProgressBar();
+    }
+    dialogs_.setMessageObserver(
+        [this](const QString& kind, const QString& text) { json_.noteMessage(kind, text); });
     installUserDialogs(&dialogs_);
     installProgressView(&dialogs_);
     protocol_.setLogSink([this](const QString& line) { log_.AddLine(line); });
@@ -55,6 +62,16 @@ void CliRun::printLine(const QString& line, bool replacing) {
         std::fprintf(out_, "%s\n", text.constData());
     }
     std::fflush(out_);
+}
+
+void CliRun::printJson(const QString& command, int exitCode) {
+    if (!jsonWanted_) {
+        return;
+    }
+    dialogs_.endProgressLine();
+    const QByteArray document = json_.document(command, exitCode);
+    std::fwrite(document.constData(), 1, size_t(document.size()), documentOut_);
+    std::fflush(documentOut_);
 }
 
 bool CliRun::readableFile(const QString& path) {

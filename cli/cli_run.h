@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "cli/cli_options.h"
+#include "cli/json_result.h"
 #include "cli/terminal_dialogs.h"
 #include "device/device_session.h"
 #include "device/write_options.h"
@@ -18,7 +19,8 @@
 namespace verimant::cli {
 
 // The objects of one command-line run, wired as the window wires them: the log goes to standard
-// output as lines are appended, boxes and progress to standard error.
+// output as lines are appended, boxes and progress to standard error. With --json standard output
+// carries only the run's document, and the log and the commands' own lines go to standard error.
 class CliRun {
 public:
     CliRun(const CliOptions& options, std::FILE* out, std::FILE* err);
@@ -49,17 +51,29 @@ public:
     DeviceSession& session() { return session_; }
     ActivityLog& log() { return log_; }
     TerminalDialogs& dialogs() { return dialogs_; }
+    // Where the log and a command's report lines go: standard output, or with --json standard
+    // error.
     std::FILE* out() const { return out_; }
     std::FILE* err() const { return err_; }
+
+    bool jsonWanted() const { return jsonWanted_; }
+    // The document of a --json run; commands fill it whether or not it is printed.
+    JsonResult& json() { return json_; }
+    // Prints the document on the real standard output, once the command is done; nothing
+    // without --json.
+    void printJson(const QString& command, int exitCode);
 
 private:
     void printLine(const QString& line, bool replacing);
 
     CliOptions options_;
+    bool jsonWanted_;
+    std::FILE* documentOut_;
     std::FILE* out_;
     std::FILE* err_;
     bool outIsTerminal_;
     TerminalDialogs dialogs_;
+    JsonResult json_;
     ActivityLog log_;
     DeviceProtocol protocol_;
     DeviceCommands commands_;

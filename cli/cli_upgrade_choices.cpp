@@ -83,6 +83,7 @@ int CliPacketChooser::choose(const UpdateConfig& config, const QStringList& pack
             dialogs_.showError(QStringLiteral("the packet '%1' is not offered for this instrument; "
                                               "offered: %2")
                                    .arg(requested_, packets.join(QStringLiteral(", "))));
+            packetRefused_ = true;
             return kPacketChoiceCancelled;
         }
         return position;
@@ -146,6 +147,7 @@ int CliLanguageChooser::choose(const LanguageCatalog& catalog, int currentCode) 
                                .arg(answer, items.join(QStringLiteral(", "))));
         return kDeviceLanguageCancelled;
     }
+    chosenKey_ = entry->key;
     return languageChoiceResult(offered, position);
 }
 

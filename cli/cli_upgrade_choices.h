@@ -24,6 +24,8 @@ public:
 
     // True when the choice was cancelled because of --language.
     bool languageRefused() const { return languageRefused_; }
+    // True when --packet named a packet that is not offered for the instrument.
+    bool packetRefused() const { return packetRefused_; }
 
 private:
     int choose(const UpdateConfig& config, const QStringList& packets);
@@ -33,6 +35,7 @@ private:
     QString language_;
     TerminalDialogs& dialogs_;
     bool languageRefused_ = false;
+    bool packetRefused_ = false;
 };
 
 // The instrument's display language on the command line: --language as a catalogue key or code
@@ -46,9 +49,13 @@ public:
     void OpenDeviceLanguageDialog(const LanguageCatalog* catalog, int currentCode,
                                   int& slot) override;
 
+    // The catalogue key of the language chosen for the instrument; empty while none was.
+    QString chosenKey() const { return chosenKey_; }
+
 private:
     int choose(const LanguageCatalog& catalog, int currentCode);
 
+    QString chosenKey_;
     QString requested_;
     TerminalDialogs& dialogs_;
 };

@@ -7,6 +7,9 @@
 #include "update/file_hash.h"
 #include "update/version_codes.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 namespace verimant::cli {
 
 namespace {
@@ -120,6 +123,115 @@ void printFirmwareSets(CliRun& run, const UpdateConfig& config) {
     }
 }
 
+QJsonObject firmwareFileJson(const UpdateConfig& config, const char* part, const QString& fileId) {
+    const QString section = QStringLiteral("FILE:") + fileId;
+    QJsonObject file{{QStringLiteral("part"), QString::fromLatin1(part)},
+                     {QStringLiteral("id"), fileId},
+                     {QStringLiteral("version"), config.readString(section, "VERSION")},
+                     {QStringLiteral("name"), config.readString(section, "NAME")}};
+    bool numeric = false;
+    const qint64 length = config.readString(section, "LENGTH").toLongLong(&numeric);
+    if (numeric) {
+        file.insert(QStringLiteral("length"), length);
+    }
+    const QString sha256 = config.readString(section, "SHA256");
+    if (!sha256.isEmpty()) {
+        file.insert(QStringLiteral("sha256"), sha256.toLower());
+    }
+    return file;
+}
+
+QJsonArray firmwareSetsJson(const UpdateConfig& config) {
+    QJsonArray sets;
+    QStringList seen;
+    for (const QString& section : config.profile().sectionNames()) {
+        if (!section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) ||
+            seen.contains(section, Qt::CaseInsensitive)) {
+            continue;
+        }
+        seen.append(section);
+        sets.append(QJsonObject{
+            {QStringLiteral("section"), section},
+            {QStringLiteral("files"),
+             QJsonArray{firmwareFileJson(config, "KMT2", config.readString(section, "KMT2")),
+                        firmwareFileJson(config, "EFL", config.readString(section, "EFL"))}}});
+    }
+    return sets;
+}
+
+QStringList listItems(const QString& list) {
+    QStringList items;
+    for (const QString& item : list.split(u',')) {
+        if (!item.trimmed().isEmpty()) {
+            items.append(item.trimmed());
+        }
+    }
+    return items;
+}
+
+QJsonArray packetsJson(const UpdateConfig& config) {
+    QJsonArray packets;
+    QStringList seen;
+    for (const auto& [setName, setPackets] : config.languageSets()) {
+        for (const QString& packet : setPackets) {
+            if (seen.contains(packet)) {
+                continue;
+            }
+            seen.append(packet);
+            const QString section = QString::fromLatin1(kLanguageSectionPrefix) + packet;
+            packets.append(QJsonObject{
+                {QStringLiteral("name"), packet},
+                {QStringLiteral("languages"),
+                 QJsonArray::fromStringList(listItems(config.readString(section, "LANG_LIST")))},
+                {QStringLiteral("name_ru"), config.readString(section, "NAME_L1", "???")},
+                {QStringLiteral("name_en"), config.readString(section, "NAME_L2", "???")}});
+        }
+    }
+    return packets;
+}
+
+QJsonObject configJson(const UpdateConfig& config) {
+    const QString project = QString::fromLatin1(kProjectSection);
+    const QString serials = QString::fromLatin1(kSerialNumberSection);
+    QJsonObject models;
+    for (const QString& key : config.profile().keyNames(serials)) {
+        if (key.startsWith(u'Y', Qt::CaseInsensitive)) {
+            models.insert(key, config.modelName(key));
+        }
+    }
+    QJsonArray languages;
+    const LanguageCatalog& catalog = config.languageCatalog();
+    for (int i = 0; i < catalog.count; ++i) {
+        const LanguageEntry& entry = catalog.entries[i];
+        languages.append(QJsonObject{{QStringLiteral("code"), entry.code},
+                                     {QStringLiteral("key"), entry.key},
+                                     {QStringLiteral("name_ru"), entry.nameRu},
+                                     {QStringLiteral("name_en"), entry.nameEn}});
+    }
+    QJsonObject languageSets;
+    for (const auto& [name, packets] : config.languageSets()) {
+        languageSets.insert(name, QJsonArray::fromStringList(packets));
+    }
+    QJsonArray addresses;
+    for (const char* key : {"UPGRADE_URL_1", "UPGRADE_URL_2"}) {
+        const QString address = config.readString(project, QString::fromLatin1(key));
+        if (!address.isEmpty()) {
+            addresses.append(address);
+        }
+    }
+    return {{QStringLiteral("version_app"),
+             config.readString(project, QStringLiteral("VERSION_APP"), "0.0.0")},
+            {QStringLiteral("stop_when_outdated"),
+             config.readInteger(project, "ACTION_IF_NEED_UPGRADE", 0) == 1},
+            {QStringLiteral("download_addresses"), addresses},
+            {QStringLiteral("base_name"), config.readString(serials, QStringLiteral("BASE_NAME"))},
+            {QStringLiteral("models"), models},
+            {QStringLiteral("languages"), languages},
+            {QStringLiteral("language_sets"), languageSets},
+            {QStringLiteral("packets"), packetsJson(config)},
+            {QStringLiteral("firmware_sets"), firmwareSetsJson(config)}};
+}
+
 }  // namespace
 
 int runConfigCommand(CliRun& run, const QStringList&) {
@@ -129,6 +241,7 @@ int runConfigCommand(CliRun& run, const QStringList&) {
         return kExitFailure;
     }
     config.loadLanguageCatalog();
+    run.json().setAll(configJson(config));
     printProject(run, config);
     printModels(run, config);
     printCatalogue(run, config.languageCatalog());

@@ -39,6 +39,8 @@ int runFetchCommand(CliRun& run, const QStringList& arguments) {
     const QString local = localTarget(arguments, nullptr);
     UpdateServer server(run.log());
     const QString address = server.settings().displayText();
+    run.json().set(QStringLiteral("name"), name);
+    run.json().set(QStringLiteral("server"), address);
     std::fprintf(run.out(), "Update server: %s\n", address.toUtf8().constData());
     std::fflush(run.out());
     server.setProgressTotal(std::max<qint64>(server.remoteSize(name), 0));
@@ -49,6 +51,8 @@ int runFetchCommand(CliRun& run, const QStringList& arguments) {
         return kExitFailure;
     }
     run.dialogs().endProgressLine();
+    run.json().set(QStringLiteral("local"), QDir::toNativeSeparators(local));
+    run.json().set(QStringLiteral("bytes"), QFileInfo(local).size());
     std::fprintf(run.out(), "Fetched %s into %s (%lld bytes)\n", terminalText(name).constData(),
                  QDir::toNativeSeparators(local).toUtf8().constData(),
                  static_cast<long long>(QFileInfo(local).size()));

@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
+#include "cli/json_forms.h"
 #include "cli/server_files.h"
 #include "cli/terminal_text.h"
 
@@ -27,6 +28,11 @@ int runInfoCommand(CliRun& run, const QStringList&) {
     if (!DeviceInformation_Get(run.session(), info, names)) {
         return kExitFailure;
     }
+    QJsonObject fields = deviceInfoJson(info, run.options().port);
+    if (withModelName) {
+        fields.insert(QStringLiteral("model"), info.modelName);
+    }
+    run.json().setAll(fields);
     if (withModelName) {
         const QString caption = deviceInfoTexts(info).groupCaption;
         std::fprintf(

@@ -6,6 +6,8 @@
 
 #include "update/serial_number_base.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 namespace verimant::cli {
@@ -34,19 +36,40 @@ void printLine(CliRun& run, const QString& line) {
     std::fprintf(run.out(), "%s\n", terminalText(line).constData());
 }
 
+QStringList packetsOfSet(const UpdateConfig& config, const QString& languageSet) {
+    for (const auto& [name, setPackets] : config.languageSets()) {
+        if (name == languageSet) {
+            return setPackets;
+        }
+    }
+    return {};
+}
+
+QJsonObject recordJson(const QString& digits, int block, const InstrumentRecord& record,
+                       const QStringList& packets) {
+    QJsonArray extra;
+    for (const std::int32_t value : record.extra) {
+        extra.append(value);
+    }
+    return {{QStringLiteral("serial"), serialTextOf(digits)},
+            {QStringLiteral("block"), block},
+            {QStringLiteral("board"), record.boardNumber},
+            {QStringLiteral("board_version"), record.boardVersion},
+            {QStringLiteral("assembling"), QJsonArray{record.assembling1, record.assembling2}},
+            {QStringLiteral("number"), record.number},
+            {QStringLiteral("language_set"), record.languageSet},
+            {QStringLiteral("packets"), QJsonArray::fromStringList(packets)},
+            {QStringLiteral("extra"), extra}};
+}
+
 void printRecord(CliRun& run, const QString& digits, int block, const InstrumentRecord& record,
                  const UpdateConfig& config) {
     QStringList extra;
     for (const std::int32_t value : record.extra) {
         extra.append(QString::number(value));
     }
-    QStringList packets;
-    for (const auto& [name, setPackets] : config.languageSets()) {
-        if (name == record.languageSet) {
-            packets = setPackets;
-            break;
-        }
-    }
+    const QStringList packets = packetsOfSet(config, record.languageSet);
+    run.json().setAll(recordJson(digits, block, record, packets));
     printLine(
         run, QStringLiteral("Serial         : %1 (block %2)").arg(serialTextOf(digits)).arg(block));
     printLine(run, QStringLiteral("Board          : TRV-%1.%2")
@@ -75,6 +98,7 @@ QString checkLookupArguments(const QStringList& arguments) {
 
 int runLookupCommand(CliRun& run, const QStringList& arguments) {
     const QString digits = serialDigitsOf(arguments.value(0));
+    run.json().set(QStringLiteral("serial"), serialTextOf(digits));
     ServerFiles files(run);
     UpdateConfig config;
     if (!files.fetchConfig(config)) {

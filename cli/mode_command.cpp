@@ -15,7 +15,13 @@ QString checkModeArguments(const QStringList& arguments) {
 
 int runModeCommand(CliRun& run, const QStringList& arguments) {
     const bool toBoot = arguments.value(0) == QLatin1String("boot");
-    switch (enterMode(run, toBoot ? TargetMode::BootLoader : TargetMode::MainFirmware)) {
+    run.json().set(QStringLiteral("mode"), arguments.value(0));
+    const ModeEntry entry =
+        enterMode(run, toBoot ? TargetMode::BootLoader : TargetMode::MainFirmware);
+    run.json().set(QStringLiteral("result"), entry == ModeEntry::AlreadyRunning ? "already_running"
+                                             : entry == ModeEntry::Switched     ? "switched"
+                                                                                : "failed");
+    switch (entry) {
         case ModeEntry::AlreadyRunning:
             run.dialogs().showInformation(
                 toBoot ? QStringLiteral("The instrument already runs its boot loader")

@@ -5,6 +5,8 @@
 #include "platform/port_access.h"
 #include "platform/port_map.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QStringList>
 
 #include <vector>
@@ -16,7 +18,9 @@ int runPortsCommand(CliRun& run, const QStringList&) {
     int count = int(entries.size());
     enumeratePorts(entries.data(), count);
     compactPortEntries(entries.data(), count);
+    QJsonArray listed;
     if (count == 0) {
+        run.json().set(QStringLiteral("ports"), listed);
         std::fprintf(run.out(), "No serial ports.\n");
         return kExitSuccess;
     }
@@ -27,7 +31,11 @@ int runPortsCommand(CliRun& run, const QStringList&) {
         const int number = entries[i].portNumber;
         const QString path = portDevicePath(number);
         QString line = QStringLiteral("COM%1 %2").arg(number, -4).arg(path);
-        if (!userMayOpen(path)) {
+        const bool accessible = userMayOpen(path);
+        listed.append(QJsonObject{{QStringLiteral("port"), number},
+                                  {QStringLiteral("device"), path},
+                                  {QStringLiteral("accessible"), accessible}});
+        if (!accessible) {
             line += QStringLiteral("  [no permission: group %1]").arg(deviceGroupName(path));
             const QString text = portPermissionAdvice(path);
             if (!advice.contains(text)) {
@@ -36,6 +44,8 @@ int runPortsCommand(CliRun& run, const QStringList&) {
         }
         std::fprintf(run.out(), "%s\n", line.toUtf8().constData());
     }
+    run.json().set(QStringLiteral("ports"), listed);
+    run.json().set(QStringLiteral("advice"), QJsonArray::fromStringList(advice));
     for (const QString& text : advice) {
         std::fprintf(run.out(), "%s\n", text.toUtf8().constData());
     }

@@ -34,6 +34,7 @@ int getSetting(CliRun& run, int index) {
     block.load(run.session().commands);
     const int result = reportFailures(run, block);
     if (result == kExitSuccess) {
+        run.json().set(QStringLiteral("value"), block.get(index));
         std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
     }
     return result;
@@ -69,6 +70,7 @@ int setSetting(CliRun& run, int index, std::int32_t value) {
         result = checkStored(run, block);
     }
     if (result == kExitSuccess) {
+        run.json().set(QStringLiteral("value"), block.get(index));
         std::fprintf(run.out(), "setting %d = %d\n", index, block.get(index));
     }
     return result;
@@ -98,10 +100,13 @@ QString checkSettingsArguments(const QStringList& arguments) {
 
 int runSettingsCommand(CliRun& run, const QStringList& arguments) {
     const int index = *parseIndex(arguments[1]);
-    if (arguments[0] == QLatin1String("get")) {
-        return getSetting(run, index);
-    }
-    return setSetting(run, index, arguments[2].toInt());
+    run.json().set(QStringLiteral("action"), arguments[0]);
+    run.json().set(QStringLiteral("index"), index);
+    const int result = arguments[0] == QLatin1String("get")
+                           ? getSetting(run, index)
+                           : setSetting(run, index, arguments[2].toInt());
+    run.json().set(QStringLiteral("result"), result == kExitSuccess ? "done" : "failed");
+    return result;
 }
 
 }  // namespace verimant::cli

@@ -21,10 +21,14 @@ TerminalDialogs::TerminalDialogs(bool assumeYes, std::FILE* input, std::FILE* ou
     : assumeYes_(assumeYes),
       input_(input),
       output_(output),
-      outputIsTerminal_(isatty(fileno(output)) != 0) {}
+      outputIsTerminal_(isatty(fileno(output)) != 0),
+      barAllowed_(outputIsTerminal_) {}
 
 void TerminalDialogs::printBox(const char* kind, const QString& text) {
     endProgressLine();
+    if (observer_) {
+        observer_(QString::fromLatin1(kind).toLower(), text);
+    }
     std::fprintf(output_, "%s: %s\n", kind, terminalText(oneLine(text)).constData());
     std::fflush(output_);
 }
@@ -92,7 +96,16 @@ void TerminalDialogs::setStatusText(const QString& text) {
     statusText_ = text;
     if (text.isEmpty()) {
         endProgressLine();
+        barActive_ = false;
         return;
+    }
+    // The bar's line carries the status as its label; a line of its own would break it up.
+    if (barActive_) {
+        drawBar();
+        return;
+    }
+    if (finishedBarShown_) {
+        endProgressLine();
     }
     const QByteArray line = terminalText(oneLine(text));
     if (outputIsTerminal_) {
@@ -104,10 +117,53 @@ void TerminalDialogs::setStatusText(const QString& text) {
     std::fflush(output_);
 }
 
-// The status text carries the figures; the bar's percentage alone adds nothing on a terminal.
-void TerminalDialogs::setProgress(int) {}
+// The percentage alone adds nothing on a terminal; 0 is where the writers and downloads reset
+// their bar, so whatever comes next is not part of the last transfer.
+void TerminalDialogs::setProgress(int percent) {
+    if (percent == 0) {
+        barActive_ = false;
+    }
+}
+
+void TerminalDialogs::setByteProgress(qint64 done, qint64 total) {
+    if (!barAllowed_ || total <= 0) {
+        return;
+    }
+    // The rate counts from the first report of a transfer: when its first bytes went is not
+    // known. A count that goes back is the next transfer (the read-back of a write).
+    if (!barActive_ || done < barDone_) {
+        barClock_.start();
+        barStartDone_ = done;
+        barThrottle_.reset();
+    }
+    barActive_ = true;
+    barDone_ = done;
+    barTotal_ = total;
+    if (barThrottle_.due(barClock_.elapsed(), done >= total)) {
+        drawBar();
+    }
+}
+
+// A finished bar stays on its line as the transfer's summary; what follows starts below it.
+void TerminalDialogs::drawBar() {
+    if (finishedBarShown_) {
+        endProgressLine();
+    }
+    const qint64 elapsedMs = barClock_.elapsed();
+    const qint64 rate = elapsedMs > 0 ? (barDone_ - barStartDone_) * 1000 / elapsedMs : -1;
+    const QByteArray line =
+        terminalText(oneLine(progressBarLine(statusText_, barDone_, barTotal_, rate)));
+    std::fprintf(output_, "\r\033[K%s", line.constData());
+    std::fflush(output_);
+    progressLineOpen_ = true;
+    if (barDone_ >= barTotal_) {
+        barActive_ = false;
+        finishedBarShown_ = true;
+    }
+}
 
 void TerminalDialogs::endProgressLine() {
+    finishedBarShown_ = false;
     if (progressLineOpen_) {
         std::fprintf(output_, "\n");
         progressLineOpen_ = false;

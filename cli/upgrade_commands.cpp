@@ -5,6 +5,7 @@
 #include "cli/cli_source.h"
 #include "cli/cli_update_side.h"
 #include "cli/cli_upgrade_choices.h"
+#include "cli/json_forms.h"
 #include "cli/terminal_text.h"
 #include "cli/upgrade_interruption.h"
 #include "device/device_text_forms.h"
@@ -12,6 +13,8 @@
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
 #include "update/upgrade_workflow.h"
+
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -52,10 +55,36 @@ public:
     UpgradeOutcome upgrade() {
         // Mode switches wait for the connection manager to find the restarted instrument.
         cli_.watchLink(true);
-        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_);
+        UpgradeCheck found;
+        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_, &found);
         cli_.watchLink(false);
+        noteFound(found);
         return outcome;
     }
+
+    // What the readout and the check learnt, as far as the run got; the instrument's serial only
+    // after a readout, and the changes only once the firmware set was loaded.
+    void noteFound(const UpgradeCheck& found) {
+        const DeviceInfo& info = update_.run().deviceInfo();
+        JsonResult& json = cli_.json();
+        json.set(QStringLiteral("port"), cli_.options().port);
+        if (info.valid) {
+            json.set(QStringLiteral("serial"), serialText(info.boardRecord));
+        }
+        if (!found.packet.isEmpty()) {
+            json.set(QStringLiteral("packet"), found.packet);
+        }
+        if (!found.section.isEmpty()) {
+            const FirmwareSet& set = update_.run().config().firmwareSet();
+            const QJsonArray changes =
+                upgradeChangesJson(info, set.kmt2.versionCode, set.efl.versionCode);
+            json.set(QStringLiteral("firmware_set"), found.section);
+            json.set(QStringLiteral("changes"), changes);
+            json.set(QStringLiteral("up_to_date"), changes.isEmpty());
+        }
+    }
+
+    QString chosenLanguage() const { return languages_.chosenKey(); }
 
     // As the window does when it closes, whatever stopped the run; only a run without its own
     // folder has nowhere safe to write the report.
@@ -72,8 +101,13 @@ public:
 
     QString folderPath() const { return update_.folderPath(); }
     bool languageRefused() const { return packets_.languageRefused(); }
+    bool packetRefused() const { return packets_.packetRefused(); }
 
-    UpgradeOutcome check(UpgradeCheck& found) { return checkUpgrade(parts_, found); }
+    UpgradeOutcome check(UpgradeCheck& found) {
+        const UpgradeOutcome outcome = checkUpgrade(parts_, found);
+        noteFound(found);
+        return outcome;
+    }
 
     void printCheck(const UpgradeCheck& found) {
         const DeviceInfo& info = update_.run().deviceInfo();
@@ -114,14 +148,37 @@ private:
     UpgradeParts parts_;
 };
 
-int upgradeResult(CliUpgrade& upgrade) {
+// A "No" to the consent question is the operator's cancel, like a cancelled packet choice.
+const char* outcomeName(UpgradeOutcome outcome) {
+    switch (outcome) {
+        case UpgradeOutcome::Written:
+            return "written";
+        case UpgradeOutcome::Refused:
+            return "refused";
+        case UpgradeOutcome::Cancelled:
+        case UpgradeOutcome::Declined:
+            return "cancelled";
+        case UpgradeOutcome::Checked:
+        case UpgradeOutcome::WriteFailed:
+            break;
+    }
+    return "failed";
+}
+
+int upgradeResult(CliUpgrade& upgrade, JsonResult& json) {
+    json.set(QStringLiteral("result"), "failed");
     const int prepared = upgrade.prepare();
     if (prepared != kExitSuccess || UpgradeInterruption::requested()) {
         return prepared != kExitSuccess ? prepared : kExitFailure;
     }
     // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
     const UpgradeOutcome outcome = upgrade.upgrade();
+    // The workflow sees a cancelled choice; the operator's --packet was refused.
+    json.set(QStringLiteral("result"), upgrade.packetRefused() ? "refused" : outcomeName(outcome));
+    const QString language = upgrade.chosenLanguage();
+    json.set(QStringLiteral("language"), language.isEmpty() ? QJsonValue() : language);
     if (upgrade.languageRefused()) {
+        json.set(QStringLiteral("result"), "refused");
         return kExitUsage;
     }
     return outcome == UpgradeOutcome::Written ? kExitSuccess : kExitFailure;
@@ -130,10 +187,13 @@ int upgradeResult(CliUpgrade& upgrade) {
 }  // namespace
 
 int runUpgradeCommand(CliRun& run, const QStringList&) {
+    QElapsedTimer clock;
+    clock.start();
     auto upgrade = std::make_unique<CliUpgrade>(run);
     const UpgradeInterruption interruption(run.session().protocol, upgrade->folderPath());
-    int result = upgradeResult(*upgrade);
+    int result = upgradeResult(*upgrade, run.json());
     if (UpgradeInterruption::requested()) {
+        run.json().set(QStringLiteral("result"), "cancelled");
         run.log().AddLine(QStringLiteral("UPGRADE STOPPED BY USER (Ctrl-C)"));
         run.dialogs().showError(
             QStringLiteral("the upgrade was stopped on Ctrl-C; the log says how far it got"));
@@ -142,6 +202,7 @@ int runUpgradeCommand(CliRun& run, const QStringList&) {
     upgrade->uploadReport();
     // The folder goes before Ctrl-C gets its usual meaning back.
     upgrade.reset();
+    run.json().set(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
     return result;
 }
 

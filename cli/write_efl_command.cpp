@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
+#include "cli/json_forms.h"
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
 
@@ -10,7 +11,9 @@
 
 namespace verimant::cli {
 
-int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
+namespace {
+
+int writeEfl(CliRun& run, const QStringList& arguments) {
     if (!run.readableFile(arguments.value(0))) {
         return kExitFailure;
     }
@@ -30,6 +33,15 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
                            "run write-efl again to complete it"));
     }
     return written ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
+    noteWriteStart(run.json(), "EFL", arguments.value(0), run.writeOptions());
+    const int result = writeEfl(run, arguments);
+    noteWriteResult(run.json(), result == kExitSuccess);
+    return result;
 }
 
 }  // namespace verimant::cli

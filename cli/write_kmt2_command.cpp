@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_run.h"
 #include "cli/firmware_write_commands.h"
+#include "cli/json_forms.h"
 #include "cli/mode_entry.h"
 #include "cli/write_interruption.h"
 
@@ -29,9 +30,7 @@ bool writeMainFirmware(CliRun& run, const QString& path) {
     return Update_KMT2(run.session(), path, run.writeOptions());
 }
 
-}  // namespace
-
-int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
+int writeKmt2(CliRun& run, const QStringList& arguments) {
     const QString path = arguments.value(0);
     // The file is read and checked against this instrument before it is restarted, so a file that
     // cannot be written leaves a healthy instrument running its main firmware.
@@ -50,6 +49,15 @@ int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
     }
     return enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ? kExitFailure
                                                                          : kExitSuccess;
+}
+
+}  // namespace
+
+int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
+    noteWriteStart(run.json(), "KMT2", arguments.value(0), run.writeOptions());
+    const int result = writeKmt2(run, arguments);
+    noteWriteResult(run.json(), result == kExitSuccess);
+    return result;
 }
 
 }  // namespace verimant::cli

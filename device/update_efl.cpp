@@ -89,6 +89,7 @@ void showProgress(EflWrite& write) {
     const int percent = progressPercent(write.cursor.done(), write.cursor.total());
     write.session.log.ReplaceLastLine(eflProgressText(write.cursor.done(), write.cursor.total()));
     progressView().setProgress(percent);
+    progressView().setByteProgress(write.cursor.done(), write.cursor.total());
     if (percent != 0) {
         printOnScreen(write.session, eflBarFillText(percent));
         printOnScreen(write.session, eflSpinnerText());

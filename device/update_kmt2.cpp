@@ -105,6 +105,7 @@ void showProgress(DeviceSession& session, const ChunkCursor& cursor) {
     session.log.ReplaceLastLine(text);
     progressView().setProgress(progressPercent(cursor.done(), cursor.total()));
     progressView().setStatusText(text);
+    progressView().setByteProgress(cursor.done(), cursor.total());
 }
 
 bool writeChunk(DeviceSession& session, const Chunk& chunk, const std::uint8_t* bytes) {

@@ -57,6 +57,7 @@ void showProgress(DeviceSession& session, qsizetype done, qsizetype total) {
     progressView().setStatusText(
         PickText(QStringLiteral("Проверка записи"), QStringLiteral("Verifying the write")) +
         QLatin1Char(' ') + QString::number(percent) + QLatin1Char('%'));
+    progressView().setByteProgress(done, total);
 }
 
 }  // namespace

@@ -94,6 +94,7 @@ void UpdateServer::showProgress(qint64 bytes) {
     // A file longer than announced would run past the bar's end.
     progressView().setProgress(
         static_cast<int>(std::min<qint64>(bytes * 100 / progressTotal_, 100)));
+    progressView().setByteProgress(std::min(bytes, progressTotal_), progressTotal_);
 }
 
 template <typename Operation>
