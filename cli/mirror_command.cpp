@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -108,14 +110,24 @@ public:
                          QDir::toNativeSeparators(folder_).toUtf8().constData(), failed_);
         }
         std::fflush(run_.out());
+        reportJson();
         return failed_ == 0 ? kExitSuccess : kExitFailure;
     }
 
 private:
     void say(const char* what, const QString& name) {
+        said_[QString::fromLatin1(what)].append(name);
         run_.dialogs().endProgressLine();
         std::fprintf(run_.out(), "%s %s\n", what, terminalText(name).constData());
         std::fflush(run_.out());
+    }
+
+    void reportJson() {
+        run_.json().set(QStringLiteral("folder"), folder_);
+        for (const char* word : {"fetched", "kept", "removed"}) {
+            run_.json().set(QString::fromLatin1(word), said_.value(QString::fromLatin1(word)));
+        }
+        run_.json().set(QStringLiteral("failed"), failed_);
     }
 
     bool fail(const QString& text) {
@@ -244,6 +256,8 @@ private:
     QList<Pending> pending_;
     std::optional<QTemporaryDir> work_;
     UpdateServer server_;
+    // The names said per word ("fetched", "kept", "removed"), for the --json document.
+    QMap<QString, QJsonArray> said_;
     int fetched_ = 0;
     int kept_ = 0;
     int removed_ = 0;

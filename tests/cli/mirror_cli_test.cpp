@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <functional>
 
@@ -73,9 +76,14 @@ TEST_F(MirrorCliTest, FetchesTheWholeSetThenOnlyWhatChangedAndLeavesReportsAlone
     report.write("START: a report\n");
     report.close();
 
-    result = mirrorRun();
+    // A script reads the same from the document.
+    result = runCli({"mirror", mirror, "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
-    EXPECT_TRUE(result.out.contains("0 fetched, 5 kept, 0 removed\n")) << result.out;
+    EXPECT_TRUE(result.err.contains("0 fetched, 5 kept, 0 removed\n")) << result.err;
+    const QJsonObject document = QJsonDocument::fromJson(result.out.toUtf8()).object();
+    EXPECT_EQ(document.value("kept").toArray().size(), 5) << result.out;
+    EXPECT_TRUE(document.value("fetched").toArray().isEmpty());
+    EXPECT_EQ(document.value("failed").toInt(-1), 0);
 
     // A new EURO image under a new name: fetched, and the old name leaves the mirror.
     const QString euro17 = QStringLiteral("verimant_efl_euro_1_7.bin");
