@@ -16,6 +16,7 @@ namespace verimant::cli {
 
 CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {
     run_.useFolderSource(sourceFolderOption(cli.options()));
+    run_.requireSignature(cli.options().isSet(QStringLiteral("require-signature")));
 }
 
 bool CliUpdateSide::prepare() {
@@ -41,9 +42,10 @@ bool CliUpdateSide::prepare() {
 // on to show the instrument, the command line has nothing to go on for.
 bool CliUpdateSide::fetchConfiguration() {
     const QString name = QString::fromLatin1(UpdateRun::kConfigName);
-    if (!run_.source().fetchFile(name, run_.configPath())) {
+    if (!run_.fetchConfig()) {
         cli_.dialogs().showError(
-            QStringLiteral("the update configuration %1 could not be fetched from %2")
+            QStringLiteral("the update configuration %1 could not be fetched from %2, or its "
+                           "signature was refused")
                 .arg(name, sourceDescription(run_.source())));
         return false;
     }
@@ -73,7 +75,8 @@ bool CliUpdateSide::fetchBase() {
                                                       QStringLiteral("BASE_NAME"));
     QString problem;
     const QString localPath = run_.localPathFor(baseName, &problem);
-    if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath)) {
+    if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath) ||
+        !run_.baseMatchesConfig(baseName, localPath)) {
         cli_.dialogs().showError(
             PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                      QStringLiteral("Error Loading of Base of Serial Numbers")));

@@ -3,6 +3,7 @@
 #include "cli/cli_run.h"
 #include "cli/cli_source.h"
 #include "platform/temp_folder.h"
+#include "update/config_trust.h"
 #include "update/local_name.h"
 
 namespace verimant::cli {
@@ -30,7 +31,16 @@ bool ServerFiles::fetchConfig(UpdateConfig& config) {
     if (path.isEmpty()) {
         return false;
     }
+    const bool required =
+        run_.options().isSet(QStringLiteral("require-signature")) || policyRequiresSignature();
+    const ConfigTrust trust = checkConfigTrust(source(), QString::fromLatin1(kConfigFileName), path,
+                                               required, run_.log());
+    if (trust == ConfigTrust::Refused) {
+        run_.dialogs().showError(QStringLiteral("the configuration's signature was refused"));
+        return false;
+    }
     config.openConfig(path);
+    config.setSigned(trust == ConfigTrust::Signed);
     return true;
 }
 

@@ -57,8 +57,8 @@ bool fetchPart(const FirmwarePart& part, UpdateSource& server, const QString& te
 }
 
 // A hash that is given but malformed must never mean "no check".
-bool hasValidHash(const FirmwarePart& part, ActivityLog& log) {
-    if (part.sha256.isEmpty() || isSha256Text(part.sha256)) {
+bool hasValidHash(const FirmwarePart& part, bool configSigned, ActivityLog& log) {
+    if ((part.sha256.isEmpty() && !configSigned) || isSha256Text(part.sha256)) {
         return true;
     }
     log.AddErrorLine(QStringLiteral("Ошибка : SHA256 файла [") + part.fileName +
@@ -111,8 +111,8 @@ bool loadFirmwareSet(UpdateConfig& config, const QString& section, UpdateSource&
         set.reset();
         return false;
     }
-    if (!hasValidHash(set.kmt2, log) || !hasValidHash(set.efl, log) ||
-        sharesLocalFile(set, tempFolder, log)) {
+    if (!hasValidHash(set.kmt2, config.isSigned(), log) ||
+        !hasValidHash(set.efl, config.isSigned(), log) || sharesLocalFile(set, tempFolder, log)) {
         set.reset();
         return false;
     }

@@ -27,6 +27,11 @@ ServerSettings builtInServerSettings() {
     return settings;
 }
 
+QString builtInTrustedKeysText() {
+    // Placeholder until the maker hands over its signing key; VERIMANT_TRUSTED_KEYS adds more.
+    return QString();
+}
+
 std::optional<ServerSettings> parseServerAddress(const QString& text, QString* problem) {
     auto refuse = [problem](const QString& why) -> std::optional<ServerSettings> {
         if (problem)

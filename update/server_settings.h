@@ -27,6 +27,10 @@ ServerSettings builtInServerSettings();
 // percent-encoded). Empty optional and a reason in `problem` for anything else.
 std::optional<ServerSettings> parseServerAddress(const QString& text, QString* problem = nullptr);
 
+// The maker's public keys the tool trusts for the configuration's signature: comma-separated
+// base64.
+QString builtInTrustedKeysText();
+
 // VERIMANT_UPDATE_SERVER when set, else the built-in settings.
 ServerSettings updateServerSettings();
 

@@ -92,8 +92,8 @@ private:
     }
 
     bool fetchConfig() {
-        const QString name = QString::fromLatin1(UpdateRun::kConfigName);
-        if (run_.source().fetchFile(name, run_.configPath())) {
+        // A configuration whose signature fails is asked about like one that never came.
+        if (run_.fetchConfig()) {
             return true;
         }
         const bool goOn = userDialogs().askWarningYesNo(
@@ -171,7 +171,8 @@ private:
         if (local.isEmpty()) {
             log_.AddErrorLine("ERROR BASE_NAME [" + name + "] : " + problem, 0);
         }
-        if (local.isEmpty() || !run_.source().fetchFile(name, local)) {
+        if (local.isEmpty() || !run_.source().fetchFile(name, local) ||
+            !run_.baseMatchesConfig(name, local)) {
             userDialogs().showError(
                 PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                          QStringLiteral("Error Loading of Base of Serial Numbers")));

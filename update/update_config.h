@@ -67,6 +67,9 @@ public:
     void openConfig(const QString& localPath);
     bool isOpen() const { return open_; }
     const QString& localPath() const { return path_; }
+    // A signed configuration vouches for every file it names, so each must carry its SHA-256.
+    void setSigned(bool isSigned) { signed_ = isSigned; }
+    bool isSigned() const { return signed_; }
 
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;
@@ -100,6 +103,7 @@ private:
     QList<std::int32_t> languageSetNumbers(std::int32_t count) const;
 
     bool open_ = false;
+    bool signed_ = false;
     QString path_;
     ProfileReader profile_;
     LanguageCatalog catalog_;

@@ -67,6 +67,14 @@ public:
     // Binds the configuration to its local copy (a missing copy makes every key read its default),
     // with an empty firmware set, and empties the packet lists.
     void openConfig();
+    // Fetches the configuration to configPath() and judges its signature; false, with the copy
+    // gone and the reason logged, when it must not be used.
+    bool fetchConfig();
+    // Signatures required by the command line; the machine's policy requires them as well.
+    void requireSignature(bool required) { signatureRequired_ = required; }
+    // Whether the base fetched to `localPath` is the one the configuration names by BASE_SHA256;
+    // a signed configuration must name it. Mismatches are logged.
+    bool baseMatchesConfig(const QString& serverName, const QString& localPath);
     UpdateConfig& config() { return *config_; }
     FirmwareSet& firmwareSet();
     // The packets of the instrument's language set and their "LANGUAGE:" sections, in step.
@@ -100,6 +108,8 @@ private:
     std::unique_ptr<InstrumentRecord> currentRecord_;
     DeviceInfo deviceInfo_;
     ToolVersionNotice toolVersion_;
+    bool signatureRequired_ = false;
+    bool configSigned_ = false;
 };
 
 }  // namespace verimant

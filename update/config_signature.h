@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace verimant {
+
+// A detached Ed25519 signature over the configuration's exact bytes, published beside it as one
+// line of base64.
+inline constexpr char kSignatureSuffix[] = ".sig";
+
+struct SigningKeys {
+    QByteArray publicKey;  // 32 bytes
+    QByteArray secretKey;  // 64 bytes, libsodium's form (seed and public key)
+};
+
+SigningKeys generateSigningKeys();
+// The raw 64-byte signature; empty for a secret key of the wrong size.
+QByteArray signDetached(const QByteArray& message, const QByteArray& secretKey);
+bool verifyDetached(const QByteArray& message, const QByteArray& signature,
+                    const QByteArray& publicKey);
+
+// The first 8 hexadecimal digits of the key's SHA-256: what logs and listings name a key by.
+QString keyShortId(const QByteArray& publicKey);
+
+// Comma-separated base64 public keys. An entry that is not a 32-byte key is skipped and named in
+// `problem`, so a typing error never silently widens or narrows trust unnoticed.
+QList<QByteArray> parsePublicKeys(const QString& text, QString* problem = nullptr);
+// The keys built into the tool plus those in VERIMANT_TRUSTED_KEYS.
+QList<QByteArray> trustedPublicKeys(QString* problem = nullptr);
+
+enum class SignatureState {
+    Unsigned,  // no signature published, and none required
+    Signed,    // valid under a trusted key
+    Refused,   // invalid, by no trusted key, or missing where one is required
+};
+
+struct SignatureVerdict {
+    SignatureState state = SignatureState::Refused;
+    QString keyId;   // Signed: the key's short id
+    QString reason;  // Refused: why, for the log
+};
+
+// `signatureText` is the .sig file's content, nothing when none was published.
+SignatureVerdict judgeSignature(const QByteArray& config,
+                                const std::optional<QByteArray>& signatureText,
+                                const QList<QByteArray>& trustedKeys, bool required);
+
+}  // namespace verimant
