@@ -43,6 +43,15 @@ const QList<CliCommand>& cliCommands() {
                         "DIR, checked, for --source DIR and the window's Local source; a rerun "
                         "fetches only what changed"),
          1, 1, false, &runMirrorCommand},
+        {QStringLiteral("keygen"), QStringLiteral("NAME"),
+         QStringLiteral("make a signing key pair: NAME.key (secret, mode 0600) and NAME.pub"), 1, 1,
+         false, &runKeygenCommand},
+        {QStringLiteral("sign-config"), QStringLiteral("FILE"),
+         QStringLiteral("sign a configuration with --key NAME.key; writes FILE.sig"), 1, 1, false,
+         &runSignConfigCommand},
+        {QStringLiteral("verify-config"), QStringLiteral("FILE"),
+         QStringLiteral("check FILE.sig against the trusted keys and name the key"), 1, 1, false,
+         &runVerifyConfigCommand},
         {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
                         "window's upgrade button does (--packet, --language, --yes)"),

@@ -19,5 +19,8 @@ int runConfigCommand(CliRun& run, const QStringList& arguments);
 int runLookupCommand(CliRun& run, const QStringList& arguments);
 QString checkLookupArguments(const QStringList& arguments);
 int runMirrorCommand(CliRun& run, const QStringList& arguments);
+int runKeygenCommand(CliRun& run, const QStringList& arguments);
+int runSignConfigCommand(CliRun& run, const QStringList& arguments);
+int runVerifyConfigCommand(CliRun& run, const QStringList& arguments);
 
 }  // namespace verimant::cli

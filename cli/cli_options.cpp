@@ -149,6 +149,11 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("write-all"), QString(), QString(),
          QStringLiteral("write-kmt2, write-efl, upgrade: send every chunk, also those that only "
                         "repeat the erased flash")},
+        {QStringLiteral("require-signature"), QString(), QString(),
+         QStringLiteral("refuse an update configuration without a valid signature by a trusted "
+                        "key, as RequireSignedConfiguration=true in the machine's policy does")},
+        {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
+         QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
         {QStringLiteral("json"), QString(), QString(),
          QStringLiteral("print one JSON document on standard output; the log, questions and "
                         "progress go to standard error")},

@@ -3,6 +3,7 @@
 #include "cli/cli_run.h"
 #include "cli/terminal_text.h"
 
+#include "update/config_signature.h"
 #include "update/file_hash.h"
 #include "update/folder_source.h"
 #include "update/profile_reader.h"
@@ -41,7 +42,8 @@ QList<ListedFile> listedFiles(const ProfileReader& config) {
         }
     };
     const QString serialSection = QString::fromLatin1(kSerialNumberSection);
-    add(config.readString(serialSection, QStringLiteral("BASE_NAME"), QString()), QString());
+    add(config.readString(serialSection, QStringLiteral("BASE_NAME"), QString()),
+        config.readString(serialSection, QStringLiteral("BASE_SHA256"), QString()));
     for (const QString& section : config.sectionNames()) {
         if (section.startsWith(QStringLiteral("FILE:"), Qt::CaseInsensitive)) {
             add(config.readString(section, QStringLiteral("NAME"), QString()),
@@ -87,6 +89,10 @@ public:
             return kExitFailure;
         }
         const QString oldConfig = folder_ + QLatin1Char('/') + configName;
+        // The signature travels with its configuration, so the folder is checked as the server is.
+        const QString signatureName = configName + QString::fromLatin1(kSignatureSuffix);
+        const bool signaturePublished =
+            server_.fetchFile(signatureName, work_->filePath(signatureName));
         const QList<ListedFile> wanted = listedFiles(ProfileReader::fromFile(newConfig));
         for (const ListedFile& file : wanted) {
             syncFile(file);
@@ -97,6 +103,8 @@ public:
             placeFetched();
             removeUnlisted(listedFiles(ProfileReader::fromFile(oldConfig)), wanted);
             // The list goes in last, so a set it names is never announced before its files came.
+            placeSignature(signaturePublished, work_->filePath(signatureName),
+                           folder_ + QLatin1Char('/') + signatureName);
             placeConfig(newConfig, oldConfig, configName);
         }
         run_.dialogs().endProgressLine();
@@ -227,6 +235,18 @@ private:
                 ++removed_;
                 say("removed", file.name);
             }
+        }
+    }
+
+    // Goes just before the configuration: a new signature beside the old configuration only
+    // refuses it, while an old signature left beside an unsigned new one would do the same.
+    void placeSignature(bool published, const QString& fresh, const QString& old) {
+        if (!published) {
+            QFile::remove(old);
+            return;
+        }
+        if (!place(fresh, old)) {
+            fail(QStringLiteral("could not put the signature into %1").arg(old));
         }
     }
 
