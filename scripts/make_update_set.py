@@ -13,8 +13,14 @@ Contents:
                            per instrument
   verimant_kmt2_3_2.hex    main firmware record file (from make_example_firmware.py)
   verimant_efl_*_1_6.bin   one data image per language packet (from make_example_efl.py)
+  verimant_version_3.ini.sig  the configuration's Ed25519 signature by the demo key in
+                           examples/demo-signing-key.DEMO-ONLY.key (a demo key, published: it
+                           proves nothing outside the demo and the tests)
 """
+import base64
 import hashlib
+import os
+import subprocess
 import sys
 from pathlib import Path
 
@@ -29,6 +35,8 @@ BASE_NAME = "verimant_sn_base.bin"
 KMT2_NAME = "verimant_kmt2_3_2.hex"
 KMT2_VERSION = "3.2"
 EFL_VERSION = "1.6"  # the text make_example_efl.py writes into the image is V1.06
+
+DEMO_KEY = HERE.parent / "examples" / "demo-signing-key.DEMO-ONLY.key"
 
 BLOCK = 256
 INSTRUMENT_COUNT = 400
@@ -109,6 +117,7 @@ def config_text(files: dict[str, bytes]) -> str:
         "",
         "[SERIAL_NUMBER]",
         f"BASE_NAME={BASE_NAME}",
+        f"BASE_SHA256={hashlib.sha256(files[BASE_NAME]).hexdigest()}",
     ]
     lines += [f"{key}={name}" for key, name in MODEL_NAMES.items()]
     lines += ["", "[LANGUAGES]", "LANG_NUM=0"]
@@ -177,6 +186,29 @@ def base_file() -> bytes:
     return b"".join(header + records)
 
 
+def signature(config: bytes) -> bytes:
+    # Ed25519 signatures are deterministic, so the committed .sig only changes with the config.
+    secret = base64.b64decode(DEMO_KEY.read_text().strip())
+    try:
+        from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+    except ImportError:
+        return sign_with_tool(config)
+    raw = Ed25519PrivateKey.from_private_bytes(secret[:32]).sign(config)
+    return base64.b64encode(raw) + b"\n"
+
+
+def sign_with_tool(config: bytes) -> bytes:
+    # Without python3-cryptography the built tool signs: VERIMANT_CLI or the build tree's copy.
+    tool = os.environ.get("VERIMANT_CLI", str(HERE.parent / "build" / "cli" / "verimant-cli"))
+    import tempfile
+    with tempfile.TemporaryDirectory() as folder:
+        path = Path(folder) / CONFIG_NAME
+        path.write_bytes(config)
+        subprocess.run([tool, "sign-config", "--key", str(DEMO_KEY), str(path)], check=True,
+                       stdout=subprocess.DEVNULL)
+        return Path(str(path) + ".sig").read_bytes()
+
+
 def main() -> int:
     target = Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent / "examples" / "update-server"
     target.mkdir(parents=True, exist_ok=True)
@@ -185,8 +217,10 @@ def main() -> int:
         files[efl_name(packet)] = efl_image(packet)
     for name, data in files.items():
         (target / name).write_bytes(data)
-    (target / CONFIG_NAME).write_bytes(config_text(files).encode("cp1251"))
-    for name in sorted([CONFIG_NAME, *files]):
+    config = config_text(files).encode("cp1251")
+    (target / CONFIG_NAME).write_bytes(config)
+    (target / (CONFIG_NAME + ".sig")).write_bytes(signature(config))
+    for name in sorted([CONFIG_NAME, CONFIG_NAME + ".sig", *files]):
         print(f"{target / name}: {(target / name).stat().st_size} bytes")
     return 0
 
