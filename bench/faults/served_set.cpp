@@ -82,6 +82,8 @@ bool serveSmallSet(const WriteSet& set, const QString& folder, QString* error) {
         !writeFile(dir.filePath(kConfigName), encodeCp1251(config))) {
         return fail(error, QStringLiteral("cannot write the small set into ") + folder);
     }
+    // The demo's signature covered the configuration before these edits.
+    QFile::remove(dir.filePath(kConfigName + QStringLiteral(".sig")));
     return true;
 }
 

@@ -186,5 +186,26 @@ TEST_F(MirrorCliTest, AFileCutShortNeverReplacesAWholeSet) {
     expectWholeSet();
 }
 
+// The Local source checks the signature as the server's, so it must travel with its
+// configuration, and leave with it.
+TEST_F(MirrorCliTest, TheSignatureTravelsWithItsConfiguration) {
+    QFile key(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY.key"));
+    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(set.signConfig(QByteArray::fromBase64(key.readAll().trimmed())));
+    const QString signature = QStringLiteral("verimant_version_3.ini.sig");
+
+    CliResult result = mirrorRun();
+    ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_EQ(bytesOf(mirror + "/" + signature), set.file(signature));
+    result = runCli({"config", "--source", mirror, "--require-signature"});
+    EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
+
+    ASSERT_TRUE(QFile::remove(set.root() + "/" + signature));
+    ASSERT_EQ(mirrorRun().exitCode, 0);
+    EXPECT_FALSE(QFile::exists(mirror + "/" + signature));
+    result = runCli({"config", "--source", mirror, "--require-signature"});
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+}
+
 }  // namespace
 }  // namespace verimant::test

@@ -1,6 +1,7 @@
 #include "tests/support/update_set_folder.h"
 
 #include "platform/cp1251.h"
+#include "update/config_signature.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -57,7 +58,18 @@ bool UpdateSetFolder::editConfig(const QString& from, const QString& to) {
         return false;
     }
     text.replace(from, to);
+    // The demo's signature covers the bytes as they were; an edited set is unsigned unless the
+    // test signs it again.
+    QFile::remove(root_ + QLatin1Char('/') + name + QStringLiteral(".sig"));
     return writeFile(root_ + QLatin1Char('/') + name, encodeCp1251(text));
+}
+
+bool UpdateSetFolder::signConfig(const QByteArray& secretKey) {
+    const QString name = QStringLiteral("verimant_version_3.ini");
+    const QByteArray signature = signDetached(file(name), secretKey);
+    return !signature.isEmpty() &&
+           writeFile(root_ + QLatin1Char('/') + name + QStringLiteral(".sig"),
+                     signature.toBase64() + '\n');
 }
 
 bool UpdateSetFolder::replaceFile(const QString& name, const QByteArray& bytes) {
@@ -65,6 +77,7 @@ bool UpdateSetFolder::replaceFile(const QString& name, const QByteArray& bytes) 
         QCryptographicHash::hash(file(name), QCryptographicHash::Sha256).toHex());
     const QString newHash =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    // BASE_SHA256 ends in SHA256= as well, so the base is covered by the same edit.
     return writeFile(root_ + QLatin1Char('/') + name, bytes) &&
            editConfig(QStringLiteral("SHA256=") + oldHash, QStringLiteral("SHA256=") + newHash);
 }
@@ -76,7 +89,7 @@ bool UpdateSetFolder::writeBase(const QList<QByteArray>& records) {
         block.append(QByteArray(kBlockSize - block.size(), '\0'));
         bytes.append(block);
     }
-    return writeFile(root_ + QStringLiteral("/verimant_sn_base.bin"), bytes);
+    return replaceFile(QStringLiteral("verimant_sn_base.bin"), bytes);
 }
 
 }  // namespace verimant::test

@@ -13,14 +13,19 @@ public:
     const QString& root() const { return root_; }
 
     bool copyDemoSet();
-    // Replaces text of the configuration (written back in CP1251); false when `from` is absent.
+    // Replaces text of the configuration (written back in CP1251) and drops its signature; false
+    // when `from` is absent.
     bool editConfig(const QString& from, const QString& to);
-    // A base of the given record lines, each in a block of its own after the two header blocks.
+    // A base of the given record lines, each in a block of its own after the two header blocks;
+    // BASE_SHA256 follows it.
     bool writeBase(const QList<QByteArray>& records);
-    // Puts other bytes on the server under a file's name and gives its section their SHA256, so
+    // Puts other bytes on the server under a file's name and gives its section (or the base's
+    // BASE_SHA256) their SHA256, so
     // the set stays consistent and only the bytes themselves are at fault.
     bool replaceFile(const QString& name, const QByteArray& bytes);
     QByteArray file(const QString& name) const;
+    // Signs the configuration as it now stands (writes verimant_version_3.ini.sig).
+    bool signConfig(const QByteArray& secretKey);
 
     static QString demoFolder();
 

@@ -11,6 +11,7 @@
 #include "tests/support/ftp_test_server.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/test_environment.h"
+#include "update/config_signature.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
 #include "update/update_run.h"
@@ -121,6 +122,8 @@ protected:
         ASSERT_GT(replaced, 0) << key.toStdString();
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(encodeCp1251(lines.join("\r\n")));
+        // The edited configuration is no longer the one the demo key signed.
+        QFile::remove(path + kSignatureSuffix);
     }
 
     QStringList eventsWithoutCaptions() const {
@@ -245,6 +248,81 @@ TEST_F(StartUpTest, WithoutServerNoStopsAndYesEndsAtTheMissingBase) {
         EXPECT_EQ(eventsWithoutCaptions(), c.events);
         EXPECT_EQ(bannerLines().isEmpty(), !c.goOn) << "the banner follows the answer Yes only";
     }
+}
+
+TEST_F(StartUpTest, ASignedSetStartsAndSaysByWhichKey) {
+    ASSERT_EQ(startUp(), StartUpOutcome::Ready);
+    const QByteArray demoKey = parsePublicKeys(qEnvironmentVariable("VERIMANT_TRUSTED_KEYS"))[0];
+    EXPECT_TRUE(
+        log.lines().contains("CONFIG SIGNED [verimant_version_3.ini] KEY = " + keyShortId(demoKey)))
+        << log.lines().join('\n').toStdString();
+}
+
+// A configuration whose signature fails is never read: start-up asks as for one that could not
+// be fetched, and on Yes goes on with nothing from it (so no base name either).
+TEST_F(StartUpTest, ARefusedConfigurationIsAskedAboutLikeAMissingOneAndNeverRead) {
+    const QString config = serverRoot + "/" + UpdateRun::kConfigName;
+    const QString policy = qEnvironmentVariable("VERIMANT_POLICY_FILE");
+    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    const auto readFile = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray original = readFile(config);
+    const QByteArray signature = readFile(config + kSignatureSuffix);
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"changed after signing", [&] { writeFile(config, original + "\r\n"); },
+         "not valid under any trusted key"},
+        {"signed by an untrusted key",
+         [&] {
+             writeFile(config + kSignatureSuffix,
+                       signDetached(original, generateSigningKeys().secretKey).toBase64());
+         },
+         "not valid under any trusted key"},
+        {"unsigned under the machine's policy",
+         [&] {
+             QFile::remove(config + kSignatureSuffix);
+             writeFile(policy, "RequireSignedConfiguration=true\n");
+         },
+         "unsigned, and signatures are required"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(config, original);
+        writeFile(config + kSignatureSuffix, signature);
+        c.spoil();
+        forgetEarlierStart();
+        dialogs.yesNoAnswers.clear();
+        dialogs.yesNoAnswers.enqueue(true);
+
+        EXPECT_EQ(startUp(), StartUpOutcome::Terminated);
+        EXPECT_EQ(dialogs.textsOf("warning question").size(), 1);
+        EXPECT_EQ(dialogs.textsOf("error"), QStringList({"Ошибка загрузки базы серийных номеров"}));
+        EXPECT_TRUE(log.lines().join('\n').contains(c.reason))
+            << log.lines().join('\n').toStdString();
+        EXPECT_FALSE(QFile::exists(run->configPath()));
+        QFile::remove(policy);
+    }
+}
+
+TEST_F(StartUpTest, ABaseThatDoesNotMatchItsSignedHashStopsTheRun) {
+    QFile base(serverRoot + "/verimant_sn_base.bin");
+    ASSERT_TRUE(base.open(QIODevice::Append));
+    base.write("one more block");
+    base.close();
+
+    EXPECT_EQ(startUp(), StartUpOutcome::Terminated);
+    EXPECT_EQ(dialogs.textsOf("error"), QStringList({"Ошибка загрузки базы серийных номеров"}));
+    EXPECT_EQ(window->events.last(), "terminate");
 }
 
 TEST_F(StartUpTest, OutdatedToolWarnsOpensBothAddressesAndStopsOnlyForActionOne) {

@@ -1,0 +1,205 @@
+// verimant-cli with a signed configuration: the maker's keygen, sign-config and verify-config,
+// and upgrades from a folder set whose signature or hashes fail, which must stop before the
+// instrument is written.
+
+#include "sim/pty_instrument.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/update_set_folder.h"
+#include "update/config_signature.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace verimant::test {
+namespace {
+
+const QString kConfig = QStringLiteral("verimant_version_3.ini");
+const QString kFirmware = QStringLiteral("verimant_kmt2_3_2.hex");
+const QString kBase = QStringLiteral("verimant_sn_base.bin");
+
+QByteArray demoSecretKey() {
+    QFile file(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY.key"));
+    return file.open(QIODevice::ReadOnly) ? QByteArray::fromBase64(file.readAll().trimmed())
+                                          : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+class SignedConfigCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(set.root()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(set.root()));
+        ASSERT_TRUE(set.copyDemoSet());
+        ASSERT_TRUE(set.writeBase({"12345678;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0"}));
+        ASSERT_TRUE(set.signConfig(demoSecretKey()));
+        qputenv("VERIMANT_UPDATE_SERVER", "ftp://u:p@127.0.0.1:1");
+        qunsetenv("VERIMANT_UPDATE_SOURCE");
+        QFile::remove(policyPath());
+    }
+
+    static QString policyPath() { return qEnvironmentVariable("VERIMANT_POLICY_FILE"); }
+
+    sim::PtyInstrument& plugIn() {
+        sim::InstrumentConfig config;
+        config.serial = QStringLiteral("12345678");
+        config.checksumWordAddress = 0x08004000 + 0x10000 - 4;
+        sim::PtyInstrumentOptions options;
+        options.portNumber = 7;
+        options.resetDelayMs = 300;
+        instrument = std::make_unique<sim::PtyInstrument>(config, options);
+        QString error;
+        EXPECT_TRUE(instrument->start(&error)) << error;
+        return *instrument;
+    }
+
+    CliResult upgrade(const QStringList& extra = {}) {
+        return runCli(QStringList{"upgrade", "--source", set.root(), "--port", "7", "--packet",
+                                  "RU_EN", "--language", "RUS", "--yes"} +
+                      extra);
+    }
+
+    UpdateSetFolder set{testRootDir() + "/signed-set"};
+    std::unique_ptr<sim::PtyInstrument> instrument;
+};
+
+TEST_F(SignedConfigCliTest, ASignedSetUpgradesAndNamesItsKey) {
+    sim::PtyInstrument& device = plugIn();
+    const CliResult result = upgrade({"--require-signature"});
+    ASSERT_EQ(result.exitCode, 0) << result.err << "\n" << result.out.right(3000);
+    const QString keyId = keyShortId(demoSecretKey().right(32));
+    EXPECT_TRUE(result.out.contains("CONFIG SIGNED [verimant_version_3.ini] KEY = " + keyId))
+        << result.out.left(3000);
+    const QByteArray data = set.file("verimant_efl_ru_en_1_6.bin");
+    device.withInstrument([&](sim::Instrument& d) {
+        EXPECT_TRUE(d.externalFlash().read(0, int(data.size())) == data);
+    });
+}
+
+// Every way a signed set can fail ends the run before a byte reaches the instrument.
+TEST_F(SignedConfigCliTest, ASetThatIsNotWhollyVouchedForIsRefusedBeforeAnythingIsWritten) {
+    const QString signature = set.root() + "/" + kConfig + ".sig";
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        QStringList extra;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"one byte changed after signing",
+         [&] {
+             QByteArray config = set.file(kConfig);
+             config[config.indexOf("VERSION_APP=") + 12] = '0';
+             writeFile(set.root() + "/" + kConfig, config);
+         },
+         {},
+         "not valid under any trusted key"},
+        {"signed by an untrusted key",
+         [&] { set.signConfig(generateSigningKeys().secretKey); },
+         {},
+         "not valid under any trusted key"},
+        {"malformed signature",
+         [&] { writeFile(signature, "c2lnbmF0dXJl\n"); },
+         {},
+         "the signature is malformed"},
+        {"missing under --require-signature",
+         [&] { QFile::remove(signature); },
+         {"--require-signature"},
+         "unsigned, and signatures are required"},
+        {"missing under the machine's policy",
+         [&] {
+             QFile::remove(signature);
+             writeFile(policyPath(), "RequireSignedConfiguration=true\n");
+         },
+         {},
+         "unsigned, and signatures are required"},
+        {"firmware not matching its SHA256",
+         [&] {
+             QByteArray firmware = set.file(kFirmware);
+             firmware[firmware.size() / 2] = firmware[firmware.size() / 2] == 'A' ? 'B' : 'A';
+             writeFile(set.root() + "/" + kFirmware, firmware);
+         },
+         {},
+         "не совпадает"},
+        {"base not matching its BASE_SHA256",
+         [&] { writeFile(set.root() + "/" + kBase, set.file(kBase) + "more"); },
+         {},
+         "не совпадает"},
+        {"firmware without SHA256",
+         [&] {
+             QString line = QString::fromLatin1(set.file(kConfig));
+             const qsizetype at = line.indexOf("NAME=" + kFirmware);
+             const qsizetype hash = line.indexOf("SHA256=", at);
+             set.editConfig(line.mid(hash, 7 + 64 + 2), QString());
+             set.signConfig(demoSecretKey());
+         },
+         {},
+         "задан неверно"},
+        {"base without BASE_SHA256",
+         [&] {
+             const QString line = QString::fromLatin1(set.file(kConfig));
+             const qsizetype at = line.indexOf("BASE_SHA256=");
+             set.editConfig(line.mid(at, 12 + 64 + 2), QString());
+             set.signConfig(demoSecretKey());
+         },
+         {},
+         "BASE_SHA256"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.spoil();
+        sim::PtyInstrument& device = plugIn();
+
+        const CliResult result = upgrade(c.extra);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE((result.out + result.err).contains(QString::fromUtf8(c.said)))
+            << result.err << "\n"
+            << result.out.right(3000);
+        device.withInstrument([](sim::Instrument& d) { EXPECT_TRUE(d.flashOperations().empty()); });
+        instrument.reset();
+        QFile::remove(policyPath());
+    }
+}
+
+TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) {
+    const QString name = testRootDir() + "/maker";
+    QFile::remove(name + ".key");
+    QFile::remove(name + ".pub");
+    ASSERT_EQ(runCli({"keygen", name}).exitCode, 0);
+    const auto readFile = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_EQ(QFile(name + ".key").permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ReadUser |
+                                                      QFileDevice::WriteUser);
+    const QByteArray secret = readFile(name + ".key");
+    EXPECT_EQ(runCli({"keygen", name}).exitCode, 1);
+    EXPECT_EQ(readFile(name + ".key"), secret);
+
+    const QString config = set.root() + "/" + kConfig;
+    ASSERT_EQ(runCli({"sign-config", "--key", name + ".key", config}).exitCode, 0);
+    const QByteArray publicKey = readFile(name + ".pub").trimmed();
+    const QString keyId = keyShortId(QByteArray::fromBase64(publicKey));
+    // Trusted only once the environment names the key.
+    EXPECT_EQ(runCli({"verify-config", config}).exitCode, 1);
+    const QByteArray demoKeys = qgetenv("VERIMANT_TRUSTED_KEYS");
+    qputenv("VERIMANT_TRUSTED_KEYS", demoKeys + "," + publicKey);
+    const CliResult verified = runCli({"verify-config", config});
+    qputenv("VERIMANT_TRUSTED_KEYS", demoKeys);
+    EXPECT_EQ(verified.exitCode, 0) << verified.err;
+    EXPECT_TRUE(verified.out.contains("signed by trusted key " + keyId)) << verified.out;
+}
+
+}  // namespace
+}  // namespace verimant::test
