@@ -76,7 +76,7 @@ bool CliUpdateSide::fetchBase() {
     QString problem;
     const QString localPath = run_.localPathFor(baseName, &problem);
     if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath) ||
-        !run_.baseMatchesConfig(baseName, localPath)) {
+        !run_.config().baseMatches(baseName, localPath, cli_.log())) {
         cli_.dialogs().showError(
             PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                      QStringLiteral("Error Loading of Base of Serial Numbers")));

@@ -115,6 +115,12 @@ int runLookupCommand(CliRun& run, const QStringList& arguments) {
     if (basePath.isEmpty()) {
         return kExitFailure;
     }
+    if (!config.baseMatches(baseName, basePath, run.log())) {
+        run.dialogs().showError(
+            QStringLiteral("the serial-number base '%1' is not the one the configuration names")
+                .arg(baseName));
+        return kExitFailure;
+    }
     SerialNumberBase base;
     base.loadBase(basePath);
     const int block = base.findSerial(digits);

@@ -172,7 +172,7 @@ private:
             log_.AddErrorLine("ERROR BASE_NAME [" + name + "] : " + problem, 0);
         }
         if (local.isEmpty() || !run_.source().fetchFile(name, local) ||
-            !run_.baseMatchesConfig(name, local)) {
+            !run_.config().baseMatches(name, local, log_)) {
             userDialogs().showError(
                 PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                          QStringLiteral("Error Loading of Base of Serial Numbers")));

@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "base/file_helpers.h"
+#include "update/file_hash.h"
 #include "update/number_text.h"
 
 #include <algorithm>
@@ -76,6 +77,22 @@ void UpdateConfig::openConfig(const QString& localPath) {
     path_ = localPath;
     open_ = !localPath.isEmpty();
     profile_ = open_ ? ProfileReader::fromFile(localPath) : ProfileReader();
+}
+
+bool UpdateConfig::baseMatches(const QString& serverName, const QString& localPath,
+                               ActivityLog& log) const {
+    const QString expected =
+        readString(QString::fromLatin1(kSerialNumberSection), QStringLiteral("BASE_SHA256"));
+    if (expected.isEmpty() && !signed_) {
+        return true;
+    }
+    if (!isSha256Text(expected)) {
+        log.AddErrorLine(QStringLiteral("Ошибка : BASE_SHA256 базы [") + serverName +
+                             QStringLiteral("] задан неверно: [") + expected + u']',
+                         0);
+        return false;
+    }
+    return fileMatchesSha256(localPath, serverName, expected, log);
 }
 
 QString UpdateConfig::readString(const QString& section, const QString& key,

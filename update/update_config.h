@@ -70,6 +70,9 @@ public:
     // A signed configuration vouches for every file it names, so each must carry its SHA-256.
     void setSigned(bool isSigned) { signed_ = isSigned; }
     bool isSigned() const { return signed_; }
+    // Whether the base fetched to `localPath` is the one BASE_SHA256 names; a signed
+    // configuration must name it. Refusals are logged.
+    bool baseMatches(const QString& serverName, const QString& localPath, ActivityLog& log) const;
 
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;

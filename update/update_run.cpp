@@ -1,8 +1,6 @@
 #include "update/update_run.h"
 
-#include "base/activity_log.h"
 #include "update/config_trust.h"
-#include "update/file_hash.h"
 #include "update/firmware_set.h"
 #include "update/folder_source.h"
 #include "update/local_name.h"
@@ -73,21 +71,6 @@ bool UpdateRun::fetchConfig() {
     const ConfigTrust trust = checkConfigTrust(source(), name, path, required, log_);
     configSigned_ = trust == ConfigTrust::Signed;
     return trust != ConfigTrust::Refused;
-}
-
-bool UpdateRun::baseMatchesConfig(const QString& serverName, const QString& localPath) {
-    const QString expected = config_->readString(QString::fromLatin1(kSerialNumberSection),
-                                                 QStringLiteral("BASE_SHA256"));
-    if (expected.isEmpty() && !config_->isSigned()) {
-        return true;
-    }
-    if (!isSha256Text(expected)) {
-        log_.AddErrorLine(QStringLiteral("Ошибка : BASE_SHA256 базы [") + serverName +
-                              QStringLiteral("] задан неверно: [") + expected + u']',
-                          0);
-        return false;
-    }
-    return fileMatchesSha256(localPath, serverName, expected, log_);
 }
 
 FirmwareSet& UpdateRun::firmwareSet() {

@@ -72,9 +72,6 @@ public:
     bool fetchConfig();
     // Signatures required by the command line; the machine's policy requires them as well.
     void requireSignature(bool required) { signatureRequired_ = required; }
-    // Whether the base fetched to `localPath` is the one the configuration names by BASE_SHA256;
-    // a signed configuration must name it. Mismatches are logged.
-    bool baseMatchesConfig(const QString& serverName, const QString& localPath);
     UpdateConfig& config() { return *config_; }
     FirmwareSet& firmwareSet();
     // The packets of the instrument's language set and their "LANGUAGE:" sections, in step.

@@ -171,6 +171,20 @@ TEST_F(SignedConfigCliTest, ASetThatIsNotWhollyVouchedForIsRefusedBeforeAnything
     }
 }
 
+// Commands that only read the set trust it no further than the upgrade does.
+TEST_F(SignedConfigCliTest, LookupsReadOnlyWhatTheSignedConfigurationVouchesFor) {
+    CliResult result = runCli({"lookup", "12345678", "--source", set.root()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_TRUE(writeFile(set.root() + "/" + kBase, set.file(kBase) + "more"));
+    result = runCli({"lookup", "12345678", "--source", set.root()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("is not the one the configuration names")) << result.err;
+    ASSERT_TRUE(writeFile(set.root() + "/" + kConfig + ".sig", "c2lnbmF0dXJl\n"));
+    result = runCli({"config", "--source", set.root()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("signature was refused")) << result.err;
+}
+
 TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) {
     const QString name = testRootDir() + "/maker";
     QFile::remove(name + ".key");
