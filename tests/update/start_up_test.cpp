@@ -250,14 +250,6 @@ TEST_F(StartUpTest, WithoutServerNoStopsAndYesEndsAtTheMissingBase) {
     }
 }
 
-TEST_F(StartUpTest, ASignedSetStartsAndSaysByWhichKey) {
-    ASSERT_EQ(startUp(), StartUpOutcome::Ready);
-    const QByteArray demoKey = parsePublicKeys(qEnvironmentVariable("VERIMANT_TRUSTED_KEYS"))[0];
-    EXPECT_TRUE(
-        log.lines().contains("CONFIG SIGNED [verimant_version_3.ini] KEY = " + keyShortId(demoKey)))
-        << log.lines().join('\n').toStdString();
-}
-
 // A configuration whose signature fails is never read: start-up asks as for one that could not
 // be fetched, and on Yes goes on with nothing from it (so no base name either).
 TEST_F(StartUpTest, ARefusedConfigurationIsAskedAboutLikeAMissingOneAndNeverRead) {
@@ -281,12 +273,6 @@ TEST_F(StartUpTest, ARefusedConfigurationIsAskedAboutLikeAMissingOneAndNeverRead
     };
     const Case cases[] = {
         {"changed after signing", [&] { writeFile(config, original + "\r\n"); },
-         "not valid under any trusted key"},
-        {"signed by an untrusted key",
-         [&] {
-             writeFile(config + kSignatureSuffix,
-                       signDetached(original, generateSigningKeys().secretKey).toBase64());
-         },
          "not valid under any trusted key"},
         {"unsigned under the machine's policy",
          [&] {
