@@ -29,15 +29,18 @@ install_packages() {
 # The hardening a Debian package build gets (fortify, stack protector, relro, bindnow), as cmake
 # options. build/ always carries them, whether it builds for the tests, the demo or the package:
 # the three share that tree, and a change of flags between them would rebuild everything.
-hardening_options() {
+hardening_options() (
     command -v dpkg-buildflags >/dev/null || return 0
+    # From the top folder: the flags map the current folder's path away (-ffile-prefix-map), and
+    # flags that changed with the caller's folder would rebuild the tree.
+    cd "$ROOT" || return 1
     local get="env DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get"
     local cppflags
     cppflags="$($get CPPFLAGS)"
     echo "-DCMAKE_CXX_FLAGS=$cppflags $($get CXXFLAGS)"
     echo "-DCMAKE_C_FLAGS=$cppflags $($get CFLAGS)"
     echo "-DCMAKE_EXE_LINKER_FLAGS=$($get LDFLAGS)"
-}
+)
 
 # build_tree DIR [cmake options...]
 build_tree() {
