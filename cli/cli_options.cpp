@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "platform/port_map.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -10,8 +12,10 @@ namespace {
 QString storePort(CliOptions& options, const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
-    if (!ok || value < 1 || value > 250) {
-        return QStringLiteral("--port needs a COM port number from 1 to 250, not '%1'").arg(text);
+    if (!ok || value < 1 || value > kHighestPortNumber) {
+        return QStringLiteral("--port needs a COM port number from 1 to %1, not '%2'")
+            .arg(kHighestPortNumber)
+            .arg(text);
     }
     options.port = value;
     return {};
@@ -122,7 +126,7 @@ QString storeOptions(const QCommandLineParser& parser, const NegativeNumbers& nu
 const QList<CliOptionSpec>& cliOptionTable() {
     static const QList<CliOptionSpec> table = {
         {QStringLiteral("port"), QString(), QStringLiteral("N"),
-         QStringLiteral("the instrument's COM port number (1 to 250); 'ports' lists them"),
+         QStringLiteral("the instrument's COM port number (1 to 254); 'ports' lists them"),
          &storePort},
         {QStringLiteral("yes"), QStringLiteral("y"), QString(),
          QStringLiteral("answer Yes to every question instead of asking on the terminal"),

@@ -27,7 +27,7 @@ struct TtyFamily {
 constexpr TtyFamily kFamilies[] = {
     {"ttyS", 1, 99},
     {"ttyUSB", 100, 199},
-    {"ttyACM", 200, 254},
+    {"ttyACM", 200, kHighestPortNumber},
 };
 
 QString portsFolder() {

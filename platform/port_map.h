@@ -14,6 +14,9 @@ struct PortEntry {
     static constexpr std::int32_t kEmpty = 255;
 };
 
+// The highest COM number the system's list gives (ttyACM54); kEmpty lies above every number.
+inline constexpr int kHighestPortNumber = 254;
+
 // Fills `entries` with the serial ports that exist now. `count` comes in as the capacity of
 // `entries` and goes out as the number of slots looked at; a slot that names no port is set to
 // PortEntry::kEmpty. When VERIMANT_PORTS_DIR names a folder, its entries COM<n> (sorted by name)

@@ -20,6 +20,7 @@ Contents:
 import base64
 import hashlib
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -30,6 +31,9 @@ sys.path.insert(0, str(HERE))
 import make_example_efl  # noqa: E402
 import make_example_firmware  # noqa: E402
 
+# The demo publishes the tool's own version, so the demo's self-version check stays quiet.
+APP_VERSION = re.search(r"project\(Verimant VERSION (\d+\.\d+\.\d+)",
+                        (HERE.parent / "CMakeLists.txt").read_text()).group(1)
 CONFIG_NAME = "verimant_version_3.ini"
 BASE_NAME = "verimant_sn_base.bin"
 KMT2_NAME = "verimant_kmt2_3_2.hex"
@@ -110,7 +114,7 @@ def config_text(files: dict[str, bytes]) -> str:
         "; Update set of the demo: fits the simulator's default instrument 1-23-45678",
         "; (board TRV-278.2, model key Y23, language set RU).",
         "[PROJECT_MANAGER]",
-        "VERSION_APP=1.2.19",
+        f"VERSION_APP={APP_VERSION}",
         "UPGRADE_URL_1=https://pelma.example/verimant/manager/",
         "UPGRADE_URL_2=",
         "ACTION_IF_NEED_UPGRADE=0",

@@ -37,7 +37,6 @@ constexpr int kWorkAreaMinimumHeight = 100;
 constexpr int kSplitterWidth = 6;
 constexpr int kButtonLeft = 24;
 constexpr int kButtonBottomGap = 16;
-constexpr int kConnectionInterval = 500;
 
 // What start-up reaches of the window.
 class WindowStartUp final : public StartUpWindow {
@@ -82,7 +81,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     Timer_Connection_ = new QTimer(this);
     Timer_Connection_->setObjectName(QStringLiteral("Timer_Connection"));
-    Timer_Connection_->setInterval(kConnectionInterval);
+    Timer_Connection_->setInterval(ConnectionManager::kTickIntervalMs);
 
     dialogs_ = std::make_unique<WindowDialogs>(this, bottomPanel_);
     updateRun_ = std::make_unique<UpdateRun>(log_);

@@ -88,7 +88,6 @@ public:
 private:
     bool fail(const QString& text);
     bool failOperation(FtpOperation kind, const QString& text);
-    bool failTransfer(FtpOperation kind, const QString& text);
     bool connectSocket(QTcpSocket& socket, const QString& host, quint16 port);
     bool sendLine(const QString& line);
     bool readReply();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/verimant_version.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,10 +11,8 @@ namespace verimant {
 class SingleInstanceLock;
 class UpdateRun;
 
-// The tool's own version and build date, as the log, the caption and the self-version check
-// show them.
-inline constexpr char kOwnVersionText[] = "1.2.19";
-inline constexpr std::int32_t kOwnVersion = 66067;
+// The tool's build date as the caption shows it, beside its version (kOwnVersionText and
+// kOwnVersion, generated from project() in the top CMakeLists.txt).
 inline constexpr char kBuildDateText[] = " (29.06.2026)";
 // The lock that keeps a second copy from running.
 inline constexpr char kSingleInstanceName[] = "KMT2_Manager_Mutex";
@@ -47,7 +47,7 @@ enum class StartUpOutcome {
 // to openAddress(). A step that cannot go on shows its box, asks for termination and returns.
 StartUpOutcome runStartUp(StartUpWindow& window, SingleInstanceLock& lock, UpdateRun& run);
 
-// "Pelma Verimant Manager 1.2.19 (29.06.2026)".
+// "Pelma Verimant Manager <version> (<build date>)".
 QString applicationCaption();
 
 // The self-version check's verdict: a newer version than ours is published. An unreadable

@@ -26,11 +26,31 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The hardening a Debian package build gets (fortify, stack protector, relro, bindnow), as cmake
+# options. build/ always carries them, whether it builds for the tests, the demo or the package:
+# the three share that tree, and a change of flags between them would rebuild everything.
+hardening_options() (
+    command -v dpkg-buildflags >/dev/null || return 0
+    # From the top folder: the flags map the current folder's path away (-ffile-prefix-map), and
+    # flags that changed with the caller's folder would rebuild the tree.
+    cd "$ROOT" || return 1
+    local get="env DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get"
+    local cppflags
+    cppflags="$($get CPPFLAGS)"
+    echo "-DCMAKE_CXX_FLAGS=$cppflags $($get CXXFLAGS)"
+    echo "-DCMAKE_C_FLAGS=$cppflags $($get CFLAGS)"
+    echo "-DCMAKE_EXE_LINKER_FLAGS=$($get LDFLAGS)"
+)
+
 # build_tree DIR [cmake options...]
 build_tree() {
     local dir="$1"
     shift
-    cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local hardening=()
+    if [ "$dir" = build ]; then
+        mapfile -t hardening < <(hardening_options)
+    fi
+    cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${hardening[@]}" "$@" >/dev/null
     cmake --build "$ROOT/$dir" -j "$JOBS"
 }
 
@@ -40,7 +60,9 @@ build_tree() {
 # Every step checks its own result: called as a condition, the function runs without set -e, and a
 # failed build must not leave a package made of older programs.
 build_package() {
-    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    local hardening=()
+    mapfile -t hardening < <(hardening_options)
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${hardening[@]}" \
         -DVERIMANT_SANITIZE=OFF -DVERIMANT_FUZZ=OFF >/dev/null || return 1
     cmake --build "$ROOT/build" -j "$JOBS" --target verimant-package-files || return 1
     rm -rf "$ROOT/build/package"

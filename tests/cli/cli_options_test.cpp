@@ -28,6 +28,8 @@ TEST(CliOptions, OptionsStandAnywhereAndNegativeNumbersStayValues) {
          true},
         {{"info", "--port", "4", "--port", "9"}, "info", {}, 9, false},
         {{"write-efl", "-", "--port", "2"}, "write-efl", {"-"}, 2, false},
+        // The highest number the port map gives (ttyACM54), so every listed port can be named.
+        {{"info", "--port", "254"}, "info", {}, 254, false},
         {{"write-efl", "--port", "2", "--", "--odd-name.efl"},
          "write-efl",
          {"--odd-name.efl"},
@@ -52,8 +54,8 @@ TEST(CliOptions, MistakesAreNamedInTheError) {
         {{"info", "--colour"}, "unknown option '--colour'"},
         {{"info", "-x"}, "unknown option '-x'"},
         {{"info", "--port"}, "--port needs a value (--port N)"},
-        {{"info", "--port", "-3"}, "--port needs a COM port number from 1 to 250, not '-3'"},
-        {{"info", "--port=251"}, "--port needs a COM port number from 1 to 250, not '251'"},
+        {{"info", "--port", "-3"}, "--port needs a COM port number from 1 to 254, not '-3'"},
+        {{"info", "--port=255"}, "--port needs a COM port number from 1 to 254, not '255'"},
     };
     for (const auto& [args, expected] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());

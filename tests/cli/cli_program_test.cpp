@@ -66,7 +66,7 @@ TEST_F(CliProgramTest, BadUsageExitsWithTwoBeforeTouchingAPort) {
     plugIn();
     for (const QStringList& arguments :
          {QStringList{}, QStringList{"frobnicate"}, QStringList{"info"},
-          QStringList{"info", "--port", "abc"}, QStringList{"info", "--port", "251"},
+          QStringList{"info", "--port", "abc"}, QStringList{"info", "--port", "255"},
           QStringList{"mode", "sideways", "--port", "5"},
           QStringList{"settings", "get", "64", "--port", "5"},
           QStringList{"settings", "set", "6", "x", "--port", "5"},

@@ -52,13 +52,15 @@ TEST(WriteVerification, ReadBackCatchesAByteThatDidNotTakeAndPassesASoundFlash) 
             SimulatedDevice device(config, options);
             ASSERT_TRUE(device.start());
 
-            EXPECT_EQ(writer.write(device, WriteOptions{}), true) << "unverified, any answer counts";
+            EXPECT_EQ(writer.write(device, WriteOptions{}), true)
+                << "unverified, any answer counts";
             EXPECT_EQ(writer.write(device, WriteOptions{.verify = true}), !stuck);
 
             const QStringList log = device.logLines();
             if (stuck) {
-                const QString address =
-                    QString::number(writer.byteThatDoesNotTake, 16).toUpper().rightJustified(6, u'0');
+                const QString address = QString::number(writer.byteThatDoesNotTake, 16)
+                                            .toUpper()
+                                            .rightJustified(6, u'0');
                 EXPECT_TRUE(log.contains("# ПРОВЕРКА: расхождение с A=0x" + address + ", байт: 1"))
                     << log.join('\n').toStdString();
             } else {

@@ -33,7 +33,9 @@ ActingAsNobody::ActingAsNobody() {
     const int count = ::getgroups(0, nullptr);
     groups_.resize(count > 0 ? size_t(count) : 0);
     if (count > 0) {
-        ::getgroups(count, groups_.data());
+        // The list is restored from what was read, so a shorter answer shortens it.
+        const int read = ::getgroups(count, groups_.data());
+        groups_.resize(read > 0 ? size_t(read) : 0);
     }
     // Without these steps succeeding the test would pass for the wrong reason; stop it instead.
     if (::setgroups(0, nullptr) != 0 || ::setegid(nobodyGid()) != 0 ||
