@@ -108,15 +108,21 @@ void printFirmwareFile(CliRun& run, const UpdateConfig& config, const char* part
             .arg(hashNote(config.readString(section, "SHA256"))));
 }
 
+// Each SOFT_SET section once, as the profile rules read it: the first of a name wins.
+QStringList firmwareSetSections(const UpdateConfig& config) {
+    QStringList sections;
+    for (const QString& section : config.profile().sectionNames()) {
+        if (section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) &&
+            !sections.contains(section, Qt::CaseInsensitive)) {
+            sections.append(section);
+        }
+    }
+    return sections;
+}
+
 void printFirmwareSets(CliRun& run, const UpdateConfig& config) {
     printLine(run, QStringLiteral("\nFirmware sets:"));
-    QStringList seen;
-    for (const QString& section : config.profile().sectionNames()) {
-        if (!section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) ||
-            seen.contains(section, Qt::CaseInsensitive)) {
-            continue;
-        }
-        seen.append(section);
+    for (const QString& section : firmwareSetSections(config)) {
         printLine(run, QStringLiteral("  ") + section);
         printFirmwareFile(run, config, "KMT2", config.readString(section, "KMT2"));
         printFirmwareFile(run, config, "EFL", config.readString(section, "EFL"));
@@ -143,13 +149,7 @@ QJsonObject firmwareFileJson(const UpdateConfig& config, const char* part, const
 
 QJsonArray firmwareSetsJson(const UpdateConfig& config) {
     QJsonArray sets;
-    QStringList seen;
-    for (const QString& section : config.profile().sectionNames()) {
-        if (!section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) ||
-            seen.contains(section, Qt::CaseInsensitive)) {
-            continue;
-        }
-        seen.append(section);
+    for (const QString& section : firmwareSetSections(config)) {
         sets.append(QJsonObject{
             {QStringLiteral("section"), section},
             {QStringLiteral("files"),
