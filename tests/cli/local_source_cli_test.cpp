@@ -2,58 +2,23 @@
 // update server, with no server reachable.
 
 #include "platform/temp_folder.h"
-#include "sim/pty_instrument.h"
-#include "tests/cli/cli_process.h"
+#include "tests/cli/offline_set_fixture.h"
 #include "tests/device/sealed_firmware_region.h"
-#include "tests/support/update_set_folder.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace verimant::test {
 namespace {
 
-constexpr std::uint32_t kMainStart = 0x08004000;
-constexpr std::uint32_t kChecksumAddress = kMainStart + 0x10000 - 4;
 const QString kFirmware = QStringLiteral("verimant_kmt2_3_2.hex");
 const QString kReport = QStringLiteral("log4/1_23/45xxx/6xx/rep.txt");
 
-class LocalSourceCliTest : public ::testing::Test {
+class LocalSourceCliTest : public OfflineSetTest {
 protected:
-    void SetUp() override {
-        QDir(set.root()).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(set.root()));
-        ASSERT_TRUE(set.copyDemoSet());
-        ASSERT_TRUE(set.writeBase({"12345678;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0"}));
-        // Nothing listens there: any attempt to reach a server fails the run.
-        qputenv("VERIMANT_UPDATE_SERVER", "ftp://u:p@127.0.0.1:1");
-        qunsetenv("VERIMANT_UPDATE_SOURCE");
-    }
-
-    sim::PtyInstrument& plugIn() {
-        sim::InstrumentConfig config;
-        config.serial = QStringLiteral("12345678");
-        config.checksumWordAddress = kChecksumAddress;
-        sim::PtyInstrumentOptions options;
-        options.portNumber = 7;
-        options.resetDelayMs = 300;
-        instrument = std::make_unique<sim::PtyInstrument>(config, options);
-        QString error;
-        EXPECT_TRUE(instrument->start(&error)) << error;
-        return *instrument;
-    }
-
-    CliResult upgrade() {
-        return runCli({"upgrade", "--source", set.root(), "--port", "7", "--packet", "RU_EN",
-                       "--language", "RUS", "--yes"});
-    }
-
-    UpdateSetFolder set{testRootDir() + "/offline-set"};
-    std::unique_ptr<sim::PtyInstrument> instrument;
+    LocalSourceCliTest() : OfflineSetTest(QStringLiteral("offline-set")) {}
 };
 
 TEST_F(LocalSourceCliTest, UpgradeFromTheFolderWritesTheFilesAndReportsIntoIt) {

@@ -2,9 +2,7 @@
 // and upgrades from a folder set whose signature or hashes fail, which must stop before the
 // instrument is written.
 
-#include "sim/pty_instrument.h"
-#include "tests/cli/cli_process.h"
-#include "tests/support/update_set_folder.h"
+#include "tests/cli/offline_set_fixture.h"
 #include "update/config_signature.h"
 
 #include <QDir>
@@ -13,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace verimant::test {
 namespace {
@@ -34,42 +31,17 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
-class SignedConfigCliTest : public ::testing::Test {
+class SignedConfigCliTest : public OfflineSetTest {
 protected:
+    SignedConfigCliTest() : OfflineSetTest(QStringLiteral("signed-set")) {}
+
     void SetUp() override {
-        QDir(set.root()).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(set.root()));
-        ASSERT_TRUE(set.copyDemoSet());
-        ASSERT_TRUE(set.writeBase({"12345678;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0"}));
+        OfflineSetTest::SetUp();
         ASSERT_TRUE(set.signConfig(demoSecretKey()));
-        qputenv("VERIMANT_UPDATE_SERVER", "ftp://u:p@127.0.0.1:1");
-        qunsetenv("VERIMANT_UPDATE_SOURCE");
         QFile::remove(policyPath());
     }
 
     static QString policyPath() { return qEnvironmentVariable("VERIMANT_POLICY_FILE"); }
-
-    sim::PtyInstrument& plugIn() {
-        sim::InstrumentConfig config;
-        config.serial = QStringLiteral("12345678");
-        config.checksumWordAddress = 0x08004000 + 0x10000 - 4;
-        sim::PtyInstrumentOptions options;
-        options.portNumber = 7;
-        options.resetDelayMs = 300;
-        instrument = std::make_unique<sim::PtyInstrument>(config, options);
-        QString error;
-        EXPECT_TRUE(instrument->start(&error)) << error;
-        return *instrument;
-    }
-
-    CliResult upgrade(const QStringList& extra = {}) {
-        return runCli(QStringList{"upgrade", "--source", set.root(), "--port", "7", "--packet",
-                                  "RU_EN", "--language", "RUS", "--yes"} +
-                      extra);
-    }
-
-    UpdateSetFolder set{testRootDir() + "/signed-set"};
-    std::unique_ptr<sim::PtyInstrument> instrument;
 };
 
 TEST_F(SignedConfigCliTest, ASignedSetUpgradesAndNamesItsKey) {
