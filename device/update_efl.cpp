@@ -7,6 +7,7 @@
 #include "device/chunk_readback.h"
 #include "device/device_session.h"
 #include "device/efl_screen_texts.h"
+#include "device/efl_write_order.h"
 #include "device/link_check_pause.h"
 #include "device/mode_switching.h"
 #include "device/write_cancel.h"
@@ -33,9 +34,10 @@ struct EflWrite {
     DeviceSession& session;
     const QByteArray& data;
     SectorEraseMap sectors;  // every sector is erased at most once per write
-    ChunkCursor cursor;
+    int chunkSize;
     ProgressThrottle throttle;
     const WriteOptions& options;
+    qsizetype done = 0;
     int retries = 0;
 };
 
@@ -57,14 +59,20 @@ bool twoTries(EflWrite& write, Request request) {
     return request();
 }
 
+bool eraseSector(EflWrite& write, std::uint32_t address) {
+    const bool erased = twoTries(
+        write, [&] { return write.session.commands.eraseEflashSector4K(address, false); });
+    if (erased) {
+        write.sectors.markErased(address);
+    }
+    return erased;
+}
+
 bool eraseAhead(EflWrite& write, const Chunk& chunk) {
     for (std::uint32_t address : write.sectors.erasesBefore(chunk)) {
-        const bool erased = twoTries(
-            write, [&] { return write.session.commands.eraseEflashSector4K(address, false); });
-        if (!erased) {
+        if (!eraseSector(write, address)) {
             return false;
         }
-        write.sectors.markErased(address);
     }
     return true;
 }
@@ -86,32 +94,55 @@ bool writeChunk(EflWrite& write, const Chunk& chunk) {
 }
 
 void showProgress(EflWrite& write) {
-    const int percent = progressPercent(write.cursor.done(), write.cursor.total());
-    write.session.log.ReplaceLastLine(eflProgressText(write.cursor.done(), write.cursor.total()));
+    const qsizetype total = write.data.size();
+    const int percent = progressPercent(write.done, total);
+    write.session.log.ReplaceLastLine(eflProgressText(write.done, total));
     progressView().setProgress(percent);
-    progressView().setByteProgress(write.cursor.done(), write.cursor.total());
+    progressView().setByteProgress(write.done, total);
     if (percent != 0) {
         printOnScreen(write.session, eflBarFillText(percent));
         printOnScreen(write.session, eflSpinnerText());
     }
 }
 
-// Sends the file chunk by chunk; `failed` is the chunk the write stopped at.
+// The version sectors go first, so the old version is gone before any of its bytes change.
+bool eraseVersionSectors(EflWrite& write, const QList<std::uint32_t>& sectors, Chunk& failed) {
+    for (std::uint32_t sector : sectors) {
+        const std::uint32_t address = sector * kEflSectorSize;
+        if (!eraseSector(write, address)) {
+            failed = {address, address, 0};
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sends the file chunk by chunk, the version sectors last; `failed` is the chunk the write stopped
+// at.
 WriteOutcome writeAll(EflWrite& write, Chunk& failed) {
     const LinkCheckPause pause(write.session.flags);
-    while (!write.cursor.atEnd()) {
-        const Chunk chunk = write.cursor.current();
-        if (!eraseAhead(write, chunk) || !writeChunk(write, chunk)) {
-            failed = chunk;
-            return WriteOutcome::Failed;
-        }
-        write.cursor.advance();
-        if (write.throttle.due(tickCountMs(), write.cursor.atEnd())) {
-            showProgress(write);
-        }
-        if (writeCancelRequested() && !write.cursor.atEnd()) {
-            failed = chunk;
-            return WriteOutcome::Cancelled;
+    const QList<std::uint32_t> versionSectors = eflVersionSectors(write.data);
+    if (!eraseVersionSectors(write, versionSectors, failed)) {
+        return WriteOutcome::Failed;
+    }
+    for (const ByteRange& range : eflWriteOrder(write.data.size(), versionSectors)) {
+        for (ChunkCursor cursor(range.start, range.length, write.chunkSize); !cursor.atEnd();
+             cursor.advance()) {
+            Chunk chunk = cursor.current();
+            chunk.offset = chunk.address;  // file byte k goes to address k
+            if (!eraseAhead(write, chunk) || !writeChunk(write, chunk)) {
+                failed = chunk;
+                return WriteOutcome::Failed;
+            }
+            write.done += chunk.length;
+            const bool finished = write.done >= write.data.size();
+            if (write.throttle.due(tickCountMs(), finished)) {
+                showProgress(write);
+            }
+            if (writeCancelRequested() && !finished) {
+                failed = chunk;
+                return WriteOutcome::Cancelled;
+            }
         }
     }
     return WriteOutcome::Written;
@@ -182,9 +213,7 @@ bool writeDataFile(DeviceSession& session, const QByteArray& data, const QString
                                  QStringLiteral(" EFL [") + fileName + QStringLiteral("]"));
     announceOnInstrument(session, fileName);
 
-    EflWrite write{session,  data,
-                   {},       ChunkCursor(0, data.size(), transferChunkSize(session.commands)),
-                   throttle, options};
+    EflWrite write{session, data, {}, transferChunkSize(session.commands), throttle, options};
     Chunk failed;
     WriteOutcome outcome = writeAll(write, failed);
     if (outcome == WriteOutcome::Written && options.verify &&

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ext_flash_version.h"
 #include "link/device_records.h"
 
 #include <QList>
@@ -98,7 +99,6 @@ QString eflProgressText(qsizetype done, qsizetype total);
 
 // The external flash is erased in 4 KiB sectors, each at most once per write. Addresses from 8 MiB
 // on share the last entry, so a writer must not go past 8 MiB with this map.
-inline constexpr std::uint32_t kEflSectorSize = 4096;
 inline constexpr int kEflSectorCount = 2048;
 inline constexpr qint64 kEflMapSpan = qint64{kEflSectorSize} * kEflSectorCount;
 

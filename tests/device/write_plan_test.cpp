@@ -1,5 +1,6 @@
 #include "device/write_plan.h"
 #include "device/efl_screen_texts.h"
+#include "device/efl_write_order.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,38 @@ TEST(WritePlan, ExternalFlashSectorsAreErasedOnceBeforeTheirFirstWrite) {
     EXPECT_TRUE(sectors.erasesBefore({0x7FFF80, 0x7FFF80, 128}).isEmpty());
     sectors.clear();
     EXPECT_FALSE(sectors.isErased(0x7FF000));
+}
+
+// The sectors that make the version readable are written after every other one, whichever sector
+// the directory names, so no cut leaves the new version over old bytes.
+TEST(WritePlan, DataImageVersionSectorsComeLast) {
+    struct Row {
+        qsizetype size;
+        std::uint16_t textSector;  // what the directory entry names
+        QList<std::uint32_t> versionSectors;
+        QList<ByteRange> order;
+    };
+    const std::vector<Row> rows = {
+        {9000, 1, {1}, {{0, 4096}, {8192, 808}, {4096, 4096}}},
+        {16000, 2, {1, 2}, {{0, 4096}, {12288, 3712}, {4096, 4096}, {8192, 4096}}},
+        {16000, 0, {1, 0}, {{8192, 7808}, {0, 4096}, {4096, 4096}}},
+        {9000, 9, {1}, {{0, 4096}, {8192, 808}, {4096, 4096}}},  // a text beyond the image
+        {3000, 1, {}, {{0, 3000}}},                              // no directory in the image
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(QStringLiteral("%1 bytes, text in sector %2")
+                         .arg(row.size)
+                         .arg(row.textSector)
+                         .toStdString());
+        QByteArray image(row.size, '\x5A');
+        if (row.size > 0x1014) {
+            image[0x1012] = char(row.textSector & 0xFF);
+            image[0x1013] = char(row.textSector >> 8);
+        }
+        const QList<std::uint32_t> sectors = eflVersionSectors(image);
+        EXPECT_EQ(sectors, row.versionSectors);
+        EXPECT_EQ(eflWriteOrder(row.size, sectors), row.order);
+    }
 }
 
 TEST(WritePlan, ProgressTextsInWholePercentAndKibibytes) {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QtGlobal>
+
+#include <cstdint>
+
+namespace verimant {
+
+// A stretch of the data image, at the same offset in the external flash.
+struct ByteRange {
+    std::uint32_t start = 0;
+    qsizetype length = 0;
+    bool operator==(const ByteRange&) const = default;
+};
+
+// The sectors that make the image's version readable and that the image covers: the directory
+// sector and the sector its version entry names. The writer erases them before anything else and
+// writes them last, so that a write cut anywhere leaves an instrument that reports no version, or
+// its old one where the image does not reach, never the new version over old bytes.
+QList<std::uint32_t> eflVersionSectors(QByteArrayView image);
+
+// The image in writing order: every other sector in address order, then the version sectors.
+QList<ByteRange> eflWriteOrder(qsizetype imageSize, const QList<std::uint32_t>& versionSectors);
+
+}  // namespace verimant
