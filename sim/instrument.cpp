@@ -1,6 +1,7 @@
 #include "sim/instrument.h"
 
 #include "platform/cp1251.h"
+#include "sim/main_firmware_check.h"
 
 #include <QtEndian>
 
@@ -70,6 +71,7 @@ Instrument::Instrument(InstrumentConfig config)
     : config_(std::move(config)),
       layout_(memoryLayoutFor(config_)),
       mode_(config_.startMode),
+      runningMainVersion_(config_.mainVersion),
       platformDescription_(platformDescriptionBlock(config_.processorType, layout_)),
       boardRecord_(boardRecordBlock(config_)),
       externalFlash_(0, kExternalFlashSize, kExternalFlashSector),
@@ -95,6 +97,12 @@ void Instrument::assumeIdentity(const QString& serial) {
     }
     boardRecord_ = boardRecordBlock(config_);
     programIdentity();
+}
+
+void Instrument::assumeOtherUid() {
+    for (char& byte : config_.uid) {
+        byte = char(~byte);
+    }
 }
 
 void Instrument::setStuckByte(long long address) {
@@ -254,6 +262,7 @@ std::optional<QByteArray> Instrument::writeFlash(FlashTarget target, const QByte
     if (!memory.write(address, bytes)) {
         return data.left(4) + '\0';
     }
+    noteProcessorFlashChange(target);
     flashOperations_.push_back({FlashOperation::Kind::Write, target, address, int(bytes.size())});
     return data.left(5);
 }
@@ -267,6 +276,7 @@ std::optional<QByteArray> Instrument::eraseFlash(FlashTarget target, const QByte
     if (!memory.eraseUnitAt(address)) {
         return std::nullopt;
     }
+    noteProcessorFlashChange(target);
     flashOperations_.push_back({FlashOperation::Kind::Erase, target, address, 0});
     return data;
 }
@@ -332,9 +342,25 @@ std::optional<InstrumentMode> Instrument::takePendingRestart() {
     return std::exchange(pendingRestart_, std::nullopt);
 }
 
+void Instrument::noteProcessorFlashChange(FlashTarget target) {
+    firmwareWritten_ = firmwareWritten_ || target == FlashTarget::Processor;
+}
+
 void Instrument::restart(InstrumentMode mode) {
     mode_ = mode;
     pendingRestart_.reset();
+    if (mode != InstrumentMode::MainFirmware || !firmwareWritten_) {
+        return;
+    }
+    // The boot loader starts only a firmware whose checksum word matches; a cut write leaves it
+    // in charge.
+    const MainFirmwareCheck firmware =
+        checkMainFirmware(processorFlash_, layout_, config_.processorType);
+    if (!firmware.whole) {
+        mode_ = InstrumentMode::BootLoader;
+    } else if (firmware.markedVersion && !config_.keepReportedVersion) {
+        runningMainVersion_ = *firmware.markedVersion;
+    }
 }
 
 QByteArray Instrument::programInfo() const {
@@ -343,7 +369,7 @@ QByteArray Instrument::programInfo() const {
 }
 
 std::uint16_t Instrument::reportedMainVersion() const {
-    return mode_ == InstrumentMode::MainFirmware ? config_.mainVersion : 0;
+    return mode_ == InstrumentMode::MainFirmware ? runningMainVersion_ : 0;
 }
 
 bool Instrument::expectsNewCpuFlashVariant() const {

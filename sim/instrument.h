@@ -56,6 +56,8 @@ public:
     void restart(InstrumentMode mode);
     // Becomes the instrument with this serial number, with a processor UID unlike the present one.
     void assumeIdentity(const QString& serial);
+    // Keeps the serial number and takes a processor UID unlike the present one.
+    void assumeOtherUid();
     // See SimFaults::stuckByteAt; a negative address frees it.
     void setStuckByte(long long address);
 
@@ -112,6 +114,7 @@ private:
     std::optional<QByteArray> screenText(std::uint8_t command, const QByteArray& data);
 
     std::optional<std::uint8_t> byteAt(std::uint32_t address) const;
+    void noteProcessorFlashChange(FlashTarget target);
     void programIdentity();
     void programExternalFlash();
 
@@ -119,6 +122,11 @@ private:
     MemoryLayout layout_;
     InstrumentMode mode_;
     std::optional<InstrumentMode> pendingRestart_;
+    // What the main firmware reports while it runs; from the written firmware after a restart.
+    std::uint16_t runningMainVersion_;
+    // Set by the first change to the processor flash: from then on the boot loader looks at what
+    // was written before it starts the main firmware.
+    bool firmwareWritten_ = false;
     QByteArray platformDescription_;
     QByteArray boardRecord_;
     FlashMemory externalFlash_;

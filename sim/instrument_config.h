@@ -32,8 +32,13 @@ struct InstrumentConfig {
     int processorType = 3;
     QByteArray uid = QByteArray::fromHex("0102030405060708090A0B0C");
     std::uint16_t bootVersion = 0x0410;
-    // The version the main firmware reports while it runs; the boot loader reports 0.
+    // The version the main firmware reports while it runs; the boot loader reports 0. Once a main
+    // firmware has been written, the version its marker names takes over (see
+    // main_firmware_check.h).
     std::uint16_t mainVersion = 0x0203;
+    // Keeps reporting mainVersion whatever was written: a boot loader that took a new firmware and
+    // still starts the old one.
+    bool keepReportedVersion = false;
     QByteArray eflVersionText = "V1.05";
     std::int32_t language = 1;
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <utility>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -293,6 +294,9 @@ bool PtyInstrument::plugIn(QString* error) {
         if (!faults_.serialAfterRestart.isEmpty()) {
             instrument_.assumeIdentity(faults_.serialAfterRestart);
             faults_.serialAfterRestart.clear();
+        }
+        if (std::exchange(faults_.uidAfterRestart, false)) {
+            instrument_.assumeOtherUid();
         }
     }
     if (!endpoint_.open(portsDir_, options_.portNumber, error)) {

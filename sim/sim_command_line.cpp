@@ -22,7 +22,10 @@ const OptionEntry kOptions[] = {
     {"processor-type", "code", "Processor type code (default 3)."},
     {"uid", "hex", "Processor unique ID, 24 hex digits."},
     {"boot-version", "v", "Boot-loader version: 0x0410, 1040 or 4.16 (default 4.16)."},
-    {"main-version", "v", "Main-firmware version, same forms (default 2.3)."},
+    {"main-version", "v",
+     "Main-firmware version, same forms (default 2.3); a written firmware's marker replaces it."},
+    {"keep-main-version", nullptr,
+     "Keep reporting --main-version whatever main firmware is written."},
     {"efl-version", "text", "External-flash version text (default V1.05; empty: none)."},
     {"language", "code", "Display language, parameter 6 and setting 6 (default 1)."},
     {"board-code", "n", "Board code of the board information (default: from the board type)."},
@@ -49,6 +52,8 @@ const OptionEntry kOptions[] = {
     {"silent-erase-at", "address", "Neither carry out nor answer an erase at this address."},
     {"serial-after-restart", "digits",
      "After the next restart answer as another instrument with this serial number."},
+    {"uid-after-restart", nullptr,
+     "After the next restart answer with the same serial number and another processor UID."},
     {"stuck-byte-at", "address",
      "A flash byte that does not take a write, though the write is answered."},
     {"lost-reset-answers", "n", "Carry out n RESETs but lose their answers."},
@@ -167,6 +172,7 @@ void readState(OptionReader& reader, const QCommandLineParser& parser, Instrumen
     });
     config.longParameterRecords = parser.isSet(QStringLiteral("long-parameters"));
     config.processorFlashInMainFirmware = parser.isSet(QStringLiteral("cpu-flash-in-main"));
+    config.keepReportedVersion = parser.isSet(QStringLiteral("keep-main-version"));
     for (const QString& item : parser.values(QStringLiteral("parameter"))) {
         const QStringList parts = item.split(QLatin1Char('='));
         bool idOk = false;
@@ -208,6 +214,7 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
         options.faults.serialAfterRestart = text;
         return parseSerialDigits(text).has_value();
     });
+    options.faults.uidAfterRestart = parser.isSet(QStringLiteral("uid-after-restart"));
     reader.number("stuck-byte-at", options.faults.stuckByteAt);
     reader.number("lost-reset-answers", options.faults.lostResetAnswers);
     reader.number("reset-delay-ms", options.resetDelayMs);

@@ -32,6 +32,9 @@ struct SimFaults {
     // After its next restart the instrument answers as another one: this serial number and a
     // processor UID of its own (empty: none). Several instruments on one bench can swap ports so.
     QString serialAfterRestart;
+    // After its next restart the instrument keeps its serial number but answers with a processor
+    // UID of its own: two instruments with one serial number.
+    bool uidAfterRestart = false;
     // A byte of either flash that does not take a write, though the write is answered as carried
     // out (-1: none).
     long long stuckByteAt = -1;
