@@ -1,6 +1,8 @@
 #include "bench/faults/fault_rig.h"
 
 #include "bench/faults/start_up_files.h"
+#include "device/device_info.h"
+#include "device/device_text_forms.h"
 #include "sim/instrument_files.h"
 #include "update/server_settings.h"
 
@@ -135,6 +137,31 @@ QString FaultRig::instrumentDifference(const ExpectedFlashes& expected, const QS
                            .arg(kChosenLanguageCode);
     }
     return differences.join(QStringLiteral("; "));
+}
+
+QString FaultRig::readoutClaims() {
+    DeviceInfo info;
+    if (!DeviceInformation_Get(session_, info, noModelNames())) {
+        return {};  // a readout that fails claims nothing
+    }
+    QByteArray processor;
+    QByteArray external;
+    instrument_.withInstrument([&](sim::Instrument& device) {
+        processor = device.processorFlash().bytes();
+        external = device.externalFlash().bytes();
+    });
+    QStringList claims;
+    if (info.programInfo.mainVersion == kFirmwareVersionCode &&
+        !firmwareWhole(setup_.expected, setup_.set, processor)) {
+        claims << QStringLiteral("KMT2 ") + versionText(info.programInfo.mainVersion) +
+                      QStringLiteral(" over a firmware that is not whole");
+    }
+    if (info.eflVersionRead && info.eflVersion == kDataVersionCode &&
+        !dataImageWhole(setup_.expected, setup_.set, external)) {
+        claims << QStringLiteral("EFL ") + versionText(info.eflVersion) +
+                      QStringLiteral(" over a data image that is not whole");
+    }
+    return claims.join(QStringLiteral("; "));
 }
 
 int FaultRig::writeRequests() {

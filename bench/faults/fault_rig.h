@@ -50,6 +50,9 @@ public:
     // and the instrument's display language with the chosen one: empty when all is as meant,
     // otherwise the difference (or why it could not be compared).
     QString instrumentDifference(const ExpectedFlashes& expected, const QString& saveDir);
+    // A fresh readout, as the next run begins with one: empty when it reports the set's firmware
+    // or data version only over that image whole, otherwise what it claims over what.
+    QString readoutClaims();
     // Requests the instrument has carried out so far, link tests not counted.
     int writeRequests();
     // Why the last run failed, in the tool's own words: the last step it began, its last error

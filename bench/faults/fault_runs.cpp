@@ -54,9 +54,13 @@ CutPointResult runCutPoint(const FaultSetup& setup, int cutAfter) {
     if (!rig.plugBackIn(&point.problem)) {
         return point;
     }
+    point.untruthfulReadout = rig.readoutClaims();
     point.rerun = rig.runUpgrade();
     point.rerunDifference = rig.instrumentDifference(setup.expected, saveDir);
-    if (!point.rerun.success()) {
+    if (!point.untruthfulReadout.isEmpty()) {
+        point.problem =
+            QStringLiteral("the readout after the cut reported ") + point.untruthfulReadout;
+    } else if (!point.rerun.success()) {
         point.problem = QStringLiteral("the rerun's ") + failedAt(point.rerun, rig);
     } else if (!point.rerunDifference.isEmpty()) {
         point.problem = QStringLiteral("the rerun reported success, but ") + point.rerunDifference;
@@ -79,6 +83,7 @@ void SweepFigures::add(const CutPointResult& point) {
     }
     falseSuccesses += point.falseSuccesses();
     cutRunsReportedSuccess += int(point.cutRun.success());
+    untruthfulReadouts += int(!point.untruthfulReadout.isEmpty());
 }
 
 LossyRunResult runLossyUpgrade(const FaultSetup& setup, double dropShare, double corruptShare,

@@ -21,11 +21,16 @@ struct CutPointResult {
     bool cutFired = false;
     RunOutcome cutRun;
     QString cutRunDifference;  // empty when the flashes were byte-exact after the cut run
+    // What the readout after the cut claimed that the flashes do not hold (empty: the truth).
+    QString untruthfulReadout;
     RunOutcome rerun;
     QString rerunDifference;
     QString problem;  // why the point did not recover, or what went wrong around it
 
-    bool recovered() const { return cutFired && rerun.success() && rerunDifference.isEmpty(); }
+    bool recovered() const {
+        return cutFired && untruthfulReadout.isEmpty() && rerun.success() &&
+               rerunDifference.isEmpty();
+    }
     // Success reported while the flashes differ, in either run.
     int falseSuccesses() const {
         return int(cutRun.success() && !cutRunDifference.isEmpty()) +
@@ -41,10 +46,14 @@ struct SweepFigures {
     int falseSuccesses = 0;
     // Cut runs that still reported success: the cut came after the last request that matters.
     int cutRunsReportedSuccess = 0;
+    // Readouts after a cut that reported a set's version over an image that was not whole.
+    int untruthfulReadouts = 0;
     QStringList notRecoveredReasons;
 
     void add(const CutPointResult& point);
-    bool goalMet() const { return falseSuccesses == 0 && notRecovered == 0; }
+    bool goalMet() const {
+        return falseSuccesses == 0 && notRecovered == 0 && untruthfulReadouts == 0;
+    }
 };
 
 // One upgrade on a fresh instrument whose line loses and damages answers at random.

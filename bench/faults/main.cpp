@@ -61,6 +61,7 @@ int sweep(const FaultSetup& setup, int first, int every) {
     figure("sweep_not_recovered", figures.notRecovered);
     figure("sweep_false_successes", figures.falseSuccesses);
     figure("sweep_cut_runs_reported_success", figures.cutRunsReportedSuccess);
+    figure("sweep_untruthful_readouts", figures.untruthfulReadouts);
     for (const QString& reason : figures.notRecoveredReasons) {
         note(QStringLiteral("not recovered: ") + reason);
     }

@@ -13,14 +13,19 @@ namespace {
 constexpr int kProcessorType = 3;  // 2 KiB pages, erased flash reads 0xFF
 constexpr std::uint32_t kRegionLength = 2048;
 constexpr int kFirmwareLength = 1500;
-// Not a whole number of sectors: both writers' ways of erasing agree on such a file.
-constexpr int kDataImageLength = 5000;
+// Not a whole number of sectors: both writers' ways of erasing agree on such a file. Three
+// sectors, so that the one holding the version lies between others and a cut can fall after it
+// in address order.
+constexpr int kDataImageLength = 9000;
 constexpr int kRecordBytes = 16;
 // Where the tool finds the data version: entry 1 of the directory at 0x1000 names the sector of the
 // text and its length; the text lies 64 bytes into that sector. Sector 1 keeps it inside the image.
 constexpr qsizetype kVersionEntry = 0x1010;
 constexpr std::uint16_t kVersionSector = 1;
 constexpr qsizetype kVersionTextAt = 0x1000 * kVersionSector + 64;
+// The marker the simulator takes the running firmware's version from.
+const QByteArray kFirmwareMarker = QByteArrayLiteral("KMT2 SWEEP FIRMWARE 3.02");
+constexpr qsizetype kFirmwareMarkerAt = 0x100;
 
 QByteArray randomBytes(int count, std::mt19937& engine) {
     QByteArray bytes(count, '\0');
@@ -115,6 +120,7 @@ WriteSet smallWriteSet(unsigned seed) {
     set.firmwareAddress = factory.layout().mainFirmwareStart;
     set.instrument.checksumWordAddress = set.firmwareAddress + kRegionLength - 4;
     set.firmware = randomBytes(kFirmwareLength, engine);
+    set.firmware.replace(kFirmwareMarkerAt, kFirmwareMarker.size() + 1, kFirmwareMarker + '\0');
     set.dataImage = randomBytes(kDataImageLength, engine);
     placeDataVersion(set.dataImage);
     return set;
@@ -153,6 +159,20 @@ ExpectedFlashes expectedFlashes(const WriteSet& set) {
     erase(expected.external, 0, std::uint32_t(set.dataImage.size()), sim::kExternalFlashSector);
     expected.external.replace(0, set.dataImage.size(), set.dataImage);
     return expected;
+}
+
+bool firmwareWhole(const ExpectedFlashes& expected, const WriteSet& set,
+                   const QByteArray& processor) {
+    const sim::Instrument factory(set.instrument);
+    const qsizetype start = factory.layout().mainFirmwareStart - expected.processorBase;
+    const qsizetype end = factory.layout().checksumWordAddress + 4 - expected.processorBase;
+    return processor.mid(start, end - start) == expected.processor.mid(start, end - start);
+}
+
+bool dataImageWhole(const ExpectedFlashes& expected, const WriteSet& set,
+                    const QByteArray& external) {
+    const qsizetype length = set.dataImage.size();
+    return external.left(length) == expected.external.left(length);
 }
 
 QString flashDifference(const ExpectedFlashes& expected, const QByteArray& processor,

@@ -12,11 +12,15 @@ namespace verimant::faults {
 // The data version the set's image carries, as the demo configuration's 1.6 reads on the
 // instrument.
 inline const QByteArray kDataVersionText = QByteArrayLiteral("V1.06");
+// The versions the demo configuration gives both files, which the set's images carry: the firmware
+// in the marker the simulator reads, the data image in its version record.
+inline constexpr std::uint16_t kFirmwareVersionCode = 0x0302;
+inline constexpr std::uint16_t kDataVersionCode = 0x0106;
 
 // A small update set and the instrument it is meant for (the simulator's default instrument, which
 // the demo's serial-number base knows, with a firmware region of one page): a main firmware of one
-// flash page and a data image over two external-flash sectors, so that one whole upgrade takes
-// about two hundred requests and every one of them can be a cut point.
+// flash page and a data image over three external-flash sectors, so that one whole upgrade takes
+// about two hundred and fifty requests and every one of them can be a cut point.
 struct WriteSet {
     sim::InstrumentConfig instrument;
     std::uint32_t firmwareAddress = 0;
@@ -40,6 +44,13 @@ struct ExpectedFlashes {
     QByteArray external;
 };
 ExpectedFlashes expectedFlashes(const WriteSet& set);
+
+// Whether the flashes hold the set's firmware region (with its checksum word) and its data image
+// whole; the bytes outside them are not looked at.
+bool firmwareWhole(const ExpectedFlashes& expected, const WriteSet& set,
+                   const QByteArray& processor);
+bool dataImageWhole(const ExpectedFlashes& expected, const WriteSet& set,
+                    const QByteArray& external);
 
 // Empty when both flashes equal the expected ones; otherwise where the first difference lies and
 // how many bytes differ.
