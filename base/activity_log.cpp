@@ -14,10 +14,16 @@ void ActivityLog::AddErrorLine(const QString& text, int code) {
     append(text + QStringLiteral(": ERC[") + QString::number(code) + QStringLiteral("]"));
 }
 
+void ActivityLog::AddLastingLine(const QString& text) {
+    append(text);
+    lastLineLasts_ = true;
+}
+
 void ActivityLog::append(const QString& line) {
     if (line == lastLine_) {
         return;
     }
+    lastLineLasts_ = false;
     lines_.append(line);
     lastLine_ = line;
     emit lineAppended(line);
@@ -27,12 +33,19 @@ void ActivityLog::ReplaceLastLine(const QString& text) {
     if (lines_.isEmpty()) {
         return;
     }
+    if (lastLineLasts_) {
+        lastLineLasts_ = false;
+        lines_.append(text);
+        emit lineAppended(text);
+        return;
+    }
     lines_.last() = text;
     emit lastLineReplaced(text);
 }
 
 void ActivityLog::clear() {
     lines_.clear();
+    lastLineLasts_ = false;
     emit cleared();
 }
 

@@ -19,6 +19,9 @@ public:
     void AddLine(const QString& text);
     // text + ": ERC[" + code + "]", under the same rule.
     void AddErrorLine(const QString& text, int code);
+    // Appends a line that a writer's progress must not overwrite (an operator's stop, say): the
+    // next ReplaceLastLine appends its text after it instead.
+    void AddLastingLine(const QString& text);
     // Overwrites the last line in place; the kept last line for the repeat rule stays unchanged.
     void ReplaceLastLine(const QString& text);
     // Empties the lines; the kept last line survives.
@@ -39,6 +42,7 @@ private:
 
     QStringList lines_;
     QString lastLine_;
+    bool lastLineLasts_ = false;
 };
 
 }  // namespace verimant

@@ -21,7 +21,8 @@ QJsonObject deviceInfoJson(const DeviceInfo& info, int port) {
             {QStringLiteral("assembling"), texts.boardAssembling},
             {QStringLiteral("boot"), texts.softwareBoot},
             {QStringLiteral("kmt2"), texts.softwareMain},
-            {QStringLiteral("efl"), texts.softwareExternal}};
+            {QStringLiteral("efl"),
+             info.eflVersionRead ? QJsonValue(texts.softwareExternal) : QJsonValue()}};
 }
 
 QJsonArray upgradeChangesJson(const DeviceInfo& info, std::uint16_t setMain, std::uint16_t setEfl) {

@@ -55,11 +55,16 @@ public:
     UpgradeOutcome upgrade() {
         // Mode switches wait for the connection manager to find the restarted instrument.
         cli_.watchLink(true);
-        UpgradeCheck found;
-        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_, &found);
+        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_, &found_);
         cli_.watchLink(false);
-        noteFound(found);
+        noteFound(found_);
         return outcome;
+    }
+
+    // Only a language the operator asked for makes its failed write the run's failure.
+    bool askedLanguageFailed() const {
+        return !cli_.options().value(QStringLiteral("language")).isEmpty() &&
+               found_.languageWriteFailed;
     }
 
     // What the readout and the check learnt, as far as the run got; the instrument's serial only
@@ -146,6 +151,7 @@ private:
     CliLanguageChooser languages_;
     QuietBusyView busy_;
     UpgradeParts parts_;
+    UpgradeCheck found_;
 };
 
 // A "No" to the consent question is the operator's cancel, like a cancelled packet choice.
@@ -165,7 +171,7 @@ const char* outcomeName(UpgradeOutcome outcome) {
     return "failed";
 }
 
-int upgradeResult(CliUpgrade& upgrade, JsonResult& json) {
+int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
     json.set(QStringLiteral("result"), "failed");
     const int prepared = upgrade.prepare();
     if (prepared != kExitSuccess || UpgradeInterruption::requested()) {
@@ -181,7 +187,20 @@ int upgradeResult(CliUpgrade& upgrade, JsonResult& json) {
         json.set(QStringLiteral("result"), "refused");
         return kExitUsage;
     }
-    return outcome == UpgradeOutcome::Written ? kExitSuccess : kExitFailure;
+    if (outcome != UpgradeOutcome::Written) {
+        return kExitFailure;
+    }
+    if (!language.isEmpty()) {
+        json.set(QStringLiteral("language_written"), !upgrade.askedLanguageFailed());
+    }
+    if (upgrade.askedLanguageFailed()) {
+        json.set(QStringLiteral("result"), "failed");
+        json.set(QStringLiteral("failed_step"), "language");
+        cli.dialogs().showError(
+            QStringLiteral("both images were written, but the display language was not set"));
+        return kExitFailure;
+    }
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -190,8 +209,8 @@ int runUpgradeCommand(CliRun& run, const QStringList&) {
     QElapsedTimer clock;
     clock.start();
     auto upgrade = std::make_unique<CliUpgrade>(run);
-    const UpgradeInterruption interruption(run.session().protocol, upgrade->folderPath());
-    int result = upgradeResult(*upgrade, run.json());
+    const UpgradeInterruption interruption(upgrade->folderPath());
+    int result = upgradeResult(run, *upgrade, run.json());
     if (UpgradeInterruption::requested()) {
         run.json().set(QStringLiteral("result"), "cancelled");
         run.log().AddLine(QStringLiteral("UPGRADE STOPPED BY USER (Ctrl-C)"));

@@ -1,7 +1,6 @@
 #include "cli/upgrade_interruption.h"
 
 #include "device/write_cancel.h"
-#include "link/device_protocol.h"
 
 #include <QFile>
 
@@ -22,7 +21,8 @@ std::atomic<int> interruptions{0};
 char folderToRemove[PATH_MAX] = {};
 
 constexpr char kNotice[] =
-    "\nCtrl-C: the upgrade stops after the request under way; Ctrl-C again ends at once\n";
+    "\nCtrl-C: the upgrade stops at its next safe point (a main-firmware write runs to its end "
+    "and the instrument goes back into it); Ctrl-C again ends at once\n";
 
 // Only system calls from here on: the handler may interrupt anything, even malloc. The run's
 // folder holds its downloads; files of nested folders are removed a few levels deep.
@@ -51,7 +51,7 @@ void removeTreeAt(int parent, const char* name, int depth) {
 
 extern "C" void interruptUpgrade(int signal) {
     if (interruptions.fetch_add(1) == 0) {
-        requestWriteCancel();
+        requestRunStop();
         [[maybe_unused]] const ssize_t written =
             ::write(STDERR_FILENO, kNotice, sizeof kNotice - 1);
         return;
@@ -69,14 +69,12 @@ extern "C" void interruptUpgrade(int signal) {
 
 }  // namespace
 
-UpgradeInterruption::UpgradeInterruption(DeviceProtocol& protocol, const QString& folder)
-    : protocol_(protocol) {
+UpgradeInterruption::UpgradeInterruption(const QString& folder) {
     interruptions = 0;
     const QByteArray path = QFile::encodeName(folder);
     if (size_t(path.size()) < sizeof folderToRemove) {
         std::memcpy(folderToRemove, path.constData(), size_t(path.size()) + 1);
     }
-    protocol_.setStopCheck([] { return requested(); });
     struct sigaction action {};
     action.sa_handler = &interruptUpgrade;
     sigemptyset(&action.sa_mask);
@@ -87,7 +85,7 @@ UpgradeInterruption::UpgradeInterruption(DeviceProtocol& protocol, const QString
 
 UpgradeInterruption::~UpgradeInterruption() {
     ::sigaction(SIGINT, &previous_, nullptr);
-    protocol_.setStopCheck({});
+    clearRunStop();
     folderToRemove[0] = '\0';
 }
 

@@ -4,19 +4,16 @@
 
 #include <csignal>
 
-namespace verimant {
-class DeviceProtocol;
-}
-
 namespace verimant::cli {
 
-// While it lives, the first Ctrl-C (SIGINT) stops the upgrade the way the writers stop: the request
-// under way is answered, no further request goes to the instrument, a writer logs where it
-// stopped, and the command ends as after any other stop, with its report. A second Ctrl-C removes
-// the run's temporary folder and ends the program at once.
+// While it lives, the first Ctrl-C (SIGINT) stops the upgrade where the instrument is safe, as the
+// window's stop does: before the writes it cancels the run, a main-firmware write runs to its end
+// and the instrument goes back into that firmware, the data write stops at a chunk boundary. The
+// command then ends as after any other stop, with its report. A second Ctrl-C removes the run's
+// temporary folder and ends the program at once.
 class UpgradeInterruption {
 public:
-    UpgradeInterruption(DeviceProtocol& protocol, const QString& folder);
+    explicit UpgradeInterruption(const QString& folder);
     ~UpgradeInterruption();
     UpgradeInterruption(const UpgradeInterruption&) = delete;
     UpgradeInterruption& operator=(const UpgradeInterruption&) = delete;
@@ -25,7 +22,6 @@ public:
     static bool requested();
 
 private:
-    DeviceProtocol& protocol_;
     struct sigaction previous_ {};
 };
 

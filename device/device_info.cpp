@@ -25,7 +25,8 @@ void logIdentity(ActivityLog& log, const DeviceInfo& info) {
 }
 
 void readEflVersion(DeviceSession& session, DeviceInfo& info) {
-    if (DeviceExtFlashVersion_Get(session, info.eflVersion) != kEflVersionRead) {
+    info.eflVersionRead = DeviceExtFlashVersion_Get(session, info.eflVersion) == kEflVersionRead;
+    if (!info.eflVersionRead) {
         session.log.AddErrorLine(PickText(QStringLiteral("Ошибка чтения версии EXT_FL"),
                                           QStringLiteral("Error reading version of EXT_EFL")),
                                  0);

@@ -19,6 +19,7 @@ struct DeviceInfo {
     BoardRecord boardRecord;
     ProcessorUid uid{};
     std::uint16_t eflVersion = 0;  // 0 when unread or unreadable
+    bool eflVersionRead = false;   // the boot loader cannot tell it
     ProgramInfo programInfo;
     QString modelName;  // empty when the configuration names none
 };

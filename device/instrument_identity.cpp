@@ -48,12 +48,17 @@ void reportOther(DeviceSession& session, const InstrumentIdentity& expected,
             QStringLiteral(" UID ") + uidText(found.uid) + QStringLiteral(", ожидался S/N ") +
             wanted + QStringLiteral(" UID ") + uidText(expected.uid),
         0);
-    userDialogs().showError(PickText(
-        QStringLiteral("На ") + port + QStringLiteral(" отвечает другой прибор (SN=") + other +
-            QStringLiteral(", ожидался SN=") + wanted + QStringLiteral(").\nЗапись отменена."),
-        QStringLiteral("Another instrument answers on ") + port + QStringLiteral(" (SN=") + other +
-            QStringLiteral(", expected SN=") + wanted +
-            QStringLiteral(").\nNothing was written.")));
+    // Two instruments given one serial number differ only in their UID, which the box then names.
+    const bool sameNumber = sameSerial(expected.boardRecord, found.boardRecord);
+    const QString russianDetail = sameNumber ? QStringLiteral(", другой UID ") + uidText(found.uid)
+                                             : QStringLiteral(", ожидался SN=") + wanted;
+    const QString englishDetail = sameNumber ? QStringLiteral(", another UID ") + uidText(found.uid)
+                                             : QStringLiteral(", expected SN=") + wanted;
+    userDialogs().showError(
+        PickText(QStringLiteral("На ") + port + QStringLiteral(" отвечает другой прибор (SN=") +
+                     other + russianDetail + QStringLiteral(").\nЗапись отменена."),
+                 QStringLiteral("Another instrument answers on ") + port + QStringLiteral(" (SN=") +
+                     other + englishDetail + QStringLiteral(").\nNothing was written.")));
 }
 
 }  // namespace

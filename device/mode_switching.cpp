@@ -123,8 +123,13 @@ int switchTo(DeviceSession& session, const SwitchTarget& target) {
         return kSwitchFailed;
     }
     if (runStopRequested()) {
-        // The switch is done; failing it keeps the next write from starting.
+        // The switch is done; failing it keeps the next write from starting. Nothing has been
+        // written after a switch into the boot loader, so the main firmware is as whole as it was
+        // and the instrument goes back into it rather than wait in its boot loader.
         logOperatorStop(session);
+        if (target.wantedMode == kBootLoaderRunning && mode == kBootLoaderRunning) {
+            Device_GoTo_KMT2(session);
+        }
         return kSwitchFailed;
     }
     return mode == target.wantedMode ? kModeSwitched : kModeSwitchedIntoOther;

@@ -122,12 +122,6 @@ void reportWriteFailure(DeviceSession& session) {
                                      QStringLiteral("Error in dowloading data to Device")));
 }
 
-void reportCancel(DeviceSession& session, const Chunk& chunk) {
-    session.log.AddLine(QStringLiteral("# ОТМЕНЕНО. Записано до: A=0x") +
-                        QString::number(chunk.address, 16).toUpper().rightJustified(6, u'0') +
-                        QStringLiteral(" L=") + QString::number(chunk.length));
-}
-
 // A chunk that only repeats the erased state needs no request once its page is erased, except the
 // last one: it carries the checksum word, which is always written.
 bool needsSending(const Chunk& chunk, const std::uint8_t* bytes, std::uint32_t erasedEnd,
@@ -165,10 +159,11 @@ bool writeRegion(DeviceSession& session, const QByteArray& image, const Firmware
         if (throttle.due(tickCountMs(), cursor.atEnd())) {
             showProgress(session, cursor);
         }
-        if (writeCancelRequested() && !cursor.atEnd()) {
-            reportCancel(session, chunk);
-            return false;
-        }
+    }
+    // A stop is not taken here: a firmware cut short leaves the instrument in its boot loader.
+    if (writeCancelRequested()) {
+        session.log.AddLastingLine(
+            QStringLiteral("STOP : the main firmware was written to its end before stopping"));
     }
     return true;
 }

@@ -9,6 +9,7 @@ namespace {
 // Atomic so that a signal handler may raise it.
 std::atomic<bool> cancelRequested{false};
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> writing{false};
 
 }  // namespace
 
@@ -34,6 +35,14 @@ void clearRunStop() {
 
 bool runStopRequested() {
     return stopRequested;
+}
+
+void setRunWriting(bool value) {
+    writing = value;
+}
+
+bool runWriting() {
+    return writing;
 }
 
 }  // namespace verimant

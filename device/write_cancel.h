@@ -9,12 +9,20 @@ void requestWriteCancel();
 void clearWriteCancel();
 bool writeCancelRequested();
 
-// A request to stop a whole run after its current step, as an operator who closes the window asks.
-// Unlike the cancel above it outlives the start of the next writer, which therefore stops after
-// its first chunk, and it keeps a switch into the boot loader from beginning. Whoever raised it
-// clears it when the run has ended.
+// A request to stop a whole run at its next safe point, as an operator who closes the window or
+// presses Ctrl-C asks. Unlike the cancel above it outlives the start of the next writer. The
+// data writer stops at a chunk boundary; the main-firmware writer runs to its end, since a partial
+// firmware leaves the instrument in its boot loader; a switch into the boot loader is not begun,
+// and one that was under way is followed by the way back. Whoever raised it clears it when the
+// run has ended.
 void requestRunStop();
 void clearRunStop();
 bool runStopRequested();
+
+// Whether the run is writing into the instrument: from its switch into the boot loader until the
+// versions have been read back after the last restart. Outside that span nothing is at stake, and
+// a stop simply cancels what is left of the run.
+void setRunWriting(bool writing);
+bool runWriting();
 
 }  // namespace verimant

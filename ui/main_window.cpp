@@ -5,6 +5,7 @@
 #include "device/write_cancel.h"
 #include "ui/action_item.h"
 #include "ui/bottom_panel.h"
+#include "ui/choice_window.h"
 #include "ui/data_source_setting.h"
 #include "ui/icon_painter.h"
 #include "ui/memo_log.h"
@@ -16,6 +17,7 @@
 #include "update/start_up.h"
 #include "update/update_run.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -332,15 +334,37 @@ void MainWindow::askToStopUpgrade() {
     if (stopQuestionOpen_ || runStopRequested()) {
         return;
     }
+    // Before the writes begin and after they end nothing is at stake: closing cancels the run
+    // as the choice windows' cancel does, without a question.
+    if (!runWriting()) {
+        log_.AddLastingLine(
+            QStringLiteral("==>Window closed during the upgrade: upgrade cancelled"));
+        requestRunStop();
+        cancelOpenChoices();
+        return;
+    }
     stopQuestionOpen_ = true;
+    QWidget* const active = QApplication::activeWindow();
     const bool stop = userDialogs().askWarningYesNo(
         PickText(QStringLiteral("Идёт обновление прибора. Прервать после текущего шага?"),
                  QStringLiteral("The instrument is being updated. Stop after the current step?")));
     stopQuestionOpen_ = false;
+    if (active != nullptr) {
+        active->activateWindow();
+    }
     // The run may have ended while the question was open; a stop raised then would outlive it.
     if (stop && upgrading_) {
-        log_.AddLine(QStringLiteral("==>Window closed during the upgrade: stop after this step"));
+        log_.AddLastingLine(
+            QStringLiteral("==>Window closed during the upgrade: stop after this step"));
         requestRunStop();
+    }
+}
+
+void MainWindow::cancelOpenChoices() {
+    for (ChoiceWindow* choice : findChildren<ChoiceWindow*>()) {
+        if (choice->isChoiceOpen()) {
+            static_cast<QDialog*>(choice)->reject();
+        }
     }
 }
 

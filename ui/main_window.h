@@ -120,6 +120,7 @@ private:
     void runUpgrade();
     void setConnectionChoicesEnabled(bool enabled);
     void askToStopUpgrade();
+    void cancelOpenChoices();
 
     ImageList images_;
     ActivityLog log_;

@@ -6,10 +6,13 @@
 #include "device/device_info.h"
 #include "device/device_session.h"
 #include "device/device_text_forms.h"
+#include "device/ext_flash_version.h"
 #include "device/instrument_identity.h"
 #include "device/mode_switching.h"
 #include "device/update_efl.h"
 #include "device/update_kmt2.h"
+#include "device/write_cancel.h"
+#include "link/device_commands.h"
 #include "link/settings_block.h"
 #include "update/busy_view.h"
 #include "update/device_language.h"
@@ -49,6 +52,15 @@ private:
     bool shown_ = true;
 };
 
+// Marks the span in which the run writes into the instrument, however the span is left.
+class WritingSpan {
+public:
+    WritingSpan() { setRunWriting(true); }
+    ~WritingSpan() { setRunWriting(false); }
+    WritingSpan(const WritingSpan&) = delete;
+    WritingSpan& operator=(const WritingSpan&) = delete;
+};
+
 class UpgradeWorkflow {
 public:
     explicit UpgradeWorkflow(UpgradeParts& parts)
@@ -57,7 +69,7 @@ public:
     // Up to the list of changes; Checked when the set is loaded and the changes are known. Only
     // a run that may write loads (and so may repair) the settings block.
     UpgradeOutcome prepare(UpgradeCheck& check, bool loadSettings);
-    UpgradeOutcome consentAndWrite(const UpgradeCheck& check);
+    UpgradeOutcome consentAndWrite(UpgradeCheck& check);
 
 private:
     bool readInstrument();
@@ -72,6 +84,8 @@ private:
     bool askConsent(const QString& differences);
     bool writeBoth();
     bool sameInstrument();
+    bool versionsAsWritten();
+    bool stoppedBeforeWriting();
     void reportWriteFailure();
     QString localFile(const QString& name) const;
 
@@ -219,7 +233,7 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) 
     if (!lookUpRecord() || !boardTypeMatches() || !boardVersionMatches() || !packetsOffered()) {
         return UpgradeOutcome::Refused;
     }
-    if (!askForPacket(check.packet)) {
+    if (!askForPacket(check.packet) || stoppedBeforeWriting()) {
         return UpgradeOutcome::Cancelled;
     }
     parts_.run.config().selectLanguagePacket(check.packet);
@@ -227,6 +241,9 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) 
                                    info_.boardRecord.boardVersion(), info_.modelName, check.packet);
     if (!loadFirmwareSet(check.section) || !filesFitInstrument()) {
         return UpgradeOutcome::Refused;
+    }
+    if (stoppedBeforeWriting()) {
+        return UpgradeOutcome::Cancelled;
     }
     const FirmwareSet& set = parts_.run.config().firmwareSet();
     check.differences = upgradeDifferenceText(info_.programInfo.mainVersion, set.kmt2.versionCode,
@@ -279,36 +296,83 @@ bool UpgradeWorkflow::sameInstrument() {
     return confirmSameInstrument(parts_.session, identityOf(info_));
 }
 
+// A stop asked for before anything was written ends the run as the packet dialog's cancel does.
+bool UpgradeWorkflow::stoppedBeforeWriting() {
+    if (!runStopRequested()) {
+        return false;
+    }
+    refuse(QStringLiteral("Обновление отменено пользователем"),
+           QStringLiteral("Upgrade aborted by User"));
+    return true;
+}
+
+// After the last restart the instrument must report what was written: a boot loader that kept
+// the old firmware, or a wrong file, would otherwise end in congratulations.
+bool UpgradeWorkflow::versionsAsWritten() {
+    const FirmwareSet& set = parts_.run.config().firmwareSet();
+    DeviceSession& session = parts_.session;
+    ProgramInfo program;
+    const bool programRead = session.commands.readProgramInfo(&program, true);
+    info_.programInfo.mainVersion = programRead ? program.mainVersion : 0;
+    info_.eflVersionRead = DeviceExtFlashVersion_Get(session, info_.eflVersion) == kEflVersionRead;
+    if (parts_.showDeviceInfo) {
+        parts_.showDeviceInfo(info_);
+    }
+    const QString reported =
+        QStringLiteral("KMT2 ") +
+        (programRead ? versionText(program.mainVersion) : QStringLiteral("?")) +
+        QStringLiteral(", EFL ") +
+        (info_.eflVersionRead ? versionText(info_.eflVersion) : QStringLiteral("?"));
+    session.log.AddLine(QStringLiteral("VERSIONS AFTER UPDATE : ") + reported);
+    if (programRead && program.mainVersion == set.kmt2.versionCode && info_.eflVersionRead &&
+        info_.eflVersion == set.efl.versionCode) {
+        return true;
+    }
+    session.log.AddErrorLine(QStringLiteral("ERROR : the instrument reports ") + reported +
+                                 QStringLiteral("; written KMT2 ") +
+                                 versionText(set.kmt2.versionCode) + QStringLiteral(", EFL ") +
+                                 versionText(set.efl.versionCode),
+                             0);
+    return false;
+}
+
 void UpgradeWorkflow::reportWriteFailure() {
     userDialogs().showInformation(
         PickText(QStringLiteral("Ошибка обновления!"), QStringLiteral("Updating Error")));
 }
 
-UpgradeOutcome UpgradeWorkflow::consentAndWrite(const UpgradeCheck& check) {
+UpgradeOutcome UpgradeWorkflow::consentAndWrite(UpgradeCheck& check) {
     if (!askConsent(check.differences)) {
         return UpgradeOutcome::Declined;
     }
+    if (stoppedBeforeWriting()) {
+        return UpgradeOutcome::Cancelled;
+    }
     log_.AddLine(QStringLiteral("==>Начинаем процесс обновления"));
     BusySpan busy(parts_.busy);
-    if (!writeBoth()) {
-        busy.end();
-        reportWriteFailure();
-        return UpgradeOutcome::WriteFailed;
-    }
-    // The new data image takes effect with a fresh start of the main firmware. The display
-    // language is written after that restart, so it too must reach the same instrument.
-    Device_GoTo_KMT2(parts_.session);
-    if (!sameInstrument()) {
-        busy.end();
-        reportWriteFailure();
-        return UpgradeOutcome::WriteFailed;
+    {
+        const WritingSpan writing;
+        // The new data image takes effect with a fresh start of the main firmware. The display
+        // language is written after that restart, so it too must reach the same instrument.
+        bool written = writeBoth();
+        if (written) {
+            Device_GoTo_KMT2(parts_.session);
+            written = sameInstrument() && versionsAsWritten();
+        }
+        if (!written) {
+            busy.end();
+            reportWriteFailure();
+            return UpgradeOutcome::WriteFailed;
+        }
     }
     busy.end();
     userDialogs().showInformation(
         PickText(QStringLiteral("Поздравляем!!!\nОбновление успешно завершено!"),
                  QStringLiteral("Congratulations!!!\n Udating successfully finished!")));
-    SetDeviceLanguage(parts_.session, parts_.settings, &parts_.run.config().languageCatalog(),
-                      parts_.languages, true);
+    const int language =
+        SetDeviceLanguage(parts_.session, parts_.settings, &parts_.run.config().languageCatalog(),
+                          parts_.languages, true);
+    check.languageWriteFailed = language == kDeviceLanguageWriteFailed;
     return UpgradeOutcome::Written;
 }
 
@@ -318,13 +382,12 @@ UpgradeOutcome runUpgradeWorkflow(UpgradeParts& parts, UpgradeCheck* check) {
     UpgradeWorkflow workflow(parts);
     UpgradeCheck found;
     const UpgradeOutcome prepared = workflow.prepare(found, true);
+    const UpgradeOutcome outcome =
+        prepared == UpgradeOutcome::Checked ? workflow.consentAndWrite(found) : prepared;
     if (check != nullptr) {
         *check = found;
     }
-    if (prepared != UpgradeOutcome::Checked) {
-        return prepared;
-    }
-    return workflow.consentAndWrite(found);
+    return outcome;
 }
 
 UpgradeOutcome checkUpgrade(UpgradeParts& parts, UpgradeCheck& check) {

@@ -49,6 +49,8 @@ struct UpgradeCheck {
     QString packet;
     QString section;
     QString differences;
+    // The closing language step was asked to write and could not.
+    bool languageWriteFailed = false;
 };
 
 // The whole upgrade: readout, lookup and board checks, packet choice, the firmware set, consent,

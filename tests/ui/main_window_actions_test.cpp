@@ -175,28 +175,39 @@ TEST_F(ActionsTest, UpgradeRunsOnlyWithAnInstrumentDisabledThenEndsTheRun) {
     EXPECT_FALSE(window->isVisible());
 }
 
-// A close request arrives inside the workflow's waits: it hides nothing, and only Yes raises the
-// stop, which a second close does not ask about again and which ends with the run.
-TEST_F(ActionsTest, ClosingDuringTheUpgradeAsksAndKeepsTheWindow) {
+// A close request arrives inside the workflow's waits: it hides nothing. While the instrument is
+// written only Yes raises the stop, which a second close does not ask about again; before the
+// writes a close cancels without a question. Either stop ends with the run.
+TEST_F(ActionsTest, ClosingDuringTheUpgradeAsksOnlyWhileWritingAndKeepsTheWindow) {
     const QString question = "Идёт обновление прибора. Прервать после текущего шага?";
-    for (const bool stop : {true, false}) {
+    struct Case {
+        bool writing;
+        bool answer;
+        int questions;
+        bool stopRaised;
+    };
+    for (const Case c :
+         {Case{true, true, 1, true}, Case{true, false, 2, false}, Case{false, false, 0, true}}) {
+        SCOPED_TRACE(testing::Message() << "writing " << c.writing << ", answer " << c.answer);
         showWindow();
         ScriptedDialogs dialogs;
-        dialogs.yesNoAnswers << stop << stop;
+        dialogs.yesNoAnswers << c.answer << c.answer;
         bool shown = false;
         bool stopRaised = false;
         window->setDeviceConnectedQuery([] { return true; });
         window->setUpgradeWorkflow([&] {
+            setRunWriting(c.writing);
             window->close();
             window->close();
+            setRunWriting(false);
             shown = window->isVisible();
             stopRaised = runStopRequested();
         });
 
         upgradeButton()->click();
         EXPECT_TRUE(shown);
-        EXPECT_EQ(stopRaised, stop);
-        EXPECT_EQ(dialogs.textsOf("warning question"), QStringList(stop ? 1 : 2, question));
+        EXPECT_EQ(stopRaised, c.stopRaised);
+        EXPECT_EQ(dialogs.textsOf("warning question"), QStringList(c.questions, question));
         EXPECT_FALSE(window->isVisible()) << "the run still ends with the upgrade";
         EXPECT_FALSE(runStopRequested());
     }

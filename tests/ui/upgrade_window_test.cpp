@@ -7,6 +7,7 @@
 #include "sim/pty_instrument.h"
 #include "tests/device/sealed_firmware_region.h"
 #include "tests/support/ftp_test_server.h"
+#include "tests/support/sim_versions.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/update_set_folder.h"
 #include "ui/busy_indicator.h"
@@ -31,7 +32,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace verimant::test {
 namespace {
@@ -302,51 +305,85 @@ TEST_F(UpgradeWindowTest, PressDuringTheConnectionCheckStillFindsTheRestartedIns
     closeWindow();
 }
 
-// Closing the window in the middle of the main-firmware write: the window, the gear and the link
-// stay, the operator is asked, the writer stops after its current chunk, and the run ends with
-// the window and the report once the instrument is where a rerun completes it (its boot loader).
-TEST_F(UpgradeWindowTest, ClosingDuringTheWriteStopsAfterTheStepWithTheWindowShown) {
-    openWindow();
-    plugInInstrument();
-    ScriptedOperator user(*window, 0);
-    // A slow boot loader, so that the close lands in the middle of the main-firmware write.
-    instrument->setLinkListener([this](bool present, const QString&, sim::InstrumentMode mode) {
+struct CloseDuringStep {
+    const char* step;
+    std::function<bool(MainWindow&)> reached;
+    bool asked;            // writes were under way: the operator is asked first
+    bool firmwareWritten;  // the main firmware was begun, and so is written whole
+};
+
+// Closing the window at each step of the upgrade: before the writes it cancels at once; during
+// them the operator is asked, and a Yes ends the run where the instrument is safe: in its main
+// firmware, whole (old or new), with a data image that never reports the new version unless whole.
+TEST_F(UpgradeWindowTest, ClosingAtEachStepEndsWithTheInstrumentInItsMainFirmware) {
+    const auto status = [](MainWindow& w) {
+        return w.findChild<QLabel*>("Panel_Bottom_Info_Text")->text();
+    };
+    const std::vector<CloseDuringStep> steps = {
+        {"packet choice", [](MainWindow&) { return visibleTopLevel("Form2") != nullptr; }, false,
+         false},
+        {"switch into the boot loader",
+         [](MainWindow& w) { return w.activityLog().lines().last() == "==>Device_goto_BOOT mode"; },
+         true, false},
+        {"main-firmware write", [&](MainWindow& w) { return status(w).contains("KMT2"); }, true,
+         true},
+        {"data write", [&](MainWindow& w) { return status(w).contains("EFL"); }, true, true},
+    };
+    const QByteArray region =
+        sealedFirmwareRegion(set.file("verimant_kmt2_3_2.hex"), kMainStart, kChecksumAddress);
+    for (const CloseDuringStep& step : steps) {
+        SCOPED_TRACE(step.step);
+        QDir(set.root() + "/log4").removeRecursively();
+        openWindow();
+        plugInInstrument();
+        ScriptedOperator user(*window, 0);
+        // A slow line, so that each close lands inside its step.
         sim::SimFaults slow;
-        slow.lateMs = present && mode == sim::InstrumentMode::BootLoader ? 20 : 0;
+        slow.lateMs = 15;
         instrument->setFaults(slow);
-    });
-    auto* status = window->findChild<QLabel*>("Panel_Bottom_Info_Text");
-    QString afterClose;  // what stood on screen right after the close request was answered
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (afterClose.isEmpty() && status->text().contains("KMT2")) {
-            window->close();
-            afterClose = QStringLiteral("window %1, gear %2, connection choice %3")
-                             .arg(window->isVisible())
-                             .arg(visibleTopLevel("Form3") != nullptr)
-                             .arg(window->actions().Action_Connection_Manual_Number->isEnabled());
-        }
-    });
-    closer.start(20);
+        instrument->setLinkListener(
+            [this, slow](bool present, const QString&, sim::InstrumentMode) {
+                if (present) {
+                    instrument->setFaults(slow);
+                }
+            });
+        bool closed = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (!closed && step.reached(*window)) {
+                closed = true;
+                window->close();
+            }
+        });
+        closer.start(5);
 
-    QTest::mouseClick(window->findChild<QPushButton*>("BitBtn_ReNewDeviceInfo"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("BitBtn_ReNewDeviceInfo"),
+                          Qt::LeftButton);
 
-    EXPECT_EQ(afterClose, "window 1, gear 1, connection choice 0");
-    EXPECT_FALSE(window->isVisible()) << "the run ends once the workflow has stopped";
-    ASSERT_EQ(user.boxes.size(), 3) << user.boxes.join("\n").toStdString();
-    EXPECT_EQ(user.boxes.at(1),
-              QStringLiteral("warning: Идёт обновление прибора. Прервать после текущего шага?"));
-    EXPECT_EQ(user.boxes.at(2), QStringLiteral("information: Ошибка обновления!"));
-    EXPECT_EQ(user.smallWindows, QStringList({"Form2"})) << "no device-language window";
-    instrument->withInstrument(
-        [](sim::Instrument& device) { EXPECT_EQ(device.mode(), sim::InstrumentMode::BootLoader); });
-
-    closeWindow();
-    const QByteArray report = set.file("log4/1_23/45xxx/6xx/rep.txt");
-    EXPECT_TRUE(report.contains("==>Window closed during the upgrade: stop after this step"));
-    // "# ОТМЕНЕНО" in the report's CP1251: the writer said where it stopped.
-    EXPECT_TRUE(report.contains("# \xCE\xD2\xCC\xC5\xCD\xC5\xCD\xCE"));
-    EXPECT_TRUE(report.contains("END: "));
+        ASSERT_TRUE(closed);
+        EXPECT_FALSE(window->isVisible()) << "the run ends once the workflow has stopped";
+        const QString question =
+            QStringLiteral("warning: Идёт обновление прибора. Прервать после текущего шага?");
+        EXPECT_EQ(user.boxes.contains(question), step.asked) << user.boxes.join("\n").toStdString();
+        EXPECT_FALSE(
+            user.boxes.contains("information: Поздравляем!!!\nОбновление успешно завершено!"));
+        instrument->setLinkListener({});
+        instrument->withInstrument([&](sim::Instrument& device) {
+            EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+            const bool newFirmware =
+                device.processorFlash().read(kMainStart, int(region.size())) == region;
+            EXPECT_EQ(newFirmware, step.firmwareWritten);
+            EXPECT_EQ(device.reportedMainVersion(), step.firmwareWritten ? 0x0302 : 0x0203);
+            EXPECT_NE(simEflVersion(device), 0x0106) << "the data write never ends here";
+        });
+        closeWindow();
+        const QByteArray report = set.file("log4/1_23/45xxx/6xx/rep.txt");
+        EXPECT_TRUE(
+            report.contains(step.asked ? "==>Window closed during the upgrade: stop after this step"
+                                       : "==>Window closed during the upgrade: upgrade cancelled"))
+            << report.toStdString();
+        instrument.reset();
+    }
 }
 
 TEST_F(UpgradeWindowTest, WithoutAConnectedInstrumentTheButtonDoesNothing) {

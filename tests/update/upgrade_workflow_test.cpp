@@ -380,17 +380,21 @@ TEST_F(UpgradeWorkflowTest, AStartInTheBootLoaderStillWritesTheChosenLanguageInt
                                  "OK NEW LANGUAGE = Русский"}));
 }
 
-// On a bench with several instruments another one can come back under the port after a restart.
-// It must get nothing, and the run must not end as a success.
+// On a bench with several instruments another one can come back under the port after a restart,
+// or one whose serial number was given twice. It must get nothing, and the run must not end as a
+// success.
 TEST_F(UpgradeWorkflowTest, AnotherInstrumentBehindThePortAfterARestartGetsNothing) {
     struct Case {
         const char* name;
         InstrumentMode swappedWhenBackIn;  // the restart after which the other one answers
         bool firmwareWritten;
+        bool sameSerial;  // only the processor UID tells it apart
     };
+    const QString otherUid = "FE:FD:FC:FB:FA:F9:F8:F7:F6:F5:F4:F3";
     const Case cases[] = {
-        {"after the switch into the boot loader", InstrumentMode::BootLoader, false},
-        {"after the switch back", InstrumentMode::MainFirmware, true}};
+        {"after the switch into the boot loader", InstrumentMode::BootLoader, false, false},
+        {"after the switch back", InstrumentMode::MainFirmware, true, false},
+        {"with the same serial number", InstrumentMode::BootLoader, false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UpgradeHarness harness;
@@ -407,7 +411,11 @@ TEST_F(UpgradeWorkflowTest, AnotherInstrumentBehindThePortAfterARestartGetsNothi
             if (harness.device.log.lines().contains("==>Начинаем процесс обновления") &&
                 harness.mode() == swapBefore) {
                 sim::SimFaults faults;
-                faults.serialAfterRestart = QStringLiteral("87654321");
+                if (c.sameSerial) {
+                    faults.uidAfterRestart = true;
+                } else {
+                    faults.serialAfterRestart = QStringLiteral("87654321");
+                }
                 harness.device.instrument().setFaults(faults);
                 arm.stop();
             }
@@ -424,19 +432,39 @@ TEST_F(UpgradeWorkflowTest, AnotherInstrumentBehindThePortAfterARestartGetsNothi
         EXPECT_FALSE(externalWritten);
         EXPECT_EQ(processorWritten, c.firmwareWritten);
         EXPECT_EQ(harness.languages.opened, 0);
+        const QString serial = c.sameSerial ? "1-23-45678" : "8-76-54321";
         const QStringList errors = harness.device.dialogs.textsOf("error");
         ASSERT_EQ(errors.size(), 1);
-        EXPECT_EQ(errors[0],
-                  "На COM 7 отвечает другой прибор (SN=8-76-54321, ожидался SN=1-23-45678).\n"
-                  "Запись отменена.");
+        EXPECT_EQ(errors[0], c.sameSerial
+                                 ? "На COM 7 отвечает другой прибор (SN=1-23-45678, другой UID " +
+                                       otherUid + ").\nЗапись отменена."
+                                 : "На COM 7 отвечает другой прибор (SN=8-76-54321, ожидался "
+                                   "SN=1-23-45678).\nЗапись отменена.");
         EXPECT_EQ(harness.device.dialogs.textsOf("information"),
                   QStringList({"Ошибка обновления!"}));
         EXPECT_TRUE(harness.device.log.lines().contains(
-            "ERROR : COM 7 - другой прибор: S/N 8-76-54321 UID "
-            "FE:FD:FC:FB:FA:F9:F8:F7:F6:F5:F4:F3, "
-            "ожидался S/N 1-23-45678 UID 01:02:03:04:05:06:07:08:09:0A:0B:0C: ERC[0]"))
+            "ERROR : COM 7 - другой прибор: S/N " + serial + " UID " + otherUid +
+            ", ожидался S/N 1-23-45678 UID 01:02:03:04:05:06:07:08:09:0A:0B:0C: ERC[0]"))
             << harness.device.logLines().join('\n').toStdString();
     }
+}
+
+// After the last restart the instrument must report what was written. A boot loader that took the
+// new firmware and still starts the old one would otherwise end in congratulations.
+TEST_F(UpgradeWorkflowTest, AnInstrumentThatKeepsReportingItsOldVersionFailsTheUpgrade) {
+    sim::InstrumentConfig config;
+    config.keepReportedVersion = true;
+    UpgradeHarness harness(config);
+    ASSERT_TRUE(harness.start());
+    harness.device.dialogs.yesNoAnswers << true;
+
+    EXPECT_EQ(harness.runWorkflow(), UpgradeOutcome::WriteFailed);
+
+    EXPECT_EQ(harness.device.dialogs.textsOf("information"), QStringList({"Ошибка обновления!"}));
+    EXPECT_EQ(harness.languages.opened, 0) << "no language step after a failed upgrade";
+    EXPECT_TRUE(harness.device.log.lines().contains(
+        "ERROR : the instrument reports KMT2 2.3, EFL 1.6; written KMT2 3.2, EFL 1.6: ERC[0]"))
+        << harness.device.logLines().join('\n').toStdString();
 }
 
 }  // namespace
