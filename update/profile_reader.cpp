@@ -10,8 +10,16 @@ namespace verimant {
 
 namespace {
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// Names that compare equal without regard to case (Cyrillic letters too) fold to one text.
+QString foldedName(const QString& name) {
+    return name.toCaseFolded();
+}
+
+// The first of a name wins, as the profile rules read it.
+void keepFirst(QHash<QString, qsizetype>& index, const QString& name, qsizetype position) {
+    if (!index.contains(name)) {
+        index.insert(name, position);
+    }
 }
 
 QString unquoted(const QString& value) {
@@ -52,8 +60,9 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
             continue;
         }
         if (line.front() == u'[') {
-            reader.sections_.append(Section{sectionHeaderName(line), {}});
+            reader.sections_.append(Section{sectionHeaderName(line), {}, {}});
             current = &reader.sections_.back();
+            keepFirst(reader.firstSection_, foldedName(current->name), reader.sections_.size() - 1);
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
@@ -66,18 +75,14 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
         }
         const QString value = unquoted(line.mid(equals + 1).trimmed());
         current->entries.append(Entry{key, value.left(kMaxValueLength)});
+        keepFirst(current->firstEntry, foldedName(key), current->entries.size() - 1);
     }
     return reader;
 }
 
 const ProfileReader::Section* ProfileReader::findSection(const QString& name) const {
-    const QString wanted = name.trimmed();
-    for (const Section& section : sections_) {
-        if (sameName(section.name, wanted)) {
-            return &section;
-        }
-    }
-    return nullptr;
+    const auto found = firstSection_.constFind(foldedName(name.trimmed()));
+    return found == firstSection_.constEnd() ? nullptr : &sections_[*found];
 }
 
 std::optional<QString> ProfileReader::value(const QString& section, const QString& key) const {
@@ -85,13 +90,11 @@ std::optional<QString> ProfileReader::value(const QString& section, const QStrin
     if (found == nullptr) {
         return std::nullopt;
     }
-    const QString wanted = key.trimmed();
-    for (const Entry& entry : found->entries) {
-        if (sameName(entry.key, wanted)) {
-            return entry.value;
-        }
+    const auto entry = found->firstEntry.constFind(foldedName(key.trimmed()));
+    if (entry == found->firstEntry.constEnd()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return found->entries[*entry].value;
 }
 
 QString ProfileReader::readString(const QString& section, const QString& key,

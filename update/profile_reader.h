@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -47,10 +48,14 @@ private:
     struct Section {
         QString name;
         QList<Entry> entries;
+        // Case-folded key name to its first entry: a section of many keys is read in linear time.
+        QHash<QString, qsizetype> firstEntry;
     };
     const Section* findSection(const QString& name) const;
 
     QList<Section> sections_;
+    // Case-folded section name to its first section, built as the file is read.
+    QHash<QString, qsizetype> firstSection_;
 };
 
 // "0x1F"/"0X1F" (longer than two characters) and "$1F" are hexadecimal, anything else decimal
