@@ -10,15 +10,11 @@ namespace verimant {
 
 namespace {
 
-// Names that compare equal without regard to case (Cyrillic letters too) fold to one text.
-QString foldedName(const QString& name) {
-    return name.toCaseFolded();
-}
-
 // The first of a name wins, as the profile rules read it.
-void keepFirst(QHash<QString, qsizetype>& index, const QString& name, qsizetype position) {
-    if (!index.contains(name)) {
-        index.insert(name, position);
+void keepFirst(QHash<ProfileName, qsizetype>& index, const QString& name, qsizetype position) {
+    const ProfileName key{name};
+    if (!index.contains(key)) {
+        index.insert(key, position);
     }
 }
 
@@ -43,6 +39,18 @@ QString sectionHeaderName(const QString& line) {
 
 }  // namespace
 
+size_t qHash(const ProfileName& name, size_t seed) noexcept {
+    size_t hash = seed;
+    for (const QChar c : name.text) {
+        // Surrogates fold in pairs when names are compared; leaving them out keeps names that
+        // compare equal on one hash.
+        if (!c.isSurrogate()) {
+            hash = hash * 31 + c.toCaseFolded().unicode();
+        }
+    }
+    return hash;
+}
+
 ProfileReader ProfileReader::fromFile(const QString& path) {
     const WholeFile file = readWholeFile(path, false);
     if (!file.ok || !file.data) {
@@ -62,7 +70,7 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
         if (line.front() == u'[') {
             reader.sections_.append(Section{sectionHeaderName(line), {}, {}});
             current = &reader.sections_.back();
-            keepFirst(reader.firstSection_, foldedName(current->name), reader.sections_.size() - 1);
+            keepFirst(reader.firstSection_, current->name, reader.sections_.size() - 1);
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
@@ -75,13 +83,13 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
         }
         const QString value = unquoted(line.mid(equals + 1).trimmed());
         current->entries.append(Entry{key, value.left(kMaxValueLength)});
-        keepFirst(current->firstEntry, foldedName(key), current->entries.size() - 1);
+        keepFirst(current->firstEntry, key, current->entries.size() - 1);
     }
     return reader;
 }
 
 const ProfileReader::Section* ProfileReader::findSection(const QString& name) const {
-    const auto found = firstSection_.constFind(foldedName(name.trimmed()));
+    const auto found = firstSection_.constFind(ProfileName{name.trimmed()});
     return found == firstSection_.constEnd() ? nullptr : &sections_[*found];
 }
 
@@ -90,7 +98,7 @@ std::optional<QString> ProfileReader::value(const QString& section, const QStrin
     if (found == nullptr) {
         return std::nullopt;
     }
-    const auto entry = found->firstEntry.constFind(foldedName(key.trimmed()));
+    const auto entry = found->firstEntry.constFind(ProfileName{key.trimmed()});
     if (entry == found->firstEntry.constEnd()) {
         return std::nullopt;
     }
