@@ -29,6 +29,9 @@ public:
     UpdateSource& source();
 
 private:
+    // Where `serverName` lands in the run's folder; empty, with the reason said, when it cannot.
+    QString localPathFor(const QString& serverName, const QString& what);
+
     CliRun& run_;
     QTemporaryDir folder_;
     UpdateServer server_;

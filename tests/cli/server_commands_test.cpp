@@ -2,6 +2,7 @@
 #include "sim/pty_instrument.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/ftp_test_server.h"
+#include "update/config_limits.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,6 +120,32 @@ TEST_F(ServerCommands, MissingFilesAndAStoppedServerAreSaidPlainly) {
         EXPECT_EQ(result.exitCode, 1) << arguments.join(' ');
         EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
         EXPECT_FALSE(result.err.contains(server_->password()));
+    }
+}
+
+// The configuration is bounded before anything reads it whole, from the server and from a folder.
+TEST_F(ServerCommands, AConfigurationBeyondItsCapIsRefused) {
+    struct Case {
+        const char* name;
+        qint64 bytes;
+        QStringList command;
+        bool refused;
+    };
+    const QByteArray head = "[SOFT_SET:S]\nKMT2=K15\nEFL=E21\n;";
+    const Case cases[] = {
+        {"exactly the cap, from the server", kMaxConfigBytes, {"config"}, false},
+        {"one byte more, from the server", kMaxConfigBytes + 1, {"config"}, true},
+        {"one byte more, from a folder", kMaxConfigBytes + 1, {"config", "--source", root_}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        put("verimant_version_3.ini", head + QByteArray(c.bytes - head.size(), 'x'));
+        const test::CliResult result = test::runCli(c.command);
+        EXPECT_EQ(result.exitCode, c.refused ? 1 : 0) << result.err;
+        EXPECT_EQ(result.err.contains("is larger than 4194304 bytes and is refused"), c.refused)
+            << result.err;
+        EXPECT_EQ(result.out.contains(QString::fromUtf8("больше 4 МиБ и не принята")), c.refused)
+            << result.out;
     }
 }
 
