@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 #include "cli/cli_source.h"
+#include "cli/folders_on_signal.h"
 #include "cli/terminal_text.h"
 
 #include "update/config_limits.h"
@@ -72,6 +73,7 @@ public:
         // The run's own files lie in the mirror's file system, so each lands by a rename.
         if (QDir().mkpath(folder_)) {
             work_.emplace(folder_ + QStringLiteral("/.verimant-mirror-XXXXXX"));
+            workOnSignal_.emplace(work_->isValid() ? work_->path() : QString());
         }
         if (!work_ || !work_->isValid()) {
             run_.dialogs().showError(
@@ -303,6 +305,8 @@ private:
     QString folder_;
     QList<Pending> pending_;
     std::optional<QTemporaryDir> work_;
+    // After the folder, so it lets go of the path before the folder goes.
+    std::optional<FolderOnSignal> workOnSignal_;
     UpdateServer server_;
     // The names said per word ("fetched", "kept", "removed"), for the --json document.
     QMap<QString, QJsonArray> said_;

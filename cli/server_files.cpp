@@ -24,6 +24,7 @@ QString configFetchProblem(FetchOutcome outcome, const QString& name, const Upda
 ServerFiles::ServerFiles(CliRun& run)
     : run_(run),
       folder_(systemTempPath() + QStringLiteral("/verimant-cli-XXXXXX")),
+      folderOnSignal_(folder_.isValid() ? folder_.path() : QString()),
       server_(run.log()) {
     const QString folder = sourceFolderOption(run.options());
     if (!folder.isEmpty()) {
