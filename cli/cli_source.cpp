@@ -1,6 +1,7 @@
 #include "cli/cli_source.h"
 
 #include "cli/cli_options.h"
+#include "update/config_limits.h"
 #include "update/update_source.h"
 
 namespace verimant::cli {
@@ -16,6 +17,12 @@ QString sourceDescription(const UpdateSource& source) {
     return (source.isFolder() ? QStringLiteral("the folder ")
                               : QStringLiteral("the update server ")) +
            source.displayText();
+}
+
+QString configTooLargeText(const QString& name, const UpdateSource& source) {
+    return QStringLiteral("the configuration '%1' from %2 is larger than %3 bytes and is refused")
+        .arg(name, sourceDescription(source))
+        .arg(kMaxConfigBytes);
 }
 
 }  // namespace verimant::cli

@@ -17,4 +17,7 @@ QString sourceFolderOption(const CliOptions& options);
 // "the update server ftp://user@host:port" or "the folder DIR", for error texts.
 QString sourceDescription(const UpdateSource& source);
 
+// The refusal of a configuration `name` from `source` longer than the tool takes.
+QString configTooLargeText(const QString& name, const UpdateSource& source);
+
 }  // namespace verimant::cli

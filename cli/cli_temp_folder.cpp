@@ -17,7 +17,9 @@ CliTempFolder::CliTempFolder() {
     if (!dir_->isValid()) {
         problem_ =
             QStringLiteral("cannot create a folder in %1: %2").arg(toolFolder, dir_->errorString());
+        return;
     }
+    onSignal_.emplace(dir_->path());
 }
 
 CliTempFolder::~CliTempFolder() = default;

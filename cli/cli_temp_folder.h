@@ -1,16 +1,20 @@
 #pragma once
 
+#include "cli/folders_on_signal.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace verimant::cli {
 
 // A temporary folder of one verimant-cli run alone, inside the user's tool folder, removed with
-// its files when the run ends. Runs on several instruments at once each download their own
-// configuration, base and firmware files, so none can empty or overwrite what another is about to
-// write into an instrument. The window keeps the shared tool folder and its single-instance rule.
+// its files when the run ends, by a signal too. Runs on several instruments at once each download
+// their own configuration, base and firmware files, so none can empty or overwrite what another is
+// about to write into an instrument. The window keeps the shared tool folder and its
+// single-instance rule.
 class CliTempFolder {
 public:
     CliTempFolder();
@@ -26,6 +30,8 @@ public:
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
+    // Declared after the folder, so it lets go of the path before the folder goes.
+    std::optional<FolderOnSignal> onSignal_;
     QString problem_;
 };
 

@@ -44,9 +44,11 @@ bool CliUpdateSide::fetchConfiguration() {
     const QString name = QString::fromLatin1(UpdateRun::kConfigName);
     if (!run_.fetchConfig()) {
         cli_.dialogs().showError(
-            QStringLiteral("the update configuration %1 could not be fetched from %2, or its "
-                           "signature was refused")
-                .arg(name, sourceDescription(run_.source())));
+            run_.configTooLarge()
+                ? configTooLargeText(name, run_.source())
+                : QStringLiteral("the update configuration %1 could not be fetched from %2, or "
+                                 "its signature was refused")
+                      .arg(name, sourceDescription(run_.source())));
         return false;
     }
     run_.openConfig();

@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 
 namespace verimant::cli {
 
@@ -111,9 +112,11 @@ void printFirmwareFile(CliRun& run, const UpdateConfig& config, const char* part
 // Each SOFT_SET section once, as the profile rules read it: the first of a name wins.
 QStringList firmwareSetSections(const UpdateConfig& config) {
     QStringList sections;
+    QSet<QString> seen;
     for (const QString& section : config.profile().sectionNames()) {
         if (section.startsWith(QLatin1String("SOFT_SET:"), Qt::CaseInsensitive) &&
-            !sections.contains(section, Qt::CaseInsensitive)) {
+            !seen.contains(section.toCaseFolded())) {
+            seen.insert(section.toCaseFolded());
             sections.append(section);
         }
     }
@@ -171,13 +174,13 @@ QStringList listItems(const QString& list) {
 
 QJsonArray packetsJson(const UpdateConfig& config) {
     QJsonArray packets;
-    QStringList seen;
+    QSet<QString> seen;
     for (const auto& [setName, setPackets] : config.languageSets()) {
         for (const QString& packet : setPackets) {
             if (seen.contains(packet)) {
                 continue;
             }
-            seen.append(packet);
+            seen.insert(packet);
             const QString section = QString::fromLatin1(kLanguageSectionPrefix) + packet;
             packets.append(QJsonObject{
                 {QStringLiteral("name"), packet},

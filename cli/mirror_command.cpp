@@ -1,8 +1,11 @@
 #include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
+#include "cli/folders_on_signal.h"
 #include "cli/terminal_text.h"
 
+#include "update/config_limits.h"
 #include "update/config_signature.h"
 #include "update/file_hash.h"
 #include "update/folder_source.h"
@@ -16,6 +19,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -34,10 +38,10 @@ struct ListedFile {
 // The base and every FILE: section's NAME, in file order, each once.
 QList<ListedFile> listedFiles(const ProfileReader& config) {
     QList<ListedFile> files;
-    const auto add = [&files](const QString& name, const QString& sha256) {
-        const bool known = std::any_of(files.begin(), files.end(),
-                                       [&name](const ListedFile& f) { return f.name == name; });
-        if (!name.isEmpty() && !known) {
+    QSet<QString> known;
+    const auto add = [&files, &known](const QString& name, const QString& sha256) {
+        if (!name.isEmpty() && !known.contains(name)) {
+            known.insert(name);
             files.append({name, sha256});
         }
     };
@@ -69,6 +73,7 @@ public:
         // The run's own files lie in the mirror's file system, so each lands by a rename.
         if (QDir().mkpath(folder_)) {
             work_.emplace(folder_ + QStringLiteral("/.verimant-mirror-XXXXXX"));
+            workOnSignal_.emplace(work_->isValid() ? work_->path() : QString());
         }
         if (!work_ || !work_->isValid()) {
             run_.dialogs().showError(
@@ -82,10 +87,7 @@ public:
         }
         const QString configName = QString::fromLatin1(UpdateRun::kConfigName);
         const QString newConfig = work_->filePath(configName);
-        if (!server_.fetchFile(configName, newConfig)) {
-            run_.dialogs().showError(
-                QStringLiteral("could not fetch the configuration %1 from the update server %2")
-                    .arg(configName, server_.settings().displayText()));
+        if (!fetchConfiguration(configName, newConfig)) {
             return kExitFailure;
         }
         const QString oldConfig = folder_ + QLatin1Char('/') + configName;
@@ -94,6 +96,9 @@ public:
         const bool signaturePublished =
             server_.fetchFile(signatureName, work_->filePath(signatureName));
         const QList<ListedFile> wanted = listedFiles(ProfileReader::fromFile(newConfig));
+        if (!withinFileBound(wanted)) {
+            return kExitFailure;
+        }
         for (const ListedFile& file : wanted) {
             syncFile(file);
         }
@@ -123,6 +128,31 @@ public:
     }
 
 private:
+    bool fetchConfiguration(const QString& configName, const QString& localPath) {
+        const FetchOutcome outcome = fetchConfigFile(server_, configName, localPath, run_.log());
+        if (outcome == FetchOutcome::TooLarge) {
+            run_.dialogs().showError(configTooLargeText(configName, server_));
+        } else if (outcome == FetchOutcome::Failed) {
+            run_.dialogs().showError(
+                QStringLiteral("could not fetch the configuration %1 from the update server %2")
+                    .arg(configName, server_.settings().displayText()));
+        }
+        return outcome == FetchOutcome::Fetched;
+    }
+
+    // A set that lists more files than any real one would fill the disk before the mirror could
+    // tell; the folder keeps its previous set.
+    bool withinFileBound(const QList<ListedFile>& wanted) {
+        if (wanted.size() <= kMaxListedFiles) {
+            return true;
+        }
+        run_.dialogs().showError(QStringLiteral("the configuration lists %1 files, more than the "
+                                                "%2 a set may list; nothing was mirrored")
+                                     .arg(wanted.size())
+                                     .arg(kMaxListedFiles));
+        return false;
+    }
+
     void say(const char* what, const QString& name) {
         said_[QString::fromLatin1(what)].append(name);
         run_.dialogs().endProgressLine();
@@ -275,6 +305,8 @@ private:
     QString folder_;
     QList<Pending> pending_;
     std::optional<QTemporaryDir> work_;
+    // After the folder, so it lets go of the path before the folder goes.
+    std::optional<FolderOnSignal> workOnSignal_;
     UpdateServer server_;
     // The names said per word ("fetched", "kept", "removed"), for the --json document.
     QMap<QString, QJsonArray> said_;

@@ -3,14 +3,28 @@
 #include "cli/cli_run.h"
 #include "cli/cli_source.h"
 #include "platform/temp_folder.h"
+#include "update/config_limits.h"
 #include "update/config_trust.h"
 #include "update/local_name.h"
 
 namespace verimant::cli {
 
+namespace {
+
+QString configFetchProblem(FetchOutcome outcome, const QString& name, const UpdateSource& source) {
+    if (outcome == FetchOutcome::TooLarge) {
+        return configTooLargeText(name, source);
+    }
+    return QStringLiteral("could not fetch the configuration '%1' from %2")
+        .arg(name, sourceDescription(source));
+}
+
+}  // namespace
+
 ServerFiles::ServerFiles(CliRun& run)
     : run_(run),
       folder_(systemTempPath() + QStringLiteral("/verimant-cli-XXXXXX")),
+      folderOnSignal_(folder_.isValid() ? folder_.path() : QString()),
       server_(run.log()) {
     const QString folder = sourceFolderOption(run.options());
     if (!folder.isEmpty()) {
@@ -26,9 +40,14 @@ UpdateSource& ServerFiles::source() {
 }
 
 bool ServerFiles::fetchConfig(UpdateConfig& config) {
-    const QString path =
-        fetch(QString::fromLatin1(kConfigFileName), QStringLiteral("configuration"));
+    const QString name = QString::fromLatin1(kConfigFileName);
+    const QString path = localPathFor(name, QStringLiteral("configuration"));
     if (path.isEmpty()) {
+        return false;
+    }
+    const FetchOutcome outcome = fetchConfigFile(source(), name, path, run_.log());
+    if (outcome != FetchOutcome::Fetched) {
+        run_.dialogs().showError(configFetchProblem(outcome, name, source()));
         return false;
     }
     const bool required =
@@ -45,6 +64,19 @@ bool ServerFiles::fetchConfig(UpdateConfig& config) {
 }
 
 QString ServerFiles::fetch(const QString& serverName, const QString& what) {
+    const QString localPath = localPathFor(serverName, what);
+    if (localPath.isEmpty()) {
+        return {};
+    }
+    if (!source().fetchFile(serverName, localPath)) {
+        run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from %3")
+                                     .arg(what, serverName, sourceDescription(source())));
+        return {};
+    }
+    return localPath;
+}
+
+QString ServerFiles::localPathFor(const QString& serverName, const QString& what) {
     const ServerSettings& settings = server_.settings();
     if (!folderSource_ && !settings.problem.isEmpty()) {
         run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") + settings.problem);
@@ -60,11 +92,6 @@ QString ServerFiles::fetch(const QString& serverName, const QString& what) {
     if (localPath.isEmpty()) {
         run_.dialogs().showError(
             QStringLiteral("the %1 name '%2' is unusable: %3").arg(what, serverName, problem));
-        return {};
-    }
-    if (!source().fetchFile(serverName, localPath)) {
-        run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from %3")
-                                     .arg(what, serverName, sourceDescription(source())));
         return {};
     }
     return localPath;

@@ -55,13 +55,14 @@ QString confinedFolderPath(const QString& folder, const QString& serverName, QSt
     return path;
 }
 
-bool copyWhole(const QString& from, const QString& to) {
+bool copyWhole(const QString& from, const QString& to, qint64 maxBytes) {
     QFile in(from);
     QSaveFile out(to);
     bool copied = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly);
     while (copied && !in.atEnd()) {
         const QByteArray chunk = in.read(kCopyChunk);
-        copied = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+        copied = !chunk.isEmpty() && out.write(chunk) == chunk.size() &&
+                 (maxBytes < 0 || out.pos() <= maxBytes);
     }
     if (copied && out.commit())
         return true;
@@ -84,18 +85,22 @@ QString FolderSource::confinedPath(const QString& serverName) {
     return path;
 }
 
-bool FolderSource::fetchFile(const QString& serverName, const QString& localPath) {
+FetchOutcome FolderSource::fetchFileUpTo(const QString& serverName, const QString& localPath,
+                                         qint64 maxBytes) {
     QFile::remove(localPath);
     const QString path = confinedPath(serverName);
     if (path.isEmpty())
-        return false;
+        return FetchOutcome::Failed;
+    const QFileInfo file(path);
+    const bool tooLarge = maxBytes >= 0 && file.size() > maxBytes;
     progressView().setStatusText(QStringLiteral("Чтение из каталога [") + serverName + u']');
-    const bool copied = QFileInfo(path).isFile() && copyWhole(path, localPath);
+    const bool copied = file.isFile() && !tooLarge && copyWhole(path, localPath, maxBytes);
     progressView().setStatusText(QString());
-    if (!copied)
-        log_.AddErrorLine(
-            QStringLiteral("Ошибка получения файла из локального каталога [") + path + u']', -1);
-    return copied;
+    if (copied)
+        return FetchOutcome::Fetched;
+    log_.AddErrorLine(
+        QStringLiteral("Ошибка получения файла из локального каталога [") + path + u']', -1);
+    return tooLarge ? FetchOutcome::TooLarge : FetchOutcome::Failed;
 }
 
 bool FolderSource::uploadReport(const QString&, const QString& baseFolder,

@@ -13,7 +13,8 @@ class FolderSource final : public UpdateSource {
 public:
     FolderSource(ActivityLog& log, QString folder);
 
-    bool fetchFile(const QString& serverName, const QString& localPath) override;
+    FetchOutcome fetchFileUpTo(const QString& serverName, const QString& localPath,
+                               qint64 maxBytes) override;
     bool uploadReport(const QString& localPath, const QString& baseFolder,
                       const QString& fileName) override;
     void setProgressTotal(qint64) override {}
@@ -37,7 +38,8 @@ private:
 QString confinedFolderPath(const QString& folder, const QString& serverName, QString* problem);
 
 // Copies `from` to `to` through a neighbouring part file, so `to` appears only whole; an older
-// `to` is replaced. False, with nothing left at `to`, when it fails.
-bool copyWhole(const QString& from, const QString& to);
+// `to` is replaced. False, with nothing left at `to`, when it fails or `from` grows beyond
+// `maxBytes` (-1: no bound).
+bool copyWhole(const QString& from, const QString& to, qint64 maxBytes = -1);
 
 }  // namespace verimant

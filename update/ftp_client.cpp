@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace verimant {
@@ -329,8 +330,8 @@ bool FtpClient::failStalledTransfer(const TransferPace& pace, qint64 movedBytes)
                                          : QStringLiteral("Transfer Timed out"));
 }
 
-bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
-    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : limits_.maxFileBytes;
+bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes, qint64 maxBytes) {
+    const qint64 mostBytes = statedBytes >= 0 ? statedBytes : maxBytes;
     const TransferPace pace(limits_);
     for (;;) {
         const int waitMs = pace.nextWaitMs(receivedBytes_);
@@ -348,9 +349,11 @@ bool FtpClient::receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes) {
             if (file.write(chunk) != chunk.size())
                 return fail(QStringLiteral("Cannot write ") + file.fileName());
             receivedBytes_ += chunk.size();
-            if (receivedBytes_ > mostBytes)
+            if (receivedBytes_ > mostBytes) {
+                tooLarge_ = statedBytes < 0;
                 return fail(statedBytes >= 0 ? QStringLiteral("File longer than its stated size")
                                              : QStringLiteral("File too large"));
+            }
             if (events_.onPacketRecvd)
                 events_.onPacketRecvd();
         }
@@ -407,10 +410,18 @@ qint64 FtpClient::statedSize(const QString& remoteName) {
     return numeric && size >= 0 ? size : -1;
 }
 
-bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath) {
+bool FtpClient::failTooLarge(FtpOperation kind) {
+    tooLarge_ = true;
+    return failOperation(kind, QStringLiteral("File too large"));
+}
+
+bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath, qint64 maxBytes) {
     constexpr FtpOperation kind = FtpOperation::Retrieve;
     errorText_.clear();
     timedOut_ = false;
+    tooLarge_ = false;
+    const qint64 mostBytes =
+        maxBytes >= 0 ? std::min(maxBytes, limits_.maxFileBytes) : limits_.maxFileBytes;
     if (!isConnected())
         return fail(QStringLiteral("Not Connected"));
     if (breaksCommandLine(remoteName))
@@ -427,8 +438,8 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
     const qint64 statedBytes = statedSize(remoteName);
     if (!isConnected())
         return failOperation(kind, errorText_);
-    if (statedBytes > limits_.maxFileBytes)
-        return failOperation(kind, QStringLiteral("File too large"));
+    if (statedBytes > mostBytes)
+        return failTooLarge(kind);
 
     QTcpSocket data;
     // Unread data waits in the server, not here: the reply to RETR may be a long time coming.
@@ -442,7 +453,7 @@ bool FtpClient::retrieveFile(const QString& remoteName, const QString& localPath
         return failOperation(kind, lastReply_.text);
     }
     const bool alreadyDone = isBetween(lastReply_.code, 200, 299);
-    const bool received = receiveInto(data, part, statedBytes);
+    const bool received = receiveInto(data, part, statedBytes, mostBytes);
     data.abort();
     if (!received)
         return failOperation(kind, errorText_);

@@ -69,8 +69,10 @@ public:
     bool sendCommand(const QString& command);
     // Downloads `remoteName` into `localPath`. The file appears under `localPath` only when the
     // whole transfer succeeded: a failed download leaves no file and no previous file changed.
-    // Where the server states the file's size, a download of another length has failed.
-    bool retrieveFile(const QString& remoteName, const QString& localPath);
+    // Where the server states the file's size, a download of another length has failed. A file
+    // longer than `maxBytes` (or the limits' maxFileBytes, whichever is less) fails, with
+    // tooLarge(), before more than that has come.
+    bool retrieveFile(const QString& remoteName, const QString& localPath, qint64 maxBytes = -1);
     // Appends the local file to `remoteName`, or to a file of the local file's own name.
     bool appendToRemote(const QString& localPath, const QString& remoteName = QString());
 
@@ -81,6 +83,8 @@ public:
     const QString& errorText() const { return errorText_; }
     // True when the last failure was a wait that ran out.
     bool timedOut() const { return timedOut_; }
+    // True when the last download failed for its length.
+    bool tooLarge() const { return tooLarge_; }
 
     // The kind of a command by its first word ("PWD" only as the whole command).
     static FtpOperation operationOf(const QString& command);
@@ -98,7 +102,8 @@ private:
     bool authenticate();
     bool commandReply(const QString& command, FtpOperation kind);
     bool openPassiveData(FtpOperation kind, QTcpSocket& data);
-    bool receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes);
+    bool receiveInto(QTcpSocket& data, QFile& file, qint64 statedBytes, qint64 maxBytes);
+    bool failTooLarge(FtpOperation kind);
     bool failStalledTransfer(const TransferPace& pace, qint64 movedBytes);
     bool sendFrom(QFile& file, QTcpSocket& data);
     bool finalReply(FtpOperation kind);
@@ -111,6 +116,7 @@ private:
     FtpReply lastReply_;
     QString errorText_;
     bool timedOut_ = false;
+    bool tooLarge_ = false;
     qint64 receivedBytes_ = 0;
     qint64 sentBytes_ = 0;
 };

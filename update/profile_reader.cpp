@@ -10,8 +10,12 @@ namespace verimant {
 
 namespace {
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// The first of a name wins, as the profile rules read it.
+void keepFirst(QHash<ProfileName, qsizetype>& index, const QString& name, qsizetype position) {
+    const ProfileName key{name};
+    if (!index.contains(key)) {
+        index.insert(key, position);
+    }
 }
 
 QString unquoted(const QString& value) {
@@ -35,6 +39,18 @@ QString sectionHeaderName(const QString& line) {
 
 }  // namespace
 
+size_t qHash(const ProfileName& name, size_t seed) noexcept {
+    size_t hash = seed;
+    for (const QChar c : name.text) {
+        // Surrogates fold in pairs when names are compared; leaving them out keeps names that
+        // compare equal on one hash.
+        if (!c.isSurrogate()) {
+            hash = hash * 31 + c.toCaseFolded().unicode();
+        }
+    }
+    return hash;
+}
+
 ProfileReader ProfileReader::fromFile(const QString& path) {
     const WholeFile file = readWholeFile(path, false);
     if (!file.ok || !file.data) {
@@ -52,8 +68,9 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
             continue;
         }
         if (line.front() == u'[') {
-            reader.sections_.append(Section{sectionHeaderName(line), {}});
+            reader.sections_.append(Section{sectionHeaderName(line), {}, {}});
             current = &reader.sections_.back();
+            keepFirst(reader.firstSection_, current->name, reader.sections_.size() - 1);
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
@@ -66,18 +83,14 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& bytes) {
         }
         const QString value = unquoted(line.mid(equals + 1).trimmed());
         current->entries.append(Entry{key, value.left(kMaxValueLength)});
+        keepFirst(current->firstEntry, key, current->entries.size() - 1);
     }
     return reader;
 }
 
 const ProfileReader::Section* ProfileReader::findSection(const QString& name) const {
-    const QString wanted = name.trimmed();
-    for (const Section& section : sections_) {
-        if (sameName(section.name, wanted)) {
-            return &section;
-        }
-    }
-    return nullptr;
+    const auto found = firstSection_.constFind(ProfileName{name.trimmed()});
+    return found == firstSection_.constEnd() ? nullptr : &sections_[*found];
 }
 
 std::optional<QString> ProfileReader::value(const QString& section, const QString& key) const {
@@ -85,13 +98,11 @@ std::optional<QString> ProfileReader::value(const QString& section, const QStrin
     if (found == nullptr) {
         return std::nullopt;
     }
-    const QString wanted = key.trimmed();
-    for (const Entry& entry : found->entries) {
-        if (sameName(entry.key, wanted)) {
-            return entry.value;
-        }
+    const auto entry = found->firstEntry.constFind(ProfileName{key.trimmed()});
+    if (entry == found->firstEntry.constEnd()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return found->entries[*entry].value;
 }
 
 QString ProfileReader::readString(const QString& section, const QString& key,

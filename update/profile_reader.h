@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,16 @@
 #include <optional>
 
 namespace verimant {
+
+// A section or key name as the profile rules compare it: without regard to case, Cyrillic letters
+// too. Hashed as compared, so a lookup needs no folded copy of the name.
+struct ProfileName {
+    QString text;
+    bool operator==(const ProfileName& other) const {
+        return text.compare(other.text, Qt::CaseInsensitive) == 0;
+    }
+};
+size_t qHash(const ProfileName& name, size_t seed = 0) noexcept;
 
 // Reads a Windows profile (ini) file the way the server's files are written for: section and key
 // names match without regard to case (Cyrillic letters too), the first matching section and the
@@ -47,10 +58,14 @@ private:
     struct Section {
         QString name;
         QList<Entry> entries;
+        // Each key name to its first entry: a section of many keys is read in linear time.
+        QHash<ProfileName, qsizetype> firstEntry;
     };
     const Section* findSection(const QString& name) const;
 
     QList<Section> sections_;
+    // Each section name to its first section, built as the file is read.
+    QHash<ProfileName, qsizetype> firstSection_;
 };
 
 // "0x1F"/"0X1F" (longer than two characters) and "$1F" are hexadecimal, anything else decimal

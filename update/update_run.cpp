@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include "update/config_limits.h"
 #include "update/config_trust.h"
 #include "update/firmware_set.h"
 #include "update/folder_source.h"
@@ -64,7 +65,9 @@ bool UpdateRun::fetchConfig() {
     configSigned_ = false;
     const QString name = QString::fromLatin1(kConfigName);
     const QString path = configPath();
-    if (!source().fetchFile(name, path)) {
+    const FetchOutcome outcome = fetchConfigFile(source(), name, path, log_);
+    configTooLarge_ = outcome == FetchOutcome::TooLarge;
+    if (outcome != FetchOutcome::Fetched) {
         return false;
     }
     const bool required = signatureRequired_ || policyRequiresSignature();

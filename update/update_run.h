@@ -70,6 +70,8 @@ public:
     // Fetches the configuration to configPath() and judges its signature; false, with the copy
     // gone and the reason logged, when it must not be used.
     bool fetchConfig();
+    // Whether the last fetchConfig refused the configuration for its length.
+    bool configTooLarge() const { return configTooLarge_; }
     // Signatures required by the command line; the machine's policy requires them as well.
     void requireSignature(bool required) { signatureRequired_ = required; }
     UpdateConfig& config() { return *config_; }
@@ -107,6 +109,7 @@ private:
     ToolVersionNotice toolVersion_;
     bool signatureRequired_ = false;
     bool configSigned_ = false;
+    bool configTooLarge_ = false;
 };
 
 }  // namespace verimant

@@ -174,17 +174,21 @@ bool UpdateServer::makeFolders(const QString& remotePath) {
     return resultFlag_ == 1;
 }
 
-bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath) {
+FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QString& localPath,
+                                         qint64 maxBytes) {
     progressView().setStatusText(QStringLiteral("Чтение из сервера [") + remoteName +
                                  QLatin1Char(']'));
     bool fetched = false;
+    bool tooLarge = false;
     if (connectServer()) {
         if (enterFolders(remoteName) != -1) {
             // Inside the folders only the file's own name is left to ask for; the whole path
             // again would look for the folders a second time below themselves.
-            runFlagged(
-                [&] { return client_->retrieveFile(remoteFileName(remoteName), localPath); });
+            runFlagged([&] {
+                return client_->retrieveFile(remoteFileName(remoteName), localPath, maxBytes);
+            });
             fetched = resultFlag_ == 1;
+            tooLarge = !fetched && client_->tooLarge();
         }
         if (!fetched)
             log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
@@ -193,7 +197,9 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
         logOut();
     }
     progressView().setStatusText(QString());
-    return fetched;
+    if (fetched)
+        return FetchOutcome::Fetched;
+    return tooLarge ? FetchOutcome::TooLarge : FetchOutcome::Failed;
 }
 
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {

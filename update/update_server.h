@@ -37,7 +37,8 @@ public:
     // Makes sure every folder of `remotePath` exists, creating the missing ones in order.
     bool makeFolders(const QString& remotePath);
     // Downloads `remoteName` into `localPath`. A failed download leaves no file at `localPath`.
-    bool fetchFile(const QString& remoteName, const QString& localPath) override;
+    FetchOutcome fetchFileUpTo(const QString& remoteName, const QString& localPath,
+                               qint64 maxBytes) override;
     // Appends the local file's content to the remote file `remotePath`.
     bool appendFile(const QString& remotePath, const QString& localPath);
     // makeFolders, then up to `attempts` appends, 500 ms apart (the window keeps working).

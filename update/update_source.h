@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace verimant {
 
 struct DeviceInfo;
+
+enum class FetchOutcome { Fetched, Failed, TooLarge };
 
 // Where a run's files come from and where its report goes: the update server, or a folder laid
 // out like it (the offline set). Chosen once per run; the configuration, base and upgrade code
@@ -15,7 +18,13 @@ public:
 
     // Brings the file known on the server as `serverName` ("\"-separated folders) to `localPath`,
     // whole or not at all: a failed fetch leaves no file there. Failures are logged.
-    virtual bool fetchFile(const QString& serverName, const QString& localPath) = 0;
+    bool fetchFile(const QString& serverName, const QString& localPath) {
+        return fetchFileUpTo(serverName, localPath, -1) == FetchOutcome::Fetched;
+    }
+    // The same for a file that may be at most `maxBytes` long (-1: the source's own limit); a
+    // longer one is refused before more than that has been brought.
+    virtual FetchOutcome fetchFileUpTo(const QString& serverName, const QString& localPath,
+                                       qint64 maxBytes) = 0;
     // Writes the log's report (to `localPath`, or the source's own choice for an empty one) and
     // appends it to `fileName` in the instrument's folder below `baseFolder`.
     virtual bool uploadReport(const QString& localPath, const QString& baseFolder,

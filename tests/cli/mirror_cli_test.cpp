@@ -186,6 +186,35 @@ TEST_F(MirrorCliTest, AFileCutShortNeverReplacesAWholeSet) {
     expectWholeSet();
 }
 
+// A set may list 64 files: one more and nothing is fetched, the folder keeps what it had.
+TEST_F(MirrorCliTest, ASetListingTooManyFilesIsRefusedWhole) {
+    const auto extraFiles = [this](int count) {
+        QString sections;
+        for (int i = 1; i <= count; ++i) {
+            const QString name = QStringLiteral("extra_%1.bin").arg(i);
+            QFile file(set.root() + "/" + name);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(name.toLatin1()) > 0);
+            sections += QStringLiteral("[FILE:X%1]\nNAME=%2\n").arg(i).arg(name);
+        }
+        return sections;
+    };
+    // The demo set lists four: the base and three FILE: names.
+    const std::pair<int, bool> cases[] = {{61, false}, {60, true}};
+    QString listed;
+    for (const auto& [extra, mirrored] : cases) {
+        SCOPED_TRACE(extra);
+        const QString next = extraFiles(extra);
+        ASSERT_TRUE(set.editConfig(listed + "[SERIAL_NUMBER]", next + "[SERIAL_NUMBER]"));
+        listed = next;
+        const CliResult result = mirrorRun();
+        EXPECT_EQ(result.exitCode, mirrored ? 0 : 1) << result.err;
+        EXPECT_EQ(result.err.contains("lists 65 files, more than the 64 a set may list"), !mirrored)
+            << result.err;
+        EXPECT_EQ(QFile::exists(mirror + "/extra_1.bin"), mirrored);
+        EXPECT_EQ(QFile::exists(mirror + "/verimant_version_3.ini"), mirrored);
+    }
+}
+
 // The Local source checks the signature as the server's, so it must travel with its
 // configuration, and leave with it.
 TEST_F(MirrorCliTest, TheSignatureTravelsWithItsConfiguration) {

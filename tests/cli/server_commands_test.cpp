@@ -1,10 +1,21 @@
 #include "platform/cp1251.h"
+#include "platform/temp_folder.h"
 #include "sim/pty_instrument.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/ftp_test_server.h"
+#include "update/config_limits.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace verimant {
 namespace {
@@ -40,6 +51,21 @@ protected:
         QFile file(root_ + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
+    }
+
+    // The folder of `cli`'s run once the configuration lies whole in it; empty when none came.
+    static QString waitForRunFolder(QProcess& cli) {
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+            const QDir temp(systemTempPath());
+            for (const QString& name : temp.entryList({"verimant-cli-*"}, QDir::Dirs)) {
+                if (QFileInfo::exists(temp.filePath(name) + "/verimant_version_3.ini")) {
+                    return temp.filePath(name);
+                }
+            }
+            cli.waitForFinished(20);
+        }
+        return {};
     }
 
     QString root_;
@@ -119,6 +145,61 @@ TEST_F(ServerCommands, MissingFilesAndAStoppedServerAreSaidPlainly) {
         EXPECT_EQ(result.exitCode, 1) << arguments.join(' ');
         EXPECT_TRUE(result.err.contains("could not fetch the configuration")) << result.err;
         EXPECT_FALSE(result.err.contains(server_->password()));
+    }
+}
+
+// The configuration is bounded before anything reads it whole, from the server and from a folder.
+TEST_F(ServerCommands, AConfigurationBeyondItsCapIsRefused) {
+    struct Case {
+        const char* name;
+        qint64 bytes;
+        QStringList command;
+        bool refused;
+    };
+    const QByteArray head = "[SOFT_SET:S]\nKMT2=K15\nEFL=E21\n;";
+    const Case cases[] = {
+        {"exactly the cap, from the server", kMaxConfigBytes, {"config"}, false},
+        {"one byte more, from the server", kMaxConfigBytes + 1, {"config"}, true},
+        {"one byte more, from a folder", kMaxConfigBytes + 1, {"config", "--source", root_}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        put("verimant_version_3.ini", head + QByteArray(c.bytes - head.size(), 'x'));
+        const test::CliResult result = test::runCli(c.command);
+        EXPECT_EQ(result.exitCode, c.refused ? 1 : 0) << result.err;
+        EXPECT_EQ(result.err.contains("is larger than 4194304 bytes and is refused"), c.refused)
+            << result.err;
+        EXPECT_EQ(result.out.contains(QString::fromUtf8("больше 4 МиБ и не принята")), c.refused)
+            << result.out;
+    }
+}
+
+// A run ended by a signal, here while the server stalls on the configuration's signature, takes
+// its temporary folder, and the configuration in it, with it.
+TEST_F(ServerCommands, ASignalRemovesTheRunsTemporaryFolder) {
+    const QByteArray stall = QFile::encodeName(root_ + "/verimant_version_3.ini.sig");
+    ASSERT_EQ(::mkfifo(stall.constData(), 0600), 0);
+    const std::pair<QStringList, int> cases[] = {
+        {{"config"}, SIGINT}, {{"lookup", "12345678"}, SIGTERM}, {{"config"}, SIGHUP}};
+    for (const auto& [command, signal] : cases) {
+        SCOPED_TRACE(signal);
+        QProcess cli;
+        cli.start(test::builtProgram("verimant-cli"), command);
+        const QString folder = waitForRunFolder(cli);
+        ASSERT_FALSE(folder.isEmpty()) << QString::fromUtf8(cli.readAllStandardError());
+        ::kill(pid_t(cli.processId()), signal);
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::CrashExit) << "ended by the signal";
+        EXPECT_FALSE(QFileInfo::exists(folder)) << folder;
+        // The server, stuck opening the pipe once the signature was asked for, gets its end of
+        // file and serves the next case.
+        for (QDeadlineTimer unstuck(1000); !unstuck.hasExpired(); QThread::msleep(10)) {
+            const int writer = ::open(stall.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                ::close(writer);
+                break;
+            }
+        }
     }
 }
 

@@ -141,6 +141,8 @@ TEST_F(FirmwareSetFetch, AGivenSha256MustMatchTheFetchedFile) {
     const QString eflHash = QString::fromLatin1(
         QCryptographicHash::hash(eflBytes_, QCryptographicHash::Sha256).toHex());
     const QString wrongHash = QString(64, u'0');
+    // A comparison cut short anywhere would take this one.
+    const QString lastDigitWrong = eflHash.left(63) + (eflHash.endsWith(u'0') ? u'1' : u'0');
     struct Case {
         const char* name;
         QString line;
@@ -149,6 +151,7 @@ TEST_F(FirmwareSetFetch, AGivenSha256MustMatchTheFetchedFile) {
     const Case cases[] = {
         {"matching, upper case, quoted", " \"" + eflHash.toUpper() + "\" ", true},
         {"another file's hash", wrongHash, false},
+        {"agrees in all but the last digit", lastDigitWrong, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -162,7 +165,7 @@ TEST_F(FirmwareSetFetch, AGivenSha256MustMatchTheFetchedFile) {
             EXPECT_EQ(log.lines().value(0),
                       "Ошибка : SHA256 файла [efl_2_1.bin] не совпадает: "
                       "ожидался " +
-                          wrongHash + ", получен " + eflHash + ": ERC[0]");
+                          c.line + ", получен " + eflHash + ": ERC[0]");
         }
     }
 }

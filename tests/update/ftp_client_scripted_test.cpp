@@ -279,11 +279,13 @@ TEST_F(ScriptedClientTest, DataPouredInFasterThanTheFileTakesItIsHeldBackInTheSe
         bool onControl;
         qint64 pours;
         bool timedOut;
+        qint64 bound = -1;  // this download's own limit, as the configuration's
     };
     const Case cases[] = {
         {"RETR never answered", false, false, 256 * kMiB, true},
         {"answered, past the file limit", true, false, 8 * kMiB, false},
         {"control connection flooded while the data waits", true, true, 256 * kMiB, true},
+        {"answered, past the download's own bound", true, false, 8 * kMiB, false, kMiB / 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,8 +294,13 @@ TEST_F(ScriptedClientTest, DataPouredInFasterThanTheFileTakesItIsHeldBackInTheSe
         FtpClient ftp(scripted.settings(), limits);
         QTemporaryDir local;
         ASSERT_TRUE(ftp.logIn());
-        EXPECT_FALSE(ftp.retrieveFile(QStringLiteral("base.bin"), local.filePath("base.bin")));
+        EXPECT_FALSE(
+            ftp.retrieveFile(QStringLiteral("base.bin"), local.filePath("base.bin"), c.bound));
         EXPECT_EQ(ftp.timedOut(), c.timedOut);
+        EXPECT_EQ(ftp.tooLarge(), c.answered && !c.onControl);
+        // A download stops once it passes its limit, not when the server's stream ends.
+        EXPECT_LE(ftp.receivedBytes(),
+                  (c.bound >= 0 ? c.bound : limits.maxFileBytes) + limits.dataBufferBytes);
         EXPECT_TRUE(QDir(local.path()).isEmpty(QDir::Files | QDir::Hidden));
         // Past the client's own buffer only the system's socket buffers can take data in.
         EXPECT_LT(scripted.streamedBytes(), 40 * kMiB);

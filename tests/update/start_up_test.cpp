@@ -11,6 +11,7 @@
 #include "tests/support/ftp_test_server.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/test_environment.h"
+#include "update/config_limits.h"
 #include "update/config_signature.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
@@ -280,6 +281,9 @@ TEST_F(StartUpTest, ARefusedConfigurationIsAskedAboutLikeAMissingOneAndNeverRead
              writeFile(policy, "RequireSignedConfiguration=true\n");
          },
          "unsigned, and signatures are required"},
+        {"longer than the cap",
+         [&] { writeFile(config, original + QByteArray(kMaxConfigBytes, ';')); },
+         "больше 4 МиБ и не принята"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
