@@ -150,8 +150,10 @@ bool syncFolders(const QString& folder, const Journal& journal) {
     return synced;
 }
 
+// A folder in a file's place is nobody's file of the set: it stays, and the switch stops.
 bool stepAside(const QString& target, const QString& aside) {
-    return !present(target) || renameOver(target, aside);
+    const QFileInfo info(target);
+    return !present(target) || (!(info.isDir() && !info.isSymLink()) && renameOver(target, aside));
 }
 
 // Keeps the file readable at its place while a second name holds it for putting back; where the
