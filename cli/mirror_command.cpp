@@ -298,6 +298,12 @@ private:
                                        "is left as it was")
                             .arg(file.name));
         }
+        // The folders a file needs are made now, so a place that cannot be made stops the run
+        // before the switch; an empty folder changes no set.
+        const QString target = inFolder(relative);
+        if (!QDir().mkpath(QFileInfo(target).path())) {
+            return fail(QStringLiteral("could not put '%1' into %2").arg(file.name, target));
+        }
         plan_.files.append({relative, part});
         planNames_.append(file.name);
         return true;

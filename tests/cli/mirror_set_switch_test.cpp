@@ -113,7 +113,7 @@ TEST_F(MirrorSetSwitchTest, ARefusedSetLeavesTheFolderAsItWas) {
          {},
          1,
          "the configuration's signature was refused"},
-        {"a file whose place cannot be made, after others changed",
+        {"a file whose folder cannot be made",
          [](MirrorSetSwitchTest& t) {
              ASSERT_TRUE(t.set.replaceFile("fw/" + kFirmware, "a changed record file\r\n"));
              ASSERT_TRUE(QDir().mkpath(t.set.root() + "/blocked"));
@@ -123,6 +123,18 @@ TEST_F(MirrorSetSwitchTest, ARefusedSetLeavesTheFolderAsItWas) {
              ASSERT_TRUE(t.set.signConfig(demoSigningKey()));
              // A plain file where the new set needs a folder.
              ASSERT_TRUE(writeBytes(t.mirror + "/blocked", "not a folder"));
+         },
+         {},
+         1,
+         "could not put 'blocked\\" + kEuro + "' into"},
+        {"a folder in a file's place, met during the switch",
+         [](MirrorSetSwitchTest& t) {
+             ASSERT_TRUE(t.set.replaceFile("fw/" + kFirmware, "a changed record file\r\n"));
+             ASSERT_TRUE(t.set.replaceFile(kRuEn, QByteArray(100, '\x02')));
+             ASSERT_TRUE(t.set.signConfig(demoSigningKey()));
+             ASSERT_TRUE(QFile::remove(t.mirror + "/" + kRuEn));
+             ASSERT_TRUE(QDir().mkpath(t.mirror + "/" + kRuEn));
+             ASSERT_TRUE(writeBytes(t.mirror + "/" + kRuEn + "/notes.txt", "an engineer's"));
          },
          {},
          1,
