@@ -148,6 +148,14 @@ TEST_F(MirrorSetSwitchTest, ARefusedSetLeavesTheFolderAsItWas) {
          {},
          1,
          "the reports' folder log4 is not the server's to fill"},
+        {"a file named like the configuration's signature",
+         [](MirrorSetSwitchTest& t) {
+             ASSERT_TRUE(t.set.editConfig("NAME=" + kEuro, "NAME=.\\" + kSignature));
+             ASSERT_TRUE(t.set.signConfig(demoSigningKey()));
+         },
+         {},
+         1,
+         "refused the name '.\\" + kSignature + "': the configuration's own place"},
         {"--source, which mirror cannot honour",
          [](MirrorSetSwitchTest& t) { ASSERT_TRUE(t.set.replaceFile(kRuEn, "new")); },
          {"--source", testRootDir() + "/elsewhere"},
