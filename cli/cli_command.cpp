@@ -22,11 +22,13 @@ const QList<CliCommand>& cliCommands() {
              "this first repairs a bad copy"),
          2, 3, true, &runSettingsCommand, &checkSettingsArguments},
         {QStringLiteral("write-kmt2"), QStringLiteral("FILE"),
-         QStringLiteral("write the main firmware of a record file (via the boot loader)"), 1, 1,
-         true, &runWriteKmt2Command},
+         QStringLiteral("service command: write the main firmware of a record file (via the "
+                        "boot loader); the signature policy covers update sets, not this file"),
+         1, 1, true, &runWriteKmt2Command},
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
-         QStringLiteral("write a data image into the external flash"), 1, 1, true,
-         &runWriteEflCommand},
+         QStringLiteral("service command: write a data image into the external flash; the "
+                        "signature policy covers update sets, not this file"),
+         1, 1, true, &runWriteEflCommand},
         {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
          QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
                         "check its settings"),
@@ -40,8 +42,8 @@ const QList<CliCommand>& cliCommands() {
          false, &runLookupCommand, &checkLookupArguments},
         {QStringLiteral("mirror"), QStringLiteral("DIR"),
          QStringLiteral("copy the update server's configuration, base and firmware files into "
-                        "DIR, checked, for --source DIR and the window's Local source; a rerun "
-                        "fetches only what changed"),
+                        "DIR, checked and signature-judged, switched whole, for --source DIR and "
+                        "the window's Local source; a rerun fetches only what changed"),
          1, 1, false, &runMirrorCommand},
         {QStringLiteral("keygen"), QStringLiteral("NAME"),
          QStringLiteral("make a signing key pair: NAME.key (secret, mode 0600) and NAME.pub"), 1, 1,

@@ -1,6 +1,7 @@
 #include "cli/cli_source.h"
 
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "update/config_limits.h"
 #include "update/update_source.h"
 
@@ -11,6 +12,17 @@ QString sourceFolderOption(const CliOptions& options) {
         return options.value(QStringLiteral("source"));
     }
     return updateSourceFolderFromEnvironment();
+}
+
+bool refuseSourceOption(CliRun& run, const QString& command) {
+    if (!run.options().isSet(QStringLiteral("source"))) {
+        return false;
+    }
+    run.dialogs().showError(
+        QStringLiteral("%1 reads the update server (VERIMANT_UPDATE_SERVER), never a folder: "
+                       "--source does not apply to it")
+            .arg(command));
+    return true;
 }
 
 QString sourceDescription(const UpdateSource& source) {

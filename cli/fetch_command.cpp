@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "cli/terminal_text.h"
 
 #include "update/local_name.h"
@@ -35,6 +36,9 @@ QString checkFetchArguments(const QStringList& arguments) {
 }
 
 int runFetchCommand(CliRun& run, const QStringList& arguments) {
+    if (refuseSourceOption(run, QStringLiteral("fetch"))) {
+        return kExitUsage;
+    }
     const QString name = arguments.at(0);
     const QString local = localTarget(arguments, nullptr);
     UpdateServer server(run.log());

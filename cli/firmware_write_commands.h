@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 namespace verimant::cli {
@@ -11,5 +12,10 @@ class CliRun;
 // Each first moves the instrument into the program its writer needs.
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments);
 int runWriteEflCommand(CliRun& run, const QStringList& arguments);
+
+// Engineers' service commands write any local file: the signature policy (--require-signature,
+// RequireSignedConfiguration) judges update sets only. Where the policy asks for signatures,
+// one warning line says so.
+void warnPolicyDoesNotCover(CliRun& run, const QString& command, const QString& file);
 
 }  // namespace verimant::cli

@@ -3,10 +3,13 @@
 #include "cli/cli_run.h"
 #include "cli/cli_source.h"
 #include "cli/folders_on_signal.h"
+#include "cli/mirror_switch.h"
 #include "cli/terminal_text.h"
 
+#include "platform/instance_lock.h"
 #include "update/config_limits.h"
 #include "update/config_signature.h"
+#include "update/config_trust.h"
 #include "update/file_hash.h"
 #include "update/folder_source.h"
 #include "update/profile_reader.h"
@@ -14,6 +17,7 @@
 #include "update/update_run.h"
 #include "update/update_server.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,12 +61,48 @@ QList<ListedFile> listedFiles(const ProfileReader& config) {
     return files;
 }
 
-// Reports land in the folder beside the set; no list of the server's may touch them.
-bool isReportName(const QString& name) {
-    return name.section(QLatin1Char('\\'), 0, 0)
-               .section(QLatin1Char('/'), 0, 0)
+// Reports land in the folder beside the set; no list of the server's may touch them. Judged on
+// the place the name gets, so ".\log4\..." or "fw\..\log4\..." cannot slip past.
+bool isReportPlace(const QString& relative) {
+    return relative.section(QLatin1Char('/'), 0, 0)
                .compare(QStringLiteral("log4"), Qt::CaseInsensitive) == 0;
 }
+
+bool sameBytes(const QString& a, const QString& b) {
+    return QFileInfo(a).isFile() && QFileInfo(b).isFile() && fileSha256(a) == fileSha256(b);
+}
+
+// The server as the signature check sees it, except that its signature is the copy this run
+// staged: the bytes judged are the bytes that go into the folder, whatever the server serves a
+// moment later.
+class StagedSignatureSource final : public UpdateSource {
+public:
+    StagedSignatureSource(UpdateSource& server, QString signatureName, QString stagedSignature)
+        : server_(server),
+          signatureName_(std::move(signatureName)),
+          staged_(std::move(stagedSignature)) {}
+
+    bool fetchFile(const QString& serverName, const QString& localPath) override {
+        if (serverName != signatureName_) {
+            return server_.fetchFile(serverName, localPath);
+        }
+        QFile::remove(localPath);
+        return !staged_.isEmpty() && copyWhole(staged_, localPath);
+    }
+    bool uploadReport(const QString& localPath, const QString& baseFolder,
+                      const QString& fileName) override {
+        return server_.uploadReport(localPath, baseFolder, fileName);
+    }
+    void setProgressTotal(qint64 bytes) override { server_.setProgressTotal(bytes); }
+    void setDeviceInfo(const DeviceInfo* info) override { server_.setDeviceInfo(info); }
+    QString displayText() const override { return server_.displayText(); }
+    bool isFolder() const override { return server_.isFolder(); }
+
+private:
+    UpdateSource& server_;
+    QString signatureName_;
+    QString staged_;
+};
 
 class Mirror {
 public:
@@ -70,14 +110,7 @@ public:
         : run_(run), folder_(QDir::cleanPath(QDir(folder).absolutePath())), server_(run.log()) {}
 
     int run() {
-        // The run's own files lie in the mirror's file system, so each lands by a rename.
-        if (QDir().mkpath(folder_)) {
-            work_.emplace(folder_ + QStringLiteral("/.verimant-mirror-XXXXXX"));
-            workOnSignal_.emplace(work_->isValid() ? work_->path() : QString());
-        }
-        if (!work_ || !work_->isValid()) {
-            run_.dialogs().showError(
-                QStringLiteral("cannot write into the folder %1").arg(folder_));
+        if (!openFolder()) {
             return kExitFailure;
         }
         if (!server_.settings().problem.isEmpty()) {
@@ -85,59 +118,71 @@ public:
                                      server_.settings().problem);
             return kExitFailure;
         }
-        const QString configName = QString::fromLatin1(UpdateRun::kConfigName);
-        const QString newConfig = work_->filePath(configName);
-        if (!fetchConfiguration(configName, newConfig)) {
+        if (!stageConfig() || !judgeConfig()) {
             return kExitFailure;
         }
-        const QString oldConfig = folder_ + QLatin1Char('/') + configName;
-        // The signature travels with its configuration, so the folder is checked as the server is.
-        const QString signatureName = configName + QString::fromLatin1(kSignatureSuffix);
-        const bool signaturePublished =
-            server_.fetchFile(signatureName, work_->filePath(signatureName));
-        const QList<ListedFile> wanted = listedFiles(ProfileReader::fromFile(newConfig));
+        const QList<ListedFile> wanted = listedFiles(ProfileReader::fromFile(stagedConfig()));
         if (!withinFileBound(wanted)) {
             return kExitFailure;
         }
         for (const ListedFile& file : wanted) {
-            syncFile(file);
+            stageFile(file);
         }
-        // The folder changes only for a whole new set: a configuration beside files of another
-        // set, or half of each, would be worse than the previous set.
         if (failed_ == 0) {
-            placeFetched();
-            removeUnlisted(listedFiles(ProfileReader::fromFile(oldConfig)), wanted);
-            // The list goes in last, so a set it names is never announced before its files came.
-            placeSignature(signaturePublished, work_->filePath(signatureName),
-                           folder_ + QLatin1Char('/') + signatureName);
-            placeConfig(newConfig, oldConfig, configName);
+            switchSet();
         }
-        run_.dialogs().endProgressLine();
-        if (failed_ == 0) {
-            std::fprintf(run_.out(), "mirror %s: %d fetched, %d kept, %d removed\n",
-                         QDir::toNativeSeparators(folder_).toUtf8().constData(), fetched_, kept_,
-                         removed_);
-        } else {
-            std::fprintf(run_.out(),
-                         "mirror %s: %d failed; the folder keeps its previous set unchanged\n",
-                         QDir::toNativeSeparators(folder_).toUtf8().constData(), failed_);
-        }
-        std::fflush(run_.out());
-        reportJson();
-        return failed_ == 0 ? kExitSuccess : kExitFailure;
+        return finish();
     }
 
 private:
-    bool fetchConfiguration(const QString& configName, const QString& localPath) {
-        const FetchOutcome outcome = fetchConfigFile(server_, configName, localPath, run_.log());
+    QString configName() const { return QString::fromLatin1(UpdateRun::kConfigName); }
+    QString signatureName() const { return configName() + QString::fromLatin1(kSignatureSuffix); }
+    QString inFolder(const QString& relative) const {
+        return folder_ + QLatin1Char('/') + relative;
+    }
+    QString stagedConfig() const { return work_->filePath(QStringLiteral("set-config")); }
+    QString stagedSignature() const { return work_->filePath(QStringLiteral("set-signature")); }
+
+    // The folder, held against a second mirror run, with what killed runs left undone or undone.
+    bool openFolder() {
+        const QByteArray folderId =
+            QCryptographicHash::hash(folder_.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+        if (!QDir().mkpath(folder_) ||
+            !lock_.acquire(QStringLiteral("verimant-mirror-") + QString::fromLatin1(folderId))) {
+            run_.dialogs().showError(
+                QStringLiteral("cannot write into the folder %1, or another mirror run holds it")
+                    .arg(folder_));
+            return false;
+        }
+        for (const QString& leftover : leftoverWorkFolders(folder_)) {
+            recoverInterruptedSwitch(folder_, leftover);
+        }
+        // The run's own files lie in the mirror's file system, so each lands by a rename.
+        work_.emplace(folder_ + QStringLiteral("/.verimant-mirror-XXXXXX"));
+        workOnSignal_.emplace(work_->isValid() ? work_->path() : QString());
+        if (!work_->isValid()) {
+            run_.dialogs().showError(
+                QStringLiteral("cannot write into the folder %1").arg(folder_));
+            return false;
+        }
+        return true;
+    }
+
+    bool stageConfig() {
+        const FetchOutcome outcome =
+            fetchConfigFile(server_, configName(), stagedConfig(), run_.log());
         if (outcome == FetchOutcome::TooLarge) {
-            run_.dialogs().showError(configTooLargeText(configName, server_));
+            run_.dialogs().showError(configTooLargeText(configName(), server_));
         } else if (outcome == FetchOutcome::Failed) {
             run_.dialogs().showError(
                 QStringLiteral("could not fetch the configuration %1 from the update server %2")
-                    .arg(configName, server_.settings().displayText()));
+                    .arg(configName(), server_.settings().displayText()));
         }
-        return outcome == FetchOutcome::Fetched;
+        if (outcome != FetchOutcome::Fetched) {
+            return false;
+        }
+        signaturePublished_ = server_.fetchFile(signatureName(), stagedSignature());
+        return true;
     }
 
     // A set that lists more files than any real one would fill the disk before the mirror could
@@ -151,6 +196,35 @@ private:
                                      .arg(wanted.size())
                                      .arg(kMaxListedFiles));
         return false;
+    }
+
+    // The same judgement the server path and the Local source make, under the same policy; a
+    // folder whose set is signed asks it of every set that would replace it.
+    bool judgeConfig() {
+        const QFileInfo currentSignature(inFolder(signatureName()));
+        const bool folderSigned = currentSignature.exists() || currentSignature.isSymLink();
+        const bool required = run_.options().isSet(QStringLiteral("require-signature")) ||
+                              policyRequiresSignature() || folderSigned;
+        StagedSignatureSource source(server_, signatureName(),
+                                     signaturePublished_ ? stagedSignature() : QString());
+        // The check removes a refused copy; the staged one stays for the switch.
+        const QString judged = work_->filePath(configName());
+        const ConfigTrust trust =
+            copyWhole(stagedConfig(), judged)
+                ? checkConfigTrust(source, configName(), judged, required, run_.log())
+                : ConfigTrust::Refused;
+        QFile::remove(judged);
+        if (trust == ConfigTrust::Refused) {
+            run_.dialogs().showError(
+                QStringLiteral("the configuration's signature was refused%1; the folder keeps "
+                               "its previous set unchanged")
+                    .arg(folderSigned ? QStringLiteral(" (the folder's set is signed, so the "
+                                                       "next one must be too)")
+                                      : QString()));
+            return false;
+        }
+        configSigned_ = trust == ConfigTrust::Signed;
+        return true;
     }
 
     void say(const char* what, const QString& name) {
@@ -187,29 +261,56 @@ private:
         return stated >= 0 && stated == QFileInfo(target).size();
     }
 
-    bool syncFile(const ListedFile& file) {
+    // The place `name` gets in the folder, relative to it; empty, with the run failed, when the
+    // name may not have one.
+    QString placeFor(const QString& name) {
         QString problem;
-        const QString target = confinedFolderPath(folder_, file.name, &problem);
+        const QString target = confinedFolderPath(folder_, name, &problem);
         if (target.isEmpty()) {
-            return fail(QStringLiteral("refused the name '%1': %2").arg(file.name, problem));
+            fail(QStringLiteral("refused the name '%1': %2").arg(name, problem));
+            return {};
         }
-        if (isReportName(file.name)) {
-            return fail(QStringLiteral("refused the name '%1': the reports' folder log4 is not "
-                                       "the server's to fill")
+        const QString relative = QDir(folder_).relativeFilePath(target);
+        if (isReportPlace(relative)) {
+            fail(QStringLiteral("refused the name '%1': the reports' folder log4 is not the "
+                                "server's to fill")
+                     .arg(name));
+            return {};
+        }
+        if (relative == configName() || relative == signatureName() ||
+            relative.startsWith(QStringLiteral(".verimant-mirror-"))) {
+            fail(QStringLiteral("refused the name '%1': the configuration's own place").arg(name));
+            return {};
+        }
+        return relative;
+    }
+
+    bool stageFile(const ListedFile& file) {
+        const QString relative = placeFor(file.name);
+        if (relative.isEmpty()) {
+            return false;
+        }
+        // "fw\x" and "fw\.\x" are one file: it comes once.
+        if (keptPlaces_.contains(relative)) {
+            return true;
+        }
+        keptPlaces_.append(relative);
+        if (file.sha256.isEmpty() && configSigned_) {
+            return fail(QStringLiteral("'%1' has no SHA256, which a signed configuration must "
+                                       "give for every file")
                             .arg(file.name));
         }
         if (!file.sha256.isEmpty() && !isSha256Text(file.sha256)) {
             return fail(
                 QStringLiteral("the SHA256 of '%1' is malformed: %2").arg(file.name, file.sha256));
         }
-        if (upToDate(file, target)) {
+        if (upToDate(file, inFolder(relative))) {
             ++kept_;
             say("kept", file.name);
             return true;
         }
-        // Size is checked by the download itself; the hash here, before the file takes its
-        // place.
-        const QString part = work_->filePath(QStringLiteral("file-%1").arg(pending_.size()));
+        // Size is checked by the download itself; the hash here, before the file is staged.
+        const QString part = work_->filePath(QStringLiteral("file-%1").arg(plan_.files.size()));
         server_.setProgressTotal(std::max<qint64>(server_.remoteSize(file.name), 0));
         const bool arrived = server_.fetchFile(file.name, part);
         server_.setProgressTotal(0);
@@ -223,91 +324,114 @@ private:
                                        "is left as it was")
                             .arg(file.name));
         }
-        pending_.append({file.name, part, target});
+        // The folders a file needs are made now, so a place that cannot be made stops the run
+        // before the switch; an empty folder changes no set.
+        const QString target = inFolder(relative);
+        if (!QDir().mkpath(QFileInfo(target).path())) {
+            return fail(QStringLiteral("could not put '%1' into %2").arg(file.name, target));
+        }
+        plan_.files.append({relative, part});
+        planNames_.append(file.name);
         return true;
     }
 
-    void placeFetched() {
-        for (const Pending& file : pending_) {
-            if (!place(file.part, file.target)) {
-                fail(QStringLiteral("could not put '%1' into %2").arg(file.name, file.target));
-                continue;
-            }
-            ++fetched_;
-            say("fetched", file.name);
-        }
-    }
-
-    // The whole file replaces the old one in one step: the part lies in the same file system.
-    bool place(const QString& part, const QString& target) {
-        QString problem;
-        if (!QDir().mkpath(QFileInfo(target).path()) ||
-            confinedFolderPath(folder_, QDir(folder_).relativeFilePath(target), &problem) !=
-                target) {
-            return false;
-        }
-        QFile::remove(target);
-        return QFile::rename(part, target);
-    }
-
-    void removeUnlisted(const QList<ListedFile>& before, const QList<ListedFile>& now) {
-        QStringList kept;
-        for (const ListedFile& file : now) {
-            kept << confinedFolderPath(folder_, file.name, nullptr);
-        }
-        for (const ListedFile& file : before) {
+    // The previous set's files the new one no longer lists, by place and by their server name;
+    // reports never among them.
+    void planUnlisted() {
+        for (const ListedFile& file :
+             listedFiles(ProfileReader::fromFile(inFolder(configName())))) {
             const QString target = confinedFolderPath(folder_, file.name, nullptr);
-            if (target.isEmpty() || kept.contains(target) || isReportName(file.name) ||
-                !QFileInfo(target).isFile()) {
-                continue;
-            }
-            if (QFile::remove(target)) {
-                ++removed_;
-                say("removed", file.name);
+            const QString relative = QDir(folder_).relativeFilePath(target);
+            if (!target.isEmpty() && !isReportPlace(relative) && !keptPlaces_.contains(relative) &&
+                relative != configName() && relative != signatureName() &&
+                QFileInfo(target).isFile() && !plan_.unlisted.contains(relative)) {
+                plan_.unlisted.append(relative);
+                unlistedNames_.append(file.name);
             }
         }
     }
 
-    // Goes just before the configuration: a new signature beside the old configuration only
-    // refuses it, while an old signature left beside an unsigned new one would do the same.
-    void placeSignature(bool published, const QString& fresh, const QString& old) {
-        if (!published) {
-            QFile::remove(old);
-            return;
-        }
-        if (!place(fresh, old)) {
-            fail(QStringLiteral("could not put the signature into %1").arg(old));
-        }
-    }
-
-    void placeConfig(const QString& fresh, const QString& old, const QString& name) {
-        if (QFileInfo(old).isFile() && fileSha256(old) == fileSha256(fresh)) {
+    // The signature and the configuration close the plan, the configuration last.
+    void planConfigAndSignature() {
+        const bool signatureChanged =
+            configSigned_ && !sameBytes(stagedSignature(), inFolder(signatureName()));
+        if (signatureChanged) {
+            plan_.files.append({signatureName(), stagedSignature()});
+            planNames_.append(signatureName());
+        } else if (configSigned_) {
             ++kept_;
-            say("kept", name);
+            say("kept", signatureName());
+        }
+        if (plan_.files.isEmpty() && plan_.unlisted.isEmpty() &&
+            sameBytes(stagedConfig(), inFolder(configName()))) {
+            ++kept_;
+            say("kept", configName());
             return;
         }
-        if (!place(fresh, old)) {
-            fail(QStringLiteral("could not put the configuration into %1").arg(old));
-            return;
+        // An unsigned set leaves no signature behind: only an unsigned folder takes one.
+        if (!configSigned_ && QFileInfo::exists(inFolder(signatureName()))) {
+            plan_.unlisted.append(signatureName());
         }
-        ++fetched_;
-        say("fetched", name);
+        plan_.files.append({configName(), stagedConfig()});
+        planNames_.append(configName());
     }
 
-    // A checked file waiting in the run's own folder for its place in the mirror.
-    struct Pending {
-        QString name;
-        QString part;
-        QString target;
-    };
+    void switchSet() {
+        planUnlisted();
+        planConfigAndSignature();
+        const SwitchOutcome outcome = switchMirrorSet(folder_, work_->path(), plan_);
+        if (outcome == SwitchOutcome::LeftForRecovery) {
+            work_->setAutoRemove(false);
+            fail(QStringLiteral("could not put the new set into %1, nor the previous one back; "
+                                "the next mirror run puts it back from %2")
+                     .arg(folder_, work_->path()));
+            return;
+        }
+        if (outcome == SwitchOutcome::PreviousKept) {
+            fail(QStringLiteral("could not put the new set into %1").arg(folder_));
+            return;
+        }
+        for (const QString& name : planNames_) {
+            ++fetched_;
+            say("fetched", name);
+        }
+        for (qsizetype i = 0; i < unlistedNames_.size(); ++i) {
+            if (!QFileInfo::exists(inFolder(plan_.unlisted.at(i)))) {
+                ++removed_;
+                say("removed", unlistedNames_.at(i));
+            }
+        }
+    }
+
+    int finish() {
+        run_.dialogs().endProgressLine();
+        if (failed_ == 0) {
+            std::fprintf(run_.out(), "mirror %s: %d fetched, %d kept, %d removed\n",
+                         QDir::toNativeSeparators(folder_).toUtf8().constData(), fetched_, kept_,
+                         removed_);
+        } else {
+            std::fprintf(run_.out(),
+                         "mirror %s: %d failed; the folder keeps its previous set unchanged\n",
+                         QDir::toNativeSeparators(folder_).toUtf8().constData(), failed_);
+        }
+        std::fflush(run_.out());
+        reportJson();
+        return failed_ == 0 ? kExitSuccess : kExitFailure;
+    }
 
     CliRun& run_;
     QString folder_;
-    QList<Pending> pending_;
+    SingleInstanceLock lock_;
     std::optional<QTemporaryDir> work_;
     // After the folder, so it lets go of the path before the folder goes.
     std::optional<FolderOnSignal> workOnSignal_;
     UpdateServer server_;
+    bool signaturePublished_ = false;
+    bool configSigned_ = false;
+    SetSwitchPlan plan_;
+    QStringList planNames_;      // the names the plan's files have on the server, for the listing
+    QStringList keptPlaces_;     // every place the new set lists
+    QStringList unlistedNames_;  // the server names of plan_.unlisted, in its order
     // The names said per word ("fetched", "kept", "removed"), for the --json document.
     QMap<QString, QJsonArray> said_;
     int fetched_ = 0;
@@ -319,6 +443,9 @@ private:
 }  // namespace
 
 int runMirrorCommand(CliRun& run, const QStringList& arguments) {
+    if (refuseSourceOption(run, QStringLiteral("mirror"))) {
+        return kExitUsage;
+    }
     return Mirror(run, arguments.at(0)).run();
 }
 

@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_run.h"
 
+#include "platform/confined_file.h"
 #include "update/config_signature.h"
 
 #include <QFile>
@@ -23,12 +24,12 @@ std::optional<QByteArray> readWhole(const QString& path) {
 }
 
 // Never over an existing file: a second keygen must not destroy the key a set was signed with.
+// For the public key only: the secret one must never exist with a wider mode, even for an instant.
 bool writeNew(const QString& path, const QByteArray& bytes, QFileDevice::Permissions mode) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         return false;
     }
-    // The mode is set before a byte of the secret is in the file.
     const bool written = file.setPermissions(mode) && file.write(bytes) == bytes.size();
     file.close();
     if (!written) {
@@ -73,8 +74,7 @@ int runKeygenCommand(CliRun& run, const QStringList& arguments) {
     }
     const SigningKeys keys = generateSigningKeys();
     if (keys.publicKey.isEmpty() ||
-        !writeNew(secretPath, keys.secretKey.toBase64() + '\n',
-                  QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        !writeNewPrivateFile(secretPath, keys.secretKey.toBase64() + '\n') ||
         !writeNew(publicPath, keys.publicKey.toBase64() + '\n',
                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                       QFileDevice::ReadOther)) {

@@ -39,6 +39,7 @@ int writeEfl(CliRun& run, const QStringList& arguments) {
 
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "EFL", arguments.value(0), run.writeOptions());
+    warnPolicyDoesNotCover(run, QStringLiteral("write-efl"), arguments.value(0));
     const int result = writeEfl(run, arguments);
     noteWriteResult(run.json(), result == kExitSuccess);
     return result;

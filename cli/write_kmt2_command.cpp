@@ -55,6 +55,7 @@ int writeKmt2(CliRun& run, const QStringList& arguments) {
 
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "KMT2", arguments.value(0), run.writeOptions());
+    warnPolicyDoesNotCover(run, QStringLiteral("write-kmt2"), arguments.value(0));
     const int result = writeKmt2(run, arguments);
     noteWriteResult(run.json(), result == kExitSuccess);
     return result;

@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "base/user_dialogs.h"
+#include "platform/confined_file.h"
 #include "update/local_name.h"
 #include "update/update_server.h"
 
@@ -27,14 +28,6 @@ bool resolvesInside(const QString& folder, const QString& path) {
         probe = QFileInfo(probe).path();
     const QString real = QFileInfo(probe).canonicalFilePath();
     return real == root || real.startsWith(root + QLatin1Char('/'));
-}
-
-bool appendBytes(const QString& path, const QByteArray& bytes) {
-    if (!QDir().mkpath(QFileInfo(path).path()))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-           file.write(bytes) == bytes.size() && file.flush();
 }
 
 }  // namespace
@@ -108,7 +101,9 @@ bool FolderSource::uploadReport(const QString&, const QString& baseFolder,
     const QString path = confinedPath(instrumentFolderFor(baseFolder, deviceInfo_) + fileName);
     if (path.isEmpty())
         return false;
-    if (appendBytes(path, log_.reportBytes()))
+    // The check above runs on names; the append itself follows no link, so a link swapped in
+    // after the check still cannot carry the report out of the folder.
+    if (appendInsideFolder(folder_, QDir(folder_).relativeFilePath(path), log_.reportBytes()))
         return true;
     log_.AddErrorLine(
         QStringLiteral("Ошибка добавления отчета в локальный каталог [") + path + u']', -1);

@@ -137,7 +137,8 @@ TEST(FirmwareWriteCli, WriteAllSendsTheChunksThatOnlyRepeatTheErasedState) {
 }
 
 // The first run names a file that is not there: it fails before the instrument is restarted, so
-// the instrument stays as it was. The second run starts the main firmware and writes.
+// the instrument stays as it was. The second run starts the main firmware and writes, the
+// signature policy notwithstanding.
 TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
     const QString saveDir = QDir::temp().filePath("sim_state");
     SimProcess sim(saveDir, {"--mode", "boot"});
@@ -151,8 +152,14 @@ TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
     EXPECT_TRUE(result.err.startsWith("Error: Cannot read the file ")) << result.err;
     EXPECT_FALSE(result.out.contains("==>Device_GoTo_KMT2")) << result.out;
 
-    result = runCli({"write-efl", path, "--port", QString::number(kPort)});
+    // A service command: the signature policy says it does not cover the file, once, and goes on.
+    result = runCli({"write-efl", path, "--port", QString::number(kPort), "--require-signature"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.count("Warning: write-efl is a service command: the signature policy "
+                               "covers update sets, not " +
+                               path),
+              1)
+        << result.err;
     EXPECT_TRUE(result.out.contains("# Writing: 100% 39KB [>>>>>>>>>>>>>>>>>>>>>>>>>]"));
     sim.stop();
 

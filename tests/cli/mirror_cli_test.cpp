@@ -1,11 +1,7 @@
 // verimant-cli mirror against a real FTP server serving the demo's update set.
 
-#include "tests/cli/cli_process.h"
-#include "tests/support/ftp_test_server.h"
-#include "tests/support/update_set_folder.h"
+#include "tests/cli/mirror_fixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,49 +12,6 @@
 
 namespace verimant::test {
 namespace {
-
-const QString kFirmware = QStringLiteral("verimant_kmt2_3_2.hex");
-const QString kEuro = QStringLiteral("verimant_efl_euro_1_6.bin");
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-class MirrorCliTest : public ::testing::Test {
-public:
-    void SetUp() override {
-        QDir(set.root()).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(set.root()));
-        QDir(mirror).removeRecursively();
-        QDir(outside).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(outside));
-        ASSERT_TRUE(set.copyDemoSet());
-        // One file in a server folder, which must become a subfolder of the mirror.
-        ASSERT_TRUE(QDir().mkpath(set.root() + "/fw"));
-        ASSERT_TRUE(QFile::rename(set.root() + "/" + kFirmware, set.root() + "/fw/" + kFirmware));
-        ASSERT_TRUE(set.editConfig("NAME=" + kFirmware, "NAME=fw\\" + kFirmware));
-        QString problem;
-        ASSERT_TRUE(server.start(&problem)) << problem;
-        server.exportToEnvironment();
-    }
-
-    CliResult mirrorRun() { return runCli({"mirror", mirror}); }
-
-    // Every file of the server's set is in the mirror, byte for byte, at its place.
-    void expectWholeSet() {
-        for (const QString& name :
-             {QStringLiteral("verimant_version_3.ini"), QStringLiteral("verimant_sn_base.bin"),
-              "fw/" + kFirmware, QStringLiteral("verimant_efl_ru_en_1_6.bin"), kEuro}) {
-            EXPECT_EQ(bytesOf(mirror + "/" + name), set.file(name)) << name;
-        }
-    }
-
-    UpdateSetFolder set{testRootDir() + "/server"};
-    FtpTestServer server{set.root()};
-    QString mirror = testRootDir() + "/mirror";
-    QString outside = testRootDir() + "/outside";
-};
 
 TEST_F(MirrorCliTest, FetchesTheWholeSetThenOnlyWhatChangedAndLeavesReportsAlone) {
     CliResult result = mirrorRun();
@@ -216,11 +169,9 @@ TEST_F(MirrorCliTest, ASetListingTooManyFilesIsRefusedWhole) {
 }
 
 // The Local source checks the signature as the server's, so it must travel with its
-// configuration, and leave with it.
+// configuration; once the folder's set is signed, an unsigned one never replaces it.
 TEST_F(MirrorCliTest, TheSignatureTravelsWithItsConfiguration) {
-    QFile key(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY.key"));
-    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(set.signConfig(QByteArray::fromBase64(key.readAll().trimmed())));
+    ASSERT_TRUE(set.signConfig(demoSigningKey()));
     const QString signature = QStringLiteral("verimant_version_3.ini.sig");
 
     CliResult result = mirrorRun();
@@ -229,11 +180,13 @@ TEST_F(MirrorCliTest, TheSignatureTravelsWithItsConfiguration) {
     result = runCli({"config", "--source", mirror, "--require-signature"});
     EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
 
+    const QByteArray signedBytes = set.file(signature);
     ASSERT_TRUE(QFile::remove(set.root() + "/" + signature));
-    ASSERT_EQ(mirrorRun().exitCode, 0);
-    EXPECT_FALSE(QFile::exists(mirror + "/" + signature));
-    result = runCli({"config", "--source", mirror, "--require-signature"});
+    result = mirrorRun();
     EXPECT_EQ(result.exitCode, 1) << result.out;
+    EXPECT_EQ(bytesOf(mirror + "/" + signature), signedBytes);
+    result = runCli({"config", "--source", mirror, "--require-signature"});
+    EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
 }
 
 }  // namespace

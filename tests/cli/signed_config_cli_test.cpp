@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace verimant::test {
 namespace {
 
@@ -185,6 +187,53 @@ TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) 
     qputenv("VERIMANT_TRUSTED_KEYS", demoKeys);
     EXPECT_EQ(verified.exitCode, 0) << verified.err;
     EXPECT_TRUE(verified.out.contains("signed by trusted key " + keyId)) << verified.out;
+}
+
+struct KeyFileCase {
+    const char* what;
+    std::function<void(const QString& key)> prepare;
+    int exitCode;
+    std::function<void(const QString& key)> check;
+};
+
+// Under umask 000 the secret key is still never readable by anyone else, not even for an instant
+// (it is created 0600), and keygen never writes over or through what already has its name.
+TEST_F(SignedConfigCliTest, TheSecretKeyIsBornPrivateAndNeverReplaced) {
+    const QString name = testRootDir() + "/umask-maker";
+    const QString outside = testRootDir() + "/outside-key";
+    const auto mode = [](const QString& path) {
+        struct stat status {};
+        return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
+                                                                          : 0u;
+    };
+    const KeyFileCase cases[] = {
+        {"a new key pair", [](const QString&) {}, 0,
+         [&](const QString& key) {
+             EXPECT_EQ(mode(key), 0600u);
+             EXPECT_EQ(mode(name + ".pub"), 0644u);
+         }},
+        {"a key that exists",
+         [](const QString& key) { ASSERT_TRUE(writeFile(key, "the maker's only key\n")); }, 1,
+         [](const QString& key) {
+             QFile file(key);
+             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+             EXPECT_EQ(file.readAll(), "the maker's only key\n");
+         }},
+        {"a link planted under the key's name",
+         [&](const QString& key) { ASSERT_TRUE(QFile::link(outside, key)); }, 1,
+         [&](const QString&) { EXPECT_FALSE(QFile::exists(outside)); }},
+    };
+    const mode_t previousMask = ::umask(0);
+    for (const KeyFileCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString& path : {name + ".key", name + ".pub", outside}) {
+            QFile::remove(path);
+        }
+        c.prepare(name + ".key");
+        EXPECT_EQ(runCli({"keygen", name}).exitCode, c.exitCode);
+        c.check(name + ".key");
+    }
+    ::umask(previousMask);
 }
 
 }  // namespace
