@@ -84,11 +84,19 @@ QString FolderSource::confinedPath(const QString& serverName) {
     return path;
 }
 
+QString FolderSource::trustIdentity() const {
+    const QString canonical = QFileInfo(folder_).canonicalFilePath();
+    return canonical.isEmpty() ? folder_ : canonical;
+}
+
 bool FolderSource::fetchFile(const QString& serverName, const QString& localPath) {
     QFile::remove(localPath);
+    lastFetchFoundNoFile_ = false;
     const QString path = confinedPath(serverName);
     if (path.isEmpty())
         return false;
+    // Not there at all, not even as a dangling link.
+    lastFetchFoundNoFile_ = !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
     progressView().setStatusText(QStringLiteral("Чтение из каталога [") + serverName + u']');
     const bool copied = QFileInfo(path).isFile() && copyWhole(path, localPath);
     progressView().setStatusText(QString());

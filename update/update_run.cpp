@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include "base/activity_log.h"
 #include "update/config_trust.h"
 #include "update/firmware_set.h"
 #include "update/folder_source.h"
@@ -64,11 +65,19 @@ bool UpdateRun::fetchConfig() {
     configSigned_ = false;
     const QString name = QString::fromLatin1(kConfigName);
     const QString path = configPath();
+    // A policy that cannot be trusted or understood stops the update before anything is fetched.
+    const SignaturePolicy policy = loadSignaturePolicy();
+    if (!policy.usable()) {
+        log_.AddErrorLine(QStringLiteral("ERROR POLICY : ") + policy.problem, 0);
+        return false;
+    }
     if (!source().fetchFile(name, path)) {
         return false;
     }
-    const bool required = signatureRequired_ || policyRequiresSignature();
-    const ConfigTrust trust = checkConfigTrust(source(), name, path, required, log_);
+    TrustOptions options;
+    options.required = signatureRequired_ || policy.requiresSignature();
+    options.allowOlderSet = olderSetAllowed_;
+    const ConfigTrust trust = checkConfigTrust(source(), name, path, options, log_);
     configSigned_ = trust == ConfigTrust::Signed;
     return trust != ConfigTrust::Refused;
 }

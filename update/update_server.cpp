@@ -13,6 +13,19 @@ namespace verimant {
 
 namespace {
 
+// 550 covers a missing file, a folder, a refused permission and a path the server will not follow;
+// only the server's own words tell the first apart, and nothing but the first may count as absent.
+bool saysNoSuchFile(const FtpReply& reply) {
+    static const QStringList kPhrases{QStringLiteral("no such file"), QStringLiteral("not found"),
+                                      QStringLiteral("does not exist"),
+                                      QStringLiteral("doesn't exist")};
+    if (reply.code != 550)
+        return false;
+    return std::any_of(kPhrases.begin(), kPhrases.end(), [&](const QString& phrase) {
+        return reply.text.contains(phrase, Qt::CaseInsensitive);
+    });
+}
+
 constexpr int kRetryPauseMs = 500;
 constexpr int kReportAttempts = 3;
 constexpr int kTransferTypeImage = 2;
@@ -178,6 +191,7 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
     progressView().setStatusText(QStringLiteral("Чтение из сервера [") + remoteName +
                                  QLatin1Char(']'));
     bool fetched = false;
+    lastFetchFoundNoFile_ = false;
     if (connectServer()) {
         if (enterFolders(remoteName) != -1) {
             // Inside the folders only the file's own name is left to ask for; the whole path
@@ -185,6 +199,7 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
             runFlagged(
                 [&] { return client_->retrieveFile(remoteFileName(remoteName), localPath); });
             fetched = resultFlag_ == 1;
+            lastFetchFoundNoFile_ = !fetched && saysNoSuchFile(client_->lastReply());
         }
         if (!fetched)
             log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
@@ -194,6 +209,10 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
     }
     progressView().setStatusText(QString());
     return fetched;
+}
+
+QString UpdateServer::trustIdentity() const {
+    return QStringLiteral("ftp://%1:%2").arg(settings().host.toLower()).arg(settings().port);
 }
 
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {
