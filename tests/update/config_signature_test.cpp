@@ -180,6 +180,10 @@ TEST_F(PolicyFileTest, EveryLineIsUnderstoodOrNamedAsTheProblem) {
                   c.line == 0 ? QStringLiteral("built-in default")
                               : QStringLiteral("%1:%2").arg(path).arg(c.line));
     }
+    // A build with keys of its own requires signatures unless the file says otherwise.
+    EXPECT_TRUE(parseSignaturePolicy("# nothing set\n", path, true).requiresSignature());
+    EXPECT_FALSE(
+        parseSignaturePolicy("RequireSignedConfiguration=false\n", path, true).requiresSignature());
 }
 
 // A policy file that is there but cannot be read or trusted stops updates, naming the file.
