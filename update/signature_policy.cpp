@@ -1,16 +1,12 @@
 #include "update/signature_policy.h"
 
+#include "platform/guarded_file.h"
 #include "update/build_options.h"
 #include "update/config_signature.h"
 #include "update/server_settings.h"
 
 #include <QFile>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstring>
 #include <optional>
 
 namespace verimant {
@@ -21,10 +17,6 @@ constexpr char kDefaultPolicyFile[] = "/etc/verimant-manager/policy.conf";
 constexpr char kRequireKey[] = "requiresignedconfiguration";
 // A policy is a few lines; anything much larger is not one.
 constexpr qint64 kMaxPolicyBytes = 65536;
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // The value without its quotes and trailing comment; nothing when the quoting is broken or text
 // follows the closing quote.
@@ -88,48 +80,16 @@ QString applyLine(const QByteArray& line, int number, SignaturePolicy& policy) {
 
 // The file's bytes when it may be trusted; otherwise nothing, with the problem noted. A missing
 // file is no problem: it leaves `present` false.
-std::optional<QByteArray> readTrustedFile(SignaturePolicy& policy) {
-    const QByteArray path = QFile::encodeName(policy.path);
-    struct stat link {};
-    if (::lstat(path.constData(), &link) != 0) {
-        if (errno != ENOENT) {
-            policy.problem =
-                QStringLiteral("%1: cannot be read (%2)").arg(policy.path, systemError(errno));
-        }
+std::optional<QByteArray> readPolicyFile(SignaturePolicy& policy) {
+    GuardedFileRead read = readGuardedFile(policy.path, kMaxPolicyBytes);
+    policy.present = read.state != GuardedFileRead::State::Missing;
+    if (read.state == GuardedFileRead::State::Refused) {
+        policy.problem = policy.path + QStringLiteral(": ") + read.problem;
+    }
+    if (read.state != GuardedFileRead::State::Read) {
         return std::nullopt;
     }
-    policy.present = true;
-    if (S_ISLNK(link.st_mode) && link.st_uid != ::geteuid() && link.st_uid != 0) {
-        policy.problem = QStringLiteral("%1: a link owned by another user").arg(policy.path);
-        return std::nullopt;
-    }
-    // Non-blocking, so a pipe in its place cannot hold the tool up.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        policy.problem =
-            QStringLiteral("%1: cannot be read (%2)").arg(policy.path, systemError(errno));
-        return std::nullopt;
-    }
-    QFile file;
-    struct stat info {};
-    QString problem;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        problem = QStringLiteral("not a regular file");
-    } else if ((info.st_mode & S_IWOTH) != 0) {
-        problem = QStringLiteral("writable by other users");
-    } else if (info.st_size > kMaxPolicyBytes) {
-        problem = QStringLiteral("too large for a policy file");
-    } else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        problem = QStringLiteral("cannot be read");
-    }
-    if (!problem.isEmpty()) {
-        if (!file.isOpen()) {
-            ::close(fd);
-        }
-        policy.problem = policy.path + QStringLiteral(": ") + problem;
-        return std::nullopt;
-    }
-    return file.read(kMaxPolicyBytes);
+    return std::move(read.bytes);
 }
 
 }  // namespace
@@ -164,7 +124,7 @@ SignaturePolicy loadSignaturePolicy() {
     SignaturePolicy policy;
     policy.path = policyFilePath();
     policy.requireSignedConfiguration.value = builtInRequiresSignature();
-    const auto text = readTrustedFile(policy);
+    const auto text = readPolicyFile(policy);
     if (!text) {
         return policy;
     }
