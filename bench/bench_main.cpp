@@ -96,11 +96,15 @@ int main(int argc, char** argv) {
 
     // The simulator's COM links live here, and the tool finds its port here.
     QTemporaryDir portsDir;
-    if (!portsDir.isValid()) {
+    // What the tool remembers about signed sources stays with this run: the local servers' ports
+    // repeat, and the user's own memory must neither grow from nor decide a benchmark.
+    QTemporaryDir dataDir;
+    if (!portsDir.isValid() || !dataDir.isValid()) {
         printProblem(QStringLiteral("no temporary folder for the ports"));
         return 1;
     }
     qputenv("VERIMANT_PORTS_DIR", QFile::encodeName(portsDir.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataDir.path()));
 
     for (const QString& name : chosen) {
         const std::optional<GroupRun> run = medianRun(groups.at(name), portsDir.path(), repeat);

@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/json_result.h"
+#include "update/signature_policy.h"
 
 #include <algorithm>
 
@@ -113,6 +114,28 @@ QString checkArguments(const CliCommand& command, const CliOptions& options) {
     return {};
 }
 
+// The commands that read an update set, from the server or a folder.
+bool readsUpdateSet(const CliOptions& options) {
+    static const QStringList kCommands{QStringLiteral("fetch"),   QStringLiteral("config"),
+                                       QStringLiteral("lookup"),  QStringLiteral("mirror"),
+                                       QStringLiteral("upgrade"), QStringLiteral("check")};
+    return kCommands.contains(options.command) ||
+           (options.command == QLatin1String("info") && options.isSet(QStringLiteral("model")));
+}
+
+// A policy file that cannot be trusted or understood stops every update command before it opens
+// anything: the operator who wrote it meant something, and guessing could only relax it.
+bool policyAllowsUpdates(CliRun& run) {
+    const SignaturePolicy policy = loadSignaturePolicy();
+    if (policy.usable()) {
+        return true;
+    }
+    run.dialogs().showError(policy.problem +
+                            QStringLiteral("; no update command runs until the policy "
+                                           "file is mended ('verimant-cli policy' checks it)"));
+    return false;
+}
+
 }  // namespace
 
 int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
@@ -138,7 +161,8 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return usageError(out, err, arguments, options->command, problem);
     }
     CliRun run(*options, out, err);
-    const int exitCode = command->needsInstrument && !run.connect(options->port)
+    const bool refused = readsUpdateSet(*options) && !policyAllowsUpdates(run);
+    const int exitCode = refused || (command->needsInstrument && !run.connect(options->port))
                              ? kExitFailure
                              : command->run(run, options->arguments);
     run.printJson(command->name, exitCode);

@@ -54,6 +54,10 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("verify-config"), QStringLiteral("FILE"),
          QStringLiteral("check FILE.sig against the trusted keys and name the key"), 1, 1, false,
          &runVerifyConfigCommand},
+        {QStringLiteral("policy"), QString(),
+         QStringLiteral("show the signature policy in force and where each value comes from: "
+                        "the policy file's line, the built-in default or --require-signature"),
+         0, 0, false, &runPolicyCommand},
         {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
                         "window's upgrade button does (--packet, --language, --yes)"),

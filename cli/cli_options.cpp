@@ -156,6 +156,12 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("require-signature"), QString(), QString(),
          QStringLiteral("refuse an update configuration without a valid signature by a trusted "
                         "key, as RequireSignedConfiguration=true in the machine's policy does")},
+        {QStringLiteral("allow-older-set"), QString(), QString(),
+         QStringLiteral("accept, for this command, a signed configuration older than one the same "
+                        "key signed that was accepted before")},
+        {QStringLiteral("allow-downgrade"), QString(), QString(),
+         QStringLiteral("upgrade: consent to writing a set older than the instrument's firmware; "
+                        "--yes does not")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
          QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
         {QStringLiteral("json"), QString(), QString(),

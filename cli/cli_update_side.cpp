@@ -17,6 +17,7 @@ namespace verimant::cli {
 CliUpdateSide::CliUpdateSide(CliRun& cli) : cli_(cli), run_(cli.log()) {
     run_.useFolderSource(sourceFolderOption(cli.options()));
     run_.requireSignature(cli.options().isSet(QStringLiteral("require-signature")));
+    run_.allowOlderSet(cli.options().isSet(QStringLiteral("allow-older-set")));
 }
 
 bool CliUpdateSide::prepare() {

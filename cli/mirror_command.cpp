@@ -77,18 +77,29 @@ bool sameBytes(const QString& a, const QString& b) {
 // moment later.
 class StagedSignatureSource final : public UpdateSource {
 public:
-    StagedSignatureSource(UpdateSource& server, QString signatureName, QString stagedSignature)
+    // `signatureAbsent`: the server said plainly that it has no signature (not a failed fetch).
+    StagedSignatureSource(UpdateSource& server, QString signatureName, QString stagedSignature,
+                          bool signatureAbsent)
         : server_(server),
           signatureName_(std::move(signatureName)),
-          staged_(std::move(stagedSignature)) {}
+          staged_(std::move(stagedSignature)),
+          signatureAbsent_(signatureAbsent) {}
 
-    bool fetchFile(const QString& serverName, const QString& localPath) override {
-        if (serverName != signatureName_) {
-            return server_.fetchFile(serverName, localPath);
+    FetchOutcome fetchFileUpTo(const QString& serverName, const QString& localPath,
+                               qint64 maxBytes) override {
+        askedForSignature_ = serverName == signatureName_;
+        if (!askedForSignature_) {
+            return server_.fetchFileUpTo(serverName, localPath, maxBytes);
         }
         QFile::remove(localPath);
-        return !staged_.isEmpty() && copyWhole(staged_, localPath);
+        return !staged_.isEmpty() && copyWhole(staged_, localPath) ? FetchOutcome::Fetched
+                                                                   : FetchOutcome::Failed;
     }
+    bool lastFetchFoundNoFile() const override {
+        return askedForSignature_ ? staged_.isEmpty() && signatureAbsent_
+                                  : server_.lastFetchFoundNoFile();
+    }
+    QString trustIdentity() const override { return server_.trustIdentity(); }
     bool uploadReport(const QString& localPath, const QString& baseFolder,
                       const QString& fileName) override {
         return server_.uploadReport(localPath, baseFolder, fileName);
@@ -102,6 +113,8 @@ private:
     UpdateSource& server_;
     QString signatureName_;
     QString staged_;
+    bool signatureAbsent_;
+    bool askedForSignature_ = false;
 };
 
 class Mirror {
@@ -182,6 +195,7 @@ private:
             return false;
         }
         signaturePublished_ = server_.fetchFile(signatureName(), stagedSignature());
+        signatureAbsent_ = !signaturePublished_ && server_.lastFetchFoundNoFile();
         return true;
     }
 
@@ -206,7 +220,8 @@ private:
         const bool required = run_.options().isSet(QStringLiteral("require-signature")) ||
                               policyRequiresSignature() || folderSigned;
         StagedSignatureSource source(server_, signatureName(),
-                                     signaturePublished_ ? stagedSignature() : QString());
+                                     signaturePublished_ ? stagedSignature() : QString(),
+                                     signatureAbsent_);
         // The check removes a refused copy; the staged one stays for the switch.
         const QString judged = work_->filePath(configName());
         const ConfigTrust trust =
@@ -427,6 +442,7 @@ private:
     std::optional<FolderOnSignal> workOnSignal_;
     UpdateServer server_;
     bool signaturePublished_ = false;
+    bool signatureAbsent_ = false;
     bool configSigned_ = false;
     SetSwitchPlan plan_;
     QStringList planNames_;      // the names the plan's files have on the server, for the listing

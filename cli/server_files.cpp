@@ -50,10 +50,12 @@ bool ServerFiles::fetchConfig(UpdateConfig& config) {
         run_.dialogs().showError(configFetchProblem(outcome, name, source()));
         return false;
     }
-    const bool required =
+    TrustOptions options;
+    options.required =
         run_.options().isSet(QStringLiteral("require-signature")) || policyRequiresSignature();
-    const ConfigTrust trust = checkConfigTrust(source(), QString::fromLatin1(kConfigFileName), path,
-                                               required, run_.log());
+    options.allowOlderSet = run_.options().isSet(QStringLiteral("allow-older-set"));
+    const ConfigTrust trust =
+        checkConfigTrust(source(), QString::fromLatin1(kConfigFileName), path, options, run_.log());
     if (trust == ConfigTrust::Refused) {
         run_.dialogs().showError(QStringLiteral("the configuration's signature was refused"));
         return false;

@@ -6,6 +6,7 @@
 #include "platform/confined_file.h"
 #include "update/config_signature.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -54,6 +55,13 @@ QByteArray publicKeyOf(const QByteArray& secretKey) {
     return secretKey.right(32);
 }
 
+// Now, unless SOURCE_DATE_EPOCH fixes the time, so that a set can be signed reproducibly.
+qint64 signingTime() {
+    bool given = false;
+    const qint64 fixed = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&given);
+    return given && fixed > 0 ? fixed : QDateTime::currentSecsSinceEpoch();
+}
+
 void say(CliRun& run, const QString& text) {
     std::fprintf(run.out(), "%s\n", text.toUtf8().constData());
     std::fflush(run.out());
@@ -95,7 +103,8 @@ int runSignConfigCommand(CliRun& run, const QStringList& arguments) {
     }
     const QByteArray secret = readSecretKey(run.options().value(QStringLiteral("key")));
     const auto config = readWhole(configPath);
-    const QByteArray signature = config ? signDetached(*config, secret) : QByteArray();
+    const QByteArray signature =
+        config ? signatureFileText(*config, secret, signingTime()) : QByteArray();
     if (signature.isEmpty()) {
         run.dialogs().showError(
             QStringLiteral("cannot sign %1: the file or the key is unreadable").arg(configPath));
@@ -103,8 +112,8 @@ int runSignConfigCommand(CliRun& run, const QStringList& arguments) {
     }
     const QString signaturePath = configPath + QString::fromLatin1(kSignatureSuffix);
     QFile file(signaturePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(signature.toBase64() + '\n') < 0 || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(signature) < 0 ||
+        !file.flush()) {
         run.dialogs().showError(QStringLiteral("could not write %1").arg(signaturePath));
         return kExitFailure;
     }
@@ -134,7 +143,9 @@ int runVerifyConfigCommand(CliRun& run, const QStringList& arguments) {
         return kExitFailure;
     }
     run.json().set(QStringLiteral("key"), verdict.keyId);
-    say(run, QStringLiteral("%1: signed by trusted key %2").arg(configPath, verdict.keyId));
+    run.json().set(QStringLiteral("signed_at"), signingTimeText(verdict.signedAt));
+    say(run, QStringLiteral("%1: signed by trusted key %2 at %3")
+                 .arg(configPath, verdict.keyId, signingTimeText(verdict.signedAt)));
     return kExitSuccess;
 }
 

@@ -32,7 +32,11 @@ public:
                    cli.options().value(QStringLiteral("language")), cli.dialogs()),
           languages_(cli.options().value(QStringLiteral("language")), cli.dialogs()),
           parts_{cli.session(), settings_, update_.run(),     packets_, languages_,
-                 busy_,         {},        cli.writeOptions()} {}
+                 busy_,         {},        cli.writeOptions()} {
+        parts_.allowDowngrade = [this](const QString& downgrades) {
+            return allowDowngrade(downgrades);
+        };
+    }
 
     // The update side, and a --language that the catalogue knows: a mistyped one is caught
     // before the instrument is touched.
@@ -90,6 +94,21 @@ public:
     }
 
     QString chosenLanguage() const { return languages_.chosenKey(); }
+
+    // A script's --yes consents to an update; taking an instrument back to older firmware is a
+    // decision of its own, as with other firmware tools.
+    bool allowDowngrade(const QString& downgrades) {
+        if (cli_.options().isSet(QStringLiteral("allow-downgrade"))) {
+            cli_.log().AddLine(QStringLiteral("DOWNGRADE ALLOWED (--allow-downgrade) : ") +
+                               downgrades);
+            return true;
+        }
+        cli_.dialogs().showError(
+            QStringLiteral("the set is older than the instrument's firmware (%1): a downgrade "
+                           "needs --allow-downgrade; --yes does not consent to it")
+                .arg(downgrades));
+        return false;
+    }
 
     // As the window does when it closes, whatever stopped the run; only a run without its own
     // folder has nowhere safe to write the report.

@@ -13,11 +13,13 @@ Contents:
                            per instrument
   verimant_kmt2_3_2.hex    main firmware record file (from make_example_firmware.py)
   verimant_efl_*_1_6.bin   one data image per language packet (from make_example_efl.py)
-  verimant_version_3.ini.sig  the configuration's Ed25519 signature by the demo key in
+  verimant_version_3.ini.sig  the configuration's Ed25519 signature, with its signing time
+                           (SIGNED_AT), by the demo key in
                            examples/demo-signing-key.DEMO-ONLY.key (a demo key, published: it
                            proves nothing outside the demo and the tests)
 """
 import base64
+import datetime
 import hashlib
 import os
 import re
@@ -41,6 +43,9 @@ KMT2_VERSION = "3.2"
 EFL_VERSION = "1.6"  # the text make_example_efl.py writes into the image is V1.06
 
 DEMO_KEY = HERE.parent / "examples" / "demo-signing-key.DEMO-ONLY.key"
+# The demo set's signing time: the tool refuses a configuration signed earlier by the same key
+# than one it accepted before.
+SIGNED_AT = "2026-12-01T00:00:00Z"
 
 BLOCK = 256
 INSTRUMENT_COUNT = 400
@@ -191,14 +196,17 @@ def base_file() -> bytes:
 
 
 def signature(config: bytes) -> bytes:
-    # Ed25519 signatures are deterministic, so the committed .sig only changes with the config.
+    # Ed25519 signatures are deterministic and the signing time is fixed, so the committed .sig
+    # only changes with the config. The signature covers the time as well as the bytes.
     secret = base64.b64decode(DEMO_KEY.read_text().strip())
     try:
         from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
     except ImportError:
         return sign_with_tool(config)
-    raw = Ed25519PrivateKey.from_private_bytes(secret[:32]).sign(config)
-    return base64.b64encode(raw) + b"\n"
+    time_text = SIGNED_AT.encode("ascii")
+    message = b"verimant-signed-config\0" + time_text + b"\0" + config
+    raw = Ed25519PrivateKey.from_private_bytes(secret[:32]).sign(message)
+    return b"signed " + time_text + b"\n" + base64.b64encode(raw) + b"\n"
 
 
 def sign_with_tool(config: bytes) -> bytes:
@@ -208,8 +216,10 @@ def sign_with_tool(config: bytes) -> bytes:
     with tempfile.TemporaryDirectory() as folder:
         path = Path(folder) / CONFIG_NAME
         path.write_bytes(config)
+        epoch = int(datetime.datetime.fromisoformat(SIGNED_AT.replace("Z", "+00:00")).timestamp())
         subprocess.run([tool, "sign-config", "--key", str(DEMO_KEY), str(path)], check=True,
-                       stdout=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL,
+                       env=dict(os.environ, SOURCE_DATE_EPOCH=str(epoch)))
         return Path(str(path) + ".sig").read_bytes()
 
 

@@ -3,6 +3,7 @@
 #include "update/server_settings.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 
 #include <sodium.h>
 
@@ -26,8 +27,29 @@ std::optional<QByteArray> strictBase64(const QByteArray& text) {
     return *decoded;
 }
 
+constexpr char kTimePrefix[] = "signed ";
+// Keeps a signature over a time and a configuration apart from one over bytes alone: no
+// configuration text starts with this.
+constexpr char kTimedDomain[] = "verimant-signed-config";
+
 SignatureVerdict refused(const QString& reason) {
-    return {SignatureState::Refused, QString(), reason};
+    SignatureVerdict verdict;
+    verdict.reason = reason;
+    return verdict;
+}
+
+std::optional<qint64> parseSigningTime(const QByteArray& line) {
+    if (!line.startsWith(kTimePrefix)) {
+        return std::nullopt;
+    }
+    const QString text = QString::fromLatin1(line.mid(int(sizeof(kTimePrefix)) - 1));
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    // Only the exact form sign-config writes: one text per time, so nothing slips past a compare.
+    if (!time.isValid() || signingTimeText(time.toSecsSinceEpoch()) != text ||
+        time.toSecsSinceEpoch() <= 0) {
+        return std::nullopt;
+    }
+    return time.toSecsSinceEpoch();
 }
 
 }  // namespace
@@ -92,6 +114,55 @@ QList<QByteArray> trustedPublicKeys(QString* problem) {
            parsePublicKeys(QString::fromUtf8(qgetenv(kTrustedKeysVariable)), problem);
 }
 
+std::optional<SignatureFile> parseSignatureFile(const QByteArray& text) {
+    const QList<QByteArray> lines = text.trimmed().split('\n');
+    if (lines.size() > 2) {
+        return std::nullopt;
+    }
+    SignatureFile file;
+    if (lines.size() == 2) {
+        const auto time = parseSigningTime(lines.at(0).trimmed());
+        if (!time) {
+            return std::nullopt;
+        }
+        file.signedAt = *time;
+    }
+    const auto signature = strictBase64(lines.last());
+    if (!signature || signature->size() != crypto_sign_BYTES) {
+        return std::nullopt;
+    }
+    file.signature = *signature;
+    return file;
+}
+
+QByteArray signedMessage(const QByteArray& config, qint64 signedAt) {
+    if (signedAt == 0) {
+        return config;
+    }
+    QByteArray message(kTimedDomain, int(sizeof(kTimedDomain)));  // with its NUL
+    message += signingTimeText(signedAt).toLatin1();
+    message += '\0';
+    return message + config;
+}
+
+QByteArray signatureFileText(const QByteArray& config, const QByteArray& secretKey,
+                             qint64 signedAt) {
+    const QByteArray signature = signDetached(signedMessage(config, signedAt), secretKey);
+    if (signature.isEmpty()) {
+        return {};
+    }
+    const QByteArray timeLine =
+        signedAt == 0 ? QByteArray() : kTimePrefix + signingTimeText(signedAt).toLatin1() + '\n';
+    return timeLine + signature.toBase64() + '\n';
+}
+
+QString signingTimeText(qint64 signedAt) {
+    if (signedAt == 0) {
+        return QStringLiteral("0 (unstated)");
+    }
+    return QDateTime::fromSecsSinceEpoch(signedAt, Qt::UTC).toString(Qt::ISODate);
+}
+
 SignatureVerdict judgeSignature(const QByteArray& config,
                                 const std::optional<QByteArray>& signatureText,
                                 const QList<QByteArray>& trustedKeys, bool required) {
@@ -99,15 +170,23 @@ SignatureVerdict judgeSignature(const QByteArray& config,
         if (required) {
             return refused(QStringLiteral("unsigned, and signatures are required"));
         }
-        return {SignatureState::Unsigned, QString(), QString()};
+        SignatureVerdict verdict;
+        verdict.state = SignatureState::Unsigned;
+        return verdict;
     }
-    const auto signature = strictBase64(*signatureText);
-    if (!signature || signature->size() != crypto_sign_BYTES) {
+    const auto file = parseSignatureFile(*signatureText);
+    if (!file) {
         return refused(QStringLiteral("the signature is malformed"));
     }
+    const QByteArray message = signedMessage(config, file->signedAt);
     for (const QByteArray& key : trustedKeys) {
-        if (verifyDetached(config, *signature, key)) {
-            return {SignatureState::Signed, keyShortId(key), QString()};
+        if (verifyDetached(message, file->signature, key)) {
+            SignatureVerdict verdict;
+            verdict.state = SignatureState::Signed;
+            verdict.keyId = keyShortId(key);
+            verdict.publicKey = key;
+            verdict.signedAt = file->signedAt;
+            return verdict;
         }
     }
     return refused(QStringLiteral("the signature is not valid under any trusted key"));

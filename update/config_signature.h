@@ -8,9 +8,29 @@
 
 namespace verimant {
 
-// A detached Ed25519 signature over the configuration's exact bytes, published beside it as one
-// line of base64.
+// A detached Ed25519 signature over the configuration's exact bytes and its signing time,
+// published beside it as a small text file:
+//     signed 2026-12-01T09:30:00Z
+//     <base64 signature>
+// A file of the signature line alone is the first form: it covers the bytes only and reads as
+// signed at time 0, older than any signature that carries its time.
 inline constexpr char kSignatureSuffix[] = ".sig";
+
+// A .sig file's content, read.
+struct SignatureFile {
+    QByteArray signature;  // the raw 64 bytes
+    qint64 signedAt = 0;   // seconds since 1970 (UTC); 0 for the first form
+};
+// Nothing when the text is neither form.
+std::optional<SignatureFile> parseSignatureFile(const QByteArray& text);
+// The bytes a signature of `signedAt` covers.
+QByteArray signedMessage(const QByteArray& config, qint64 signedAt);
+// The .sig text for `config`, signed now or at `signedAt`; empty for a secret key of the wrong
+// size.
+QByteArray signatureFileText(const QByteArray& config, const QByteArray& secretKey,
+                             qint64 signedAt);
+// "2026-12-01T09:30:00Z"; "0 (unstated)" for the first form.
+QString signingTimeText(qint64 signedAt);
 
 struct SigningKeys {
     QByteArray publicKey;  // 32 bytes
@@ -40,8 +60,10 @@ enum class SignatureState {
 
 struct SignatureVerdict {
     SignatureState state = SignatureState::Refused;
-    QString keyId;   // Signed: the key's short id
-    QString reason;  // Refused: why, for the log
+    QString keyId;         // Signed: the key's short id
+    QByteArray publicKey;  // Signed: the key
+    qint64 signedAt = 0;   // Signed: the signing time the signature covers
+    QString reason;        // Refused: why, for the log
 };
 
 // `signatureText` is the .sig file's content, nothing when none was published.

@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "update/config_signature.h"
+#include "update/trust_memory.h"
 #include "update/update_source.h"
 
 #include <QFile>
@@ -12,9 +13,6 @@ namespace verimant {
 
 namespace {
 
-constexpr char kPolicyVariable[] = "VERIMANT_POLICY_FILE";
-constexpr char kDefaultPolicyFile[] = "/etc/verimant-manager/policy.conf";
-
 std::optional<QByteArray> readWhole(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -23,51 +21,88 @@ std::optional<QByteArray> readWhole(const QString& path) {
     return file.readAll();
 }
 
-// The signature beside the configuration, when the source has one.
-std::optional<QByteArray> fetchSignature(UpdateSource& source, const QString& serverName,
-                                         const QString& localPath) {
+// The signature beside the configuration as the source has it.
+struct FetchedSignature {
+    bool failed = false;             // there may be one, but it could not be had
+    std::optional<QByteArray> text;  // nothing: the source definitely has none
+};
+
+FetchedSignature fetchSignature(UpdateSource& source, const QString& serverName,
+                                const QString& localPath) {
     const QString suffix = QString::fromLatin1(kSignatureSuffix);
     const QString localSignature = localPath + suffix;
     if (!source.fetchFile(serverName + suffix, localSignature)) {
-        return std::nullopt;
+        // A refused transfer, a link or a folder in its place must not pass for an absent one:
+        // that would strip the signature of a set whose bytes were changed.
+        return {!source.lastFetchFoundNoFile(), std::nullopt};
     }
     auto text = readWhole(localSignature);
     QFile::remove(localSignature);
-    // A signature that was there but cannot be read must not pass for an absent one.
-    return text ? text : std::optional<QByteArray>(QByteArray());
+    if (!text) {
+        return {true, std::nullopt};
+    }
+    return {false, text};
+}
+
+ConfigTrust refuse(const QString& serverName, const QString& localPath, const QString& reason,
+                   ActivityLog& log) {
+    log.AddErrorLine(
+        QStringLiteral("ERROR CONFIG SIGNATURE [") + serverName + QStringLiteral("] : ") + reason,
+        0);
+    QFile::remove(localPath);
+    return ConfigTrust::Refused;
+}
+
+// Replay: a key's older configuration after a newer one was accepted. Empty when it may pass.
+QString olderSetProblem(const SignatureVerdict& verdict, const TrustMemory& memory,
+                        const TrustOptions& options, ActivityLog& log) {
+    const qint64 newest = memory.newestSigningTime(verdict.publicKey);
+    if (verdict.signedAt >= newest) {
+        return {};
+    }
+    const QString text =
+        QStringLiteral(
+            "signed at %1 by key %2, older than the configuration signed at %3 "
+            "that was accepted before")
+            .arg(signingTimeText(verdict.signedAt), verdict.keyId, signingTimeText(newest));
+    if (!options.allowOlderSet) {
+        return text + QStringLiteral(" (--allow-older-set accepts it once)");
+    }
+    log.AddLine(QStringLiteral("WARNING OLDER CONFIG ACCEPTED (--allow-older-set) : ") + text);
+    return {};
 }
 
 }  // namespace
 
-QString policyFilePath() {
-    const QByteArray path = qgetenv(kPolicyVariable);
-    return path.isEmpty() ? QString::fromLatin1(kDefaultPolicyFile) : QString::fromLocal8Bit(path);
-}
-
 bool policyRequiresSignature() {
-    const auto text = readWhole(policyFilePath());
-    if (!text) {
-        return false;
-    }
-    for (const QByteArray& rawLine : text->split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        const qsizetype equals = line.indexOf('=');
-        if (line.startsWith('#') || line.startsWith(';') || equals < 0) {
-            continue;
-        }
-        if (line.left(equals).trimmed().toLower() == "requiresignedconfiguration") {
-            const QByteArray value = line.mid(equals + 1).trimmed().toLower();
-            return value == "true" || value == "yes" || value == "1";
-        }
-    }
-    return false;
+    return loadSignaturePolicy().requiresSignature();
 }
 
 ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
                              const QString& localPath, bool required, ActivityLog& log) {
+    TrustOptions options;
+    options.required = required;
+    return checkConfigTrust(source, serverName, localPath, options, log);
+}
+
+ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
+                             const QString& localPath, const TrustOptions& options,
+                             ActivityLog& log) {
     const auto config = readWhole(localPath);
     if (!config) {
         return ConfigTrust::Refused;
+    }
+    TrustMemory memory;
+    QString problem;
+    if (!memory.load(&problem)) {
+        return refuse(serverName, localPath, problem, log);
+    }
+    const QString sourceId = source.trustIdentity();
+    const bool pinned = memory.isPinned(sourceId);
+    const FetchedSignature fetched = fetchSignature(source, serverName, localPath);
+    if (fetched.failed) {
+        return refuse(serverName, localPath,
+                      QStringLiteral("the signature is there but could not be fetched"), log);
     }
     QString keyProblem;
     const QList<QByteArray> keys = trustedPublicKeys(&keyProblem);
@@ -75,23 +110,31 @@ ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
         log.AddErrorLine(QStringLiteral("ERROR TRUSTED KEYS : ") + keyProblem, 0);
     }
     const SignatureVerdict verdict =
-        judgeSignature(*config, fetchSignature(source, serverName, localPath), keys, required);
-    switch (verdict.state) {
-        case SignatureState::Signed:
-            log.AddLine(QStringLiteral("CONFIG SIGNED [") + serverName +
-                        QStringLiteral("] KEY = ") + verdict.keyId);
-            return ConfigTrust::Signed;
-        case SignatureState::Unsigned:
-            log.AddLine(QStringLiteral("WARNING CONFIG UNSIGNED [") + serverName + u']');
-            return ConfigTrust::Unsigned;
-        case SignatureState::Refused:
-            break;
+        judgeSignature(*config, fetched.text, keys, options.required || pinned);
+    if (verdict.state == SignatureState::Unsigned) {
+        log.AddLine(QStringLiteral("WARNING CONFIG UNSIGNED [") + serverName + u']');
+        return ConfigTrust::Unsigned;
     }
-    log.AddErrorLine(QStringLiteral("ERROR CONFIG SIGNATURE [") + serverName +
-                         QStringLiteral("] : ") + verdict.reason,
-                     0);
-    QFile::remove(localPath);
-    return ConfigTrust::Refused;
+    if (verdict.state == SignatureState::Refused) {
+        const bool unpinnedWouldPass = !fetched.text && !options.required;
+        return refuse(serverName, localPath,
+                      unpinnedWouldPass ? QStringLiteral("unsigned, but %1 served a signed "
+                                                         "configuration before")
+                                              .arg(sourceId)
+                                        : verdict.reason,
+                      log);
+    }
+    const QString older = olderSetProblem(verdict, memory, options, log);
+    if (!older.isEmpty()) {
+        return refuse(serverName, localPath, older, log);
+    }
+    if (!memory.rememberSigned(sourceId, verdict.publicKey, verdict.signedAt, &problem)) {
+        return refuse(serverName, localPath, problem, log);
+    }
+    log.AddLine(QStringLiteral("CONFIG SIGNED [") + serverName + QStringLiteral("] KEY = ") +
+                verdict.keyId + QStringLiteral(" SIGNED AT = ") +
+                signingTimeText(verdict.signedAt));
+    return ConfigTrust::Signed;
 }
 
 }  // namespace verimant

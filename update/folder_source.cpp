@@ -78,12 +78,20 @@ QString FolderSource::confinedPath(const QString& serverName) {
     return path;
 }
 
+QString FolderSource::trustIdentity() const {
+    const QString canonical = QFileInfo(folder_).canonicalFilePath();
+    return canonical.isEmpty() ? folder_ : canonical;
+}
+
 FetchOutcome FolderSource::fetchFileUpTo(const QString& serverName, const QString& localPath,
                                          qint64 maxBytes) {
     QFile::remove(localPath);
+    lastFetchFoundNoFile_ = false;
     const QString path = confinedPath(serverName);
     if (path.isEmpty())
         return FetchOutcome::Failed;
+    // Not there at all, not even as a dangling link.
+    lastFetchFoundNoFile_ = !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
     const QFileInfo file(path);
     const bool tooLarge = maxBytes >= 0 && file.size() > maxBytes;
     progressView().setStatusText(QStringLiteral("Чтение из каталога [") + serverName + u']');

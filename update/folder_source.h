@@ -21,6 +21,8 @@ public:
     void setDeviceInfo(const DeviceInfo* info) override { deviceInfo_ = info; }
     QString displayText() const override { return folder_; }
     bool isFolder() const override { return true; }
+    bool lastFetchFoundNoFile() const override { return lastFetchFoundNoFile_; }
+    QString trustIdentity() const override;
 
     const QString& folder() const { return folder_; }
 
@@ -31,6 +33,7 @@ private:
     ActivityLog& log_;
     QString folder_;
     const DeviceInfo* deviceInfo_ = nullptr;
+    bool lastFetchFoundNoFile_ = false;
 };
 
 // The path a server name has inside `folder` when neither the name nor a symbolic link on the

@@ -1,5 +1,7 @@
 #include "update/server_settings.h"
 
+#include "update/build_options.h"
+
 #include <QUrl>
 
 namespace verimant {
@@ -28,8 +30,9 @@ ServerSettings builtInServerSettings() {
 }
 
 QString builtInTrustedKeysText() {
-    // Placeholder until the maker hands over its signing key; VERIMANT_TRUSTED_KEYS adds more.
-    return QString();
+    // The maker's build names its keys at configure time (VERIMANT_BUILT_IN_KEYS);
+    // VERIMANT_TRUSTED_KEYS adds more for one run.
+    return QString::fromLatin1(VERIMANT_BUILT_IN_KEYS_TEXT);
 }
 
 std::optional<ServerSettings> parseServerAddress(const QString& text, QString* problem) {

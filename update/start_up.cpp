@@ -8,6 +8,7 @@
 #include "platform/instance_lock.h"
 #include "platform/open_address.h"
 #include "platform/temp_folder.h"
+#include "update/signature_policy.h"
 #include "update/update_config.h"
 #include "update/update_run.h"
 #include "update/update_source.h"
@@ -33,8 +34,8 @@ public:
         window_.createDeviceLink();
         window_.LoadLanguage();
         const bool ready = checkSingleInstance() && hideLog() && prepareTempFolder() &&
-                           fetchConfig() && openConfig() && checkToolVersion() && showCaption() &&
-                           fetchAndLoadBase() && startConnection();
+                           checkPolicy() && fetchConfig() && openConfig() && checkToolVersion() &&
+                           showCaption() && fetchAndLoadBase() && startConnection();
         return ready ? StartUpOutcome::Ready : StartUpOutcome::Terminated;
     }
 
@@ -89,6 +90,21 @@ private:
         // Whatever an earlier run left is gone before anything new is fetched.
         emptyFolder(folder, QStringLiteral("*.*"));
         return true;
+    }
+
+    // A policy file that is there but cannot be trusted or understood must never leave
+    // signatures silently not required: the tool refuses to update until it is mended.
+    bool checkPolicy() {
+        const SignaturePolicy policy = loadSignaturePolicy();
+        if (policy.usable()) {
+            return true;
+        }
+        log_.AddErrorLine(QStringLiteral("ERROR POLICY : ") + policy.problem, 0);
+        userDialogs().showError(
+            PickText(QStringLiteral("Политика подписи конфигурации не может быть применена:\n"),
+                     QStringLiteral("The signature policy cannot be applied:\n")) +
+            policy.problem);
+        return terminate();
     }
 
     bool fetchConfig() {

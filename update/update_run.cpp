@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include "base/activity_log.h"
 #include "update/config_limits.h"
 #include "update/config_trust.h"
 #include "update/firmware_set.h"
@@ -65,13 +66,21 @@ bool UpdateRun::fetchConfig() {
     configSigned_ = false;
     const QString name = QString::fromLatin1(kConfigName);
     const QString path = configPath();
+    // A policy that cannot be trusted or understood stops the update before anything is fetched.
+    const SignaturePolicy policy = loadSignaturePolicy();
+    if (!policy.usable()) {
+        log_.AddErrorLine(QStringLiteral("ERROR POLICY : ") + policy.problem, 0);
+        return false;
+    }
     const FetchOutcome outcome = fetchConfigFile(source(), name, path, log_);
     configTooLarge_ = outcome == FetchOutcome::TooLarge;
     if (outcome != FetchOutcome::Fetched) {
         return false;
     }
-    const bool required = signatureRequired_ || policyRequiresSignature();
-    const ConfigTrust trust = checkConfigTrust(source(), name, path, required, log_);
+    TrustOptions options;
+    options.required = signatureRequired_ || policy.requiresSignature();
+    options.allowOlderSet = olderSetAllowed_;
+    const ConfigTrust trust = checkConfigTrust(source(), name, path, options, log_);
     configSigned_ = trust == ConfigTrust::Signed;
     return trust != ConfigTrust::Refused;
 }

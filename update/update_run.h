@@ -74,6 +74,8 @@ public:
     bool configTooLarge() const { return configTooLarge_; }
     // Signatures required by the command line; the machine's policy requires them as well.
     void requireSignature(bool required) { signatureRequired_ = required; }
+    // A key's configuration older than the newest it signed that was accepted passes this run.
+    void allowOlderSet(bool allowed) { olderSetAllowed_ = allowed; }
     UpdateConfig& config() { return *config_; }
     FirmwareSet& firmwareSet();
     // The packets of the instrument's language set and their "LANGUAGE:" sections, in step.
@@ -108,6 +110,7 @@ private:
     DeviceInfo deviceInfo_;
     ToolVersionNotice toolVersion_;
     bool signatureRequired_ = false;
+    bool olderSetAllowed_ = false;
     bool configSigned_ = false;
     bool configTooLarge_ = false;
 };

@@ -13,6 +13,19 @@ namespace verimant {
 
 namespace {
 
+// 550 covers a missing file, a folder, a refused permission and a path the server will not follow;
+// only the server's own words tell the first apart, and nothing but the first may count as absent.
+bool saysNoSuchFile(const FtpReply& reply) {
+    static const QStringList kPhrases{QStringLiteral("no such file"), QStringLiteral("not found"),
+                                      QStringLiteral("does not exist"),
+                                      QStringLiteral("doesn't exist")};
+    if (reply.code != 550)
+        return false;
+    return std::any_of(kPhrases.begin(), kPhrases.end(), [&](const QString& phrase) {
+        return reply.text.contains(phrase, Qt::CaseInsensitive);
+    });
+}
+
 constexpr int kRetryPauseMs = 500;
 constexpr int kReportAttempts = 3;
 constexpr int kTransferTypeImage = 2;
@@ -180,6 +193,7 @@ FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QStrin
                                  QLatin1Char(']'));
     bool fetched = false;
     bool tooLarge = false;
+    lastFetchFoundNoFile_ = false;
     if (connectServer()) {
         if (enterFolders(remoteName) != -1) {
             // Inside the folders only the file's own name is left to ask for; the whole path
@@ -189,6 +203,7 @@ FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QStrin
             });
             fetched = resultFlag_ == 1;
             tooLarge = !fetched && client_->tooLarge();
+            lastFetchFoundNoFile_ = !fetched && saysNoSuchFile(client_->lastReply());
         }
         if (!fetched)
             log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
@@ -200,6 +215,10 @@ FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QStrin
     if (fetched)
         return FetchOutcome::Fetched;
     return tooLarge ? FetchOutcome::TooLarge : FetchOutcome::Failed;
+}
+
+QString UpdateServer::trustIdentity() const {
+    return QStringLiteral("ftp://%1:%2").arg(settings().host.toLower()).arg(settings().port);
 }
 
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {

@@ -70,6 +70,8 @@ public:
     const ServerSettings& settings() const { return client_->settings(); }
     QString displayText() const override { return settings().displayText(); }
     bool isFolder() const override { return false; }
+    bool lastFetchFoundNoFile() const override { return lastFetchFoundNoFile_; }
+    QString trustIdentity() const override;
     FtpClient& ftpClient() { return *client_; }
 
 private:
@@ -93,6 +95,7 @@ private:
     qint64 progressTotal_ = 0;
     int resultFlag_ = 0;
     QString reportFolder_;
+    bool lastFetchFoundNoFile_ = false;
 };
 
 // The folder text above for any DeviceInfo (nullptr: none read).

@@ -36,6 +36,13 @@ public:
     // The source for logs and messages: "ftp://user@host:port" or the folder; never a password.
     virtual QString displayText() const = 0;
     virtual bool isFolder() const = 0;
+    // Whether the last failed fetch failed because the source definitely has no such file, as
+    // opposed to one it has but would not or could not hand over. Only the first may count as
+    // "not published".
+    virtual bool lastFetchFoundNoFile() const { return false; }
+    // The source as trust is remembered for it: the server's address without credentials, or the
+    // folder's canonical path.
+    virtual QString trustIdentity() const { return displayText(); }
 };
 
 // The folder VERIMANT_UPDATE_SOURCE names; empty when the update server is the source.

@@ -12,4 +12,9 @@ namespace verimant {
 QString upgradeDifferenceText(std::uint16_t deviceMain, std::uint16_t setMain,
                               std::uint16_t deviceEfl, std::uint16_t setEfl);
 
+// The parts the set would take back to an older version, as "KMT2 3.2 -> 3.1" and
+// "EFL 1.6 -> 1.5" joined by ", "; empty when nothing goes back.
+QString downgradeText(std::uint16_t deviceMain, std::uint16_t setMain, std::uint16_t deviceEfl,
+                      std::uint16_t setEfl);
+
 }  // namespace verimant

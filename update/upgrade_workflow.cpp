@@ -342,6 +342,16 @@ void UpgradeWorkflow::reportWriteFailure() {
 }
 
 UpgradeOutcome UpgradeWorkflow::consentAndWrite(UpgradeCheck& check) {
+    if (parts_.allowDowngrade) {
+        const FirmwareSet& set = parts_.run.config().firmwareSet();
+        const QString downgrades =
+            downgradeText(info_.programInfo.mainVersion, set.kmt2.versionCode, info_.eflVersion,
+                          set.efl.versionCode);
+        if (!downgrades.isEmpty() && !parts_.allowDowngrade(downgrades)) {
+            log_.AddLine(QStringLiteral("DOWNGRADE REFUSED : ") + downgrades);
+            return UpgradeOutcome::Refused;
+        }
+    }
     if (!askConsent(check.differences)) {
         return UpgradeOutcome::Declined;
     }

@@ -31,6 +31,10 @@ struct UpgradeParts {
     std::function<void(const DeviceInfo&)> showDeviceInfo;
     // How both writers go about their files (read-back verification).
     WriteOptions writeOptions{};
+    // Asked before the consent question when the set would take the main firmware or the data
+    // image back to an older version (downgradeText); false refuses the run. Empty: the consent
+    // question alone decides, as in the window.
+    std::function<bool(const QString& downgrades)> allowDowngrade{};
 };
 
 // How a run ended. Every refusal has shown its one box before it returns.

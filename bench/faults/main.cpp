@@ -163,6 +163,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     qputenv("VERIMANT_PORTS_DIR", QFile::encodeName(portsDir.path()));
+    // What the tool remembers about signed sources stays with this run: the local server's port
+    // may be one that served a signed set to an earlier run.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(workDir.path() + QStringLiteral("/data")));
     QString error;
     const std::optional<FaultSetup> setup = prepareFaultSetup(workDir.path(), seedValue, &error);
     if (!setup) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace verimant::test {
 
@@ -30,8 +31,10 @@ protected:
         qunsetenv("VERIMANT_UPDATE_SOURCE");
     }
 
-    sim::PtyInstrument& plugIn() {
+    // An instrument whose main firmware has `mainVersion` (the simulator's own by default).
+    sim::PtyInstrument& plugIn(std::optional<std::uint16_t> mainVersion = std::nullopt) {
         sim::InstrumentConfig config;
+        config.mainVersion = mainVersion.value_or(config.mainVersion);
         config.serial = QStringLiteral("12345678");
         config.checksumWordAddress = kChecksumAddress;
         sim::PtyInstrumentOptions options;

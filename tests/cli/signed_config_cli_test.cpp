@@ -4,9 +4,13 @@
 
 #include "tests/cli/offline_set_fixture.h"
 #include "update/config_signature.h"
+#include "update/trust_memory.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +24,9 @@ namespace {
 const QString kConfig = QStringLiteral("verimant_version_3.ini");
 const QString kFirmware = QStringLiteral("verimant_kmt2_3_2.hex");
 const QString kBase = QStringLiteral("verimant_sn_base.bin");
+const QString kData = QStringLiteral("verimant_efl_ru_en_1_6.bin");
+constexpr qint64 kMonday = 1796083200;  // 2026-12-01T00:00:00Z
+constexpr qint64 kTuesday = kMonday + 86400;
 
 QByteArray demoSecretKey() {
     QFile file(QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY.key"));
@@ -41,7 +48,10 @@ protected:
         OfflineSetTest::SetUp();
         ASSERT_TRUE(set.signConfig(demoSecretKey()));
         QFile::remove(policyPath());
+        QFile::remove(TrustMemory::defaultPath());
     }
+
+    bool sign(qint64 signedAt) { return set.signConfig(demoSecretKey(), signedAt); }
 
     static QString policyPath() { return qEnvironmentVariable("VERIMANT_POLICY_FILE"); }
 };
@@ -234,6 +244,142 @@ TEST_F(SignedConfigCliTest, TheSecretKeyIsBornPrivateAndNeverReplaced) {
         c.check(name + ".key");
     }
     ::umask(previousMask);
+}
+
+// After a signed configuration from a folder, an unsigned one or an older one of the same key
+// from there is refused; --allow-older-set lets an older one pass for one command.
+TEST_F(SignedConfigCliTest, AStrippedOrOlderSetNeverFollowsASignedOne) {
+    const QString signature = set.root() + "/" + kConfig + ".sig";
+    struct Case {
+        const char* what;
+        std::function<bool()> change;
+        QStringList extra;
+        int exitCode;
+        QStringList said;
+    };
+    const Case cases[] = {
+        {"signed on Tuesday", [&] { return sign(kTuesday); }, {}, 0, {"2026-12-02T00:00:00Z"}},
+        {"signature removed",
+         [&] { return QFile::remove(signature); },
+         {},
+         1,
+         {"served a signed configuration before"}},
+        {"signed on Monday",
+         [&] { return sign(kMonday); },
+         {},
+         1,
+         {"signed at 2026-12-01T00:00:00Z", "signed at 2026-12-02T00:00:00Z", "--allow-older-set"}},
+        {"signed on Monday, --allow-older-set",
+         [&] { return sign(kMonday); },
+         {"--allow-older-set"},
+         0,
+         {"WARNING OLDER CONFIG ACCEPTED"}},
+        {"the first form", [&] { return sign(0); }, {}, 1, {"signed at 0 (unstated)"}},
+        {"signed on Wednesday",
+         [&] { return sign(kTuesday + 86400); },
+         {},
+         0,
+         {"2026-12-03T00:00:00Z"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.change());
+        const CliResult result = runCli(QStringList{"config", "--source", set.root()} + c.extra);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        for (const QString& text : c.said) {
+            EXPECT_TRUE((result.out + result.err).contains(text)) << result.out << result.err;
+        }
+    }
+}
+
+// The demo set's attack: served again without its signature and with a changed data image, after
+// the signed one was once accepted. Nothing reaches the instrument.
+TEST_F(SignedConfigCliTest, AStrippedSetWithAChangedImageIsNeverWritten) {
+    ASSERT_EQ(runCli({"config", "--source", set.root()}).exitCode, 0);
+    QByteArray data = set.file(kData);
+    data[100] = char(data[100] ^ 0x55);
+    ASSERT_TRUE(set.replaceFile(kData, data));
+    QFile::remove(set.root() + "/" + kConfig + ".sig");
+    sim::PtyInstrument& device = plugIn();
+    const CliResult result = upgrade();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.contains("served a signed configuration before")) << result.out;
+    device.withInstrument([](sim::Instrument& d) { EXPECT_TRUE(d.flashOperations().empty()); });
+}
+
+// --yes consents to an update; a set older than the instrument's firmware needs its own consent.
+TEST_F(SignedConfigCliTest, ADowngradeNeedsItsOwnConsent) {
+    struct Case {
+        QStringList extra;
+        int exitCode;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{}, 1, "KMT2 3.3 -> 3.2): a downgrade needs --allow-downgrade; --yes does not"},
+        {{"--allow-downgrade"}, 0, "DOWNGRADE ALLOWED (--allow-downgrade) : KMT2 3.3 -> 3.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extra.join(' ').toStdString());
+        sim::PtyInstrument& device = plugIn(0x0303);
+        const CliResult result = upgrade(c.extra);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_TRUE((result.out + result.err).contains(c.said)) << result.err;
+        device.withInstrument(
+            [&](sim::Instrument& d) { EXPECT_EQ(d.flashOperations().empty(), c.exitCode != 0); });
+        instrument.reset();
+    }
+}
+
+// 'policy' names where the value in force comes from; a policy file that cannot be understood
+// stops every update command, naming the file and line.
+TEST_F(SignedConfigCliTest, ThePolicyInForceAndWhereItComesFrom) {
+    struct Case {
+        const char* policy;  // nullptr: no policy file
+        QStringList extra;
+        int exitCode;
+        QString said;
+        const char* origin;
+    };
+    const Case cases[] = {
+        {nullptr, {}, 0, "RequireSignedConfiguration=false (from built-in default)", "built-in"},
+        {"RequireSignedConfiguration=false\nRequireSignedConfiguration=yes # now\n",
+         {},
+         0,
+         "RequireSignedConfiguration=true (from " + policyPath() + ":2)",
+         "file"},
+        {"RequireSignedConfiguration=false\n",
+         {"--require-signature"},
+         0,
+         "RequireSignedConfiguration=true (from command line (--require-signature))",
+         "command-line"},
+        {"RequireSignedConfiguration=maybe\n", {}, 1, policyPath() + ":1: 'maybe' is not", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.policy ? c.policy : "no policy file");
+        QFile::remove(policyPath());
+        if (c.policy != nullptr) {
+            ASSERT_TRUE(writeFile(policyPath(), c.policy));
+        }
+        const CliResult shown = runCli(QStringList{"policy"} + c.extra);
+        EXPECT_EQ(shown.exitCode, c.exitCode);
+        EXPECT_TRUE((shown.out + shown.err).contains(c.said)) << shown.out << shown.err;
+        const CliResult json = runCli(QStringList{"policy", "--json"} + c.extra);
+        const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        EXPECT_EQ(document.value("policy_file").toString(), policyPath());
+        if (c.origin != nullptr) {
+            const QJsonObject setting = document.value("settings").toArray().at(0).toObject();
+            EXPECT_EQ(setting.value("origin").toString(), QString::fromLatin1(c.origin));
+            continue;
+        }
+        for (const QStringList& command :
+             {QStringList{"config", "--source", set.root()},
+              QStringList{"lookup", "12345678", "--source", set.root()},
+              QStringList{"upgrade", "--source", set.root(), "--port", "7", "--yes"}}) {
+            const CliResult refused = runCli(command);
+            EXPECT_EQ(refused.exitCode, 1) << command.join(' ').toStdString();
+            EXPECT_TRUE(refused.err.contains(c.said)) << refused.err;
+        }
+    }
 }
 
 }  // namespace

@@ -21,13 +21,15 @@ void prepareTestEnvironment() {
     auto& root = rootHolder();
     root = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/verimant-test-XXXXXX");
     const QString base = root->path();
-    for (const char* sub : {"tmp", "config", "runtime", "ports"}) {
+    for (const char* sub : {"tmp", "config", "data", "runtime", "ports"}) {
         QDir(base).mkpath(sub);
     }
     QFile::setPermissions(base + "/runtime",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     setenv("TMPDIR", qPrintable(base + "/tmp"), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
+    // What the tool remembers about signed sources stays with this test.
+    setenv("XDG_DATA_HOME", qPrintable(base + "/data"), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
     setenv("VERIMANT_PORTS_DIR", qPrintable(base + "/ports"), 1);
     // Never the built-in update server: a closed local port, until a test starts its own server.

@@ -64,12 +64,11 @@ bool UpdateSetFolder::editConfig(const QString& from, const QString& to) {
     return writeFile(root_ + QLatin1Char('/') + name, encodeCp1251(text));
 }
 
-bool UpdateSetFolder::signConfig(const QByteArray& secretKey) {
+bool UpdateSetFolder::signConfig(const QByteArray& secretKey, qint64 signedAt) {
     const QString name = QStringLiteral("verimant_version_3.ini");
-    const QByteArray signature = signDetached(file(name), secretKey);
+    const QByteArray signature = signatureFileText(file(name), secretKey, signedAt);
     return !signature.isEmpty() &&
-           writeFile(root_ + QLatin1Char('/') + name + QStringLiteral(".sig"),
-                     signature.toBase64() + '\n');
+           writeFile(root_ + QLatin1Char('/') + name + QStringLiteral(".sig"), signature);
 }
 
 bool UpdateSetFolder::replaceFile(const QString& name, const QByteArray& bytes) {

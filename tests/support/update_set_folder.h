@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -24,8 +25,10 @@ public:
     // the set stays consistent and only the bytes themselves are at fault.
     bool replaceFile(const QString& name, const QByteArray& bytes);
     QByteArray file(const QString& name) const;
-    // Signs the configuration as it now stands (writes verimant_version_3.ini.sig).
-    bool signConfig(const QByteArray& secretKey);
+    // Signs the configuration as it now stands (writes verimant_version_3.ini.sig), at
+    // `signedAt`: now by default, 0 for the first form without a signing time.
+    bool signConfig(const QByteArray& secretKey,
+                    qint64 signedAt = QDateTime::currentSecsSinceEpoch());
 
     static QString demoFolder();
 

@@ -304,6 +304,25 @@ TEST_F(StartUpTest, ARefusedConfigurationIsAskedAboutLikeAMissingOneAndNeverRead
     }
 }
 
+// A policy file that cannot be understood ends start-up before anything is fetched, with the file
+// and line shown: the window never runs an update under a policy it had to guess.
+TEST_F(StartUpTest, APolicyFileThatCannotBeUnderstoodStopsStartUp) {
+    const QString policy = qEnvironmentVariable("VERIMANT_POLICY_FILE");
+    QFile file(policy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("# signed sets only\nRequireSignedConfiguration=sure\n");
+    file.close();
+    forgetEarlierStart();
+
+    EXPECT_EQ(startUp(), StartUpOutcome::Terminated);
+    const QStringList errors = dialogs.textsOf("error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.at(0).contains(policy + ":2: 'sure' is not")) << errors.at(0).toStdString();
+    EXPECT_TRUE(dialogs.textsOf("warning question").isEmpty());
+    EXPECT_FALSE(QFile::exists(run->configPath()));
+    QFile::remove(policy);
+}
+
 TEST_F(StartUpTest, ABaseThatDoesNotMatchItsSignedHashStopsTheRun) {
     QFile base(serverRoot + "/verimant_sn_base.bin");
     ASSERT_TRUE(base.open(QIODevice::Append));
