@@ -55,6 +55,12 @@ void removeTreeAt(int parent, const char* name, int depth) {
 }
 
 extern "C" void removeFoldersAndEnd(int signal) {
+    removeRegisteredFoldersAndEnd(signal);
+}
+
+}  // namespace
+
+void removeRegisteredFoldersAndEnd(int signal) {
     for (FolderSlot& slot : folderSlots) {
         if (slot.state.load() == kReady) {
             removeTreeAt(AT_FDCWD, slot.path, kNestingLevels);
@@ -67,8 +73,6 @@ extern "C" void removeFoldersAndEnd(int signal) {
     ::sigaction(signal, &fallback, nullptr);
     ::raise(signal);
 }
-
-}  // namespace
 
 void removeFoldersOnSignals() {
     struct sigaction action {};

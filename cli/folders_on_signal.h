@@ -11,6 +11,10 @@ namespace verimant::cli {
 // over while they run and give it back afterwards.
 void removeFoldersOnSignals();
 
+// From a signal handler: removes the registered folders and ends the program by `signal`. Only
+// system calls, so any handler may call it.
+void removeRegisteredFoldersAndEnd(int signal);
+
 // While it lives, `folder` (when not empty) is among the folders a terminating signal removes.
 class FolderOnSignal {
 public:

@@ -85,8 +85,11 @@ public:
         }
         if (!found.section.isEmpty()) {
             const FirmwareSet& set = update_.run().config().firmwareSet();
+            DeviceInfo before = info;
+            before.programInfo.mainVersion = found.mainVersionBefore;
+            before.eflVersion = found.eflVersionBefore;
             const QJsonArray changes =
-                upgradeChangesJson(info, set.kmt2.versionCode, set.efl.versionCode);
+                upgradeChangesJson(before, set.kmt2.versionCode, set.efl.versionCode);
             json.set(QStringLiteral("firmware_set"), found.section);
             json.set(QStringLiteral("changes"), changes);
             json.set(QStringLiteral("up_to_date"), changes.isEmpty());
@@ -228,7 +231,7 @@ int runUpgradeCommand(CliRun& run, const QStringList&) {
     QElapsedTimer clock;
     clock.start();
     auto upgrade = std::make_unique<CliUpgrade>(run);
-    const UpgradeInterruption interruption(upgrade->folderPath());
+    const UpgradeInterruption interruption;
     int result = upgradeResult(run, *upgrade, run.json());
     if (UpgradeInterruption::requested()) {
         run.json().set(QStringLiteral("result"), "cancelled");

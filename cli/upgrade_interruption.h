@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <csignal>
 
 namespace verimant::cli {
@@ -13,7 +11,7 @@ namespace verimant::cli {
 // temporary folder and ends the program at once.
 class UpgradeInterruption {
 public:
-    explicit UpgradeInterruption(const QString& folder);
+    UpgradeInterruption();
     ~UpgradeInterruption();
     UpgradeInterruption(const UpgradeInterruption&) = delete;
     UpgradeInterruption& operator=(const UpgradeInterruption&) = delete;

@@ -246,6 +246,8 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) 
         return UpgradeOutcome::Cancelled;
     }
     const FirmwareSet& set = parts_.run.config().firmwareSet();
+    check.mainVersionBefore = info_.programInfo.mainVersion;
+    check.eflVersionBefore = info_.eflVersion;
     check.differences = upgradeDifferenceText(info_.programInfo.mainVersion, set.kmt2.versionCode,
                                               info_.eflVersion, set.efl.versionCode);
     return UpgradeOutcome::Checked;

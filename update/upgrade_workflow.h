@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 namespace verimant {
@@ -53,6 +54,10 @@ struct UpgradeCheck {
     QString packet;
     QString section;
     QString differences;
+    // The versions the instrument reported before anything was written; the run's DeviceInfo
+    // holds those read after the last restart.
+    std::uint16_t mainVersionBefore = 0;
+    std::uint16_t eflVersionBefore = 0;
     // The closing language step was asked to write and could not.
     bool languageWriteFailed = false;
 };
