@@ -22,11 +22,13 @@ const QList<CliCommand>& cliCommands() {
              "this first repairs a bad copy"),
          2, 3, true, &runSettingsCommand, &checkSettingsArguments},
         {QStringLiteral("write-kmt2"), QStringLiteral("FILE"),
-         QStringLiteral("write the main firmware of a record file (via the boot loader)"), 1, 1,
-         true, &runWriteKmt2Command},
+         QStringLiteral("write the main firmware of a record file (via the boot loader) and read "
+                        "it back (--no-verify: not)"),
+         1, 1, true, &runWriteKmt2Command},
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
-         QStringLiteral("write a data image into the external flash"), 1, 1, true,
-         &runWriteEflCommand},
+         QStringLiteral("write a data image into the external flash and read it back "
+                        "(--no-verify: not)"),
+         1, 1, true, &runWriteEflCommand},
         {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
          QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
                         "check its settings"),
@@ -54,7 +56,8 @@ const QList<CliCommand>& cliCommands() {
          &runVerifyConfigCommand},
         {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
-                        "window's upgrade button does (--packet, --language, --yes)"),
+                        "window's upgrade button does (--packet, --language, --yes), every "
+                        "write read back unless --no-verify"),
          0, 0, true, &runUpgradeCommand},
         {QStringLiteral("check"), QString(),
          QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,
