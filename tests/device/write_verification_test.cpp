@@ -1,4 +1,5 @@
 #include "device/chunk_readback.h"
+#include "device/readback_pieces.h"
 #include "device/update_efl.h"
 #include "device/update_kmt2.h"
 
@@ -208,6 +209,39 @@ TEST(WriteVerification, ChunkCheckComparesEveryByteAtEachPieceSize) {
         EXPECT_TRUE(eflashHolds(device.commands, kAt, bytes, 128));
         EXPECT_FALSE(eflashHolds(device.commands, kAt, other, 128));
         EXPECT_TRUE(device.externalFlash(kAt, 128) == chunk);
+    }
+}
+
+// Whatever size the probe settles on, the pieces join into exactly the bytes the flash holds, in
+// both areas, across an area that is no multiple of any piece size.
+TEST(WriteVerification, PiecesJoinIntoTheFlashByteForByte) {
+    const QByteArray pattern = test::patternBytes(1000, 11);
+    const struct {
+        FlashArea area;
+        std::uint32_t start;
+    } areas[] = {{FlashArea::External, 0x10000}, {FlashArea::Processor, kMainStart}};
+    for (const ReadAnswers& answers : kReadAnswers) {
+        SimulatedDevice device(startingIn(InstrumentMode::BootLoader), answering(answers));
+        ASSERT_TRUE(device.start());
+        device.withInstrument([&](sim::Instrument& instrument) {
+            EXPECT_TRUE(instrument.externalFlash().write(0x10000, pattern));
+            EXPECT_TRUE(instrument.processorFlash().write(kMainStart, pattern));
+        });
+        for (const auto& [area, start] : areas) {
+            SCOPED_TRACE(std::string(answers.name) +
+                         (area == FlashArea::External ? ", external" : ", processor"));
+            ReadBackPieces pieces(device.commands, area);
+            QByteArray read(pattern.size(), '\0');
+            auto* buffer = reinterpret_cast<std::uint8_t*>(read.data());
+            for (int done = 0; done < read.size();) {
+                const int count = pieces.next(start + std::uint32_t(done), buffer + done,
+                                              std::min(255, int(read.size()) - done));
+                ASSERT_GT(count, 0) << "at " << done;
+                done += count;
+            }
+            EXPECT_TRUE(read == pattern);
+            EXPECT_EQ(pieces.pieceSize(), answers.pieceSize);
+        }
     }
 }
 
