@@ -3,6 +3,7 @@
 #include "bench/blocking_floor.h"
 #include "bench/simulated_run.h"
 #include "bench/tool_link.h"
+#include "bench/workload.h"
 
 #include <vector>
 
@@ -11,7 +12,9 @@ namespace verimant::bench {
 namespace {
 
 constexpr int kPort = 12;
-constexpr int kWrites = 1000;
+int writeCount() {
+    return sized(1000, 64);
+}
 constexpr int kChunk = 128;
 constexpr int kSector = 4096;
 
@@ -40,7 +43,7 @@ bool writeAll(DeviceCommands& commands, const QByteArray& data) {
 }  // namespace
 
 std::optional<GroupRun> runEflashWrites(const QString& portsDir) {
-    const QByteArray data = benchData(kWrites * kChunk, 0x5EED0128);
+    const QByteArray data = benchData(writeCount() * kChunk, 0x5EED0128);
     const std::optional<SimulatedRun> measured = measureAgainstSimulator(
         portsDir, kPort, true, [&](ToolLink& tool) { return writeAll(tool.commands(), data); });
     if (!measured) {

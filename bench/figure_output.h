@@ -22,6 +22,10 @@ struct GroupRun {
 // nothing else.
 void printFigures(const GroupRun& run);
 
+// The figures that are not finite numbers (a division by a zero time, a run that measured
+// nothing), each named on standard error; true when there is none.
+bool figuresFinite(const GroupRun& run);
+
 // Why a benchmark could not run, on standard error.
 void printProblem(const QString& text);
 

@@ -2,6 +2,7 @@
 #include "bench/bench_data.h"
 #include "bench/benchmarks.h"
 #include "bench/measured_span.h"
+#include "bench/workload.h"
 #include "tests/support/ftp_test_server.h"
 #include "update/update_server.h"
 
@@ -16,9 +17,13 @@ namespace verimant::bench {
 
 namespace {
 
-constexpr int kFileSize = 8 * 1024 * 1024;
+int fileSize() {
+    return sized(8 * 1024 * 1024, 256 * 1024);
+}
 constexpr int kCurlLimitMs = 120000;
-constexpr int kRounds = 5;
+int roundCount() {
+    return sized(5, 1);
+}
 const char kRemoteName[] = "firmware_8mib.bin";
 
 bool writeFile(const QString& path, const QByteArray& data) {
@@ -60,7 +65,7 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
     const QString fetched = workDir + QStringLiteral("/ftp-fetched");
     QDir().mkpath(served);
     QDir().mkpath(fetched);
-    const QByteArray data = benchData(kFileSize, 0xF7B0F7B0);
+    const QByteArray data = benchData(fileSize(), 0xF7B0F7B0);
     if (!writeFile(served + QLatin1Char('/') + kRemoteName, data)) {
         printProblem(QStringLiteral("cannot write the served file in ") + served);
         return std::nullopt;
@@ -83,8 +88,8 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
     // one round of each instead of deciding the ratio.
     std::vector<SpanFigures> toolRounds;
     std::vector<double> curlRounds;
-    for (int round = 0; round < kRounds; ++round) {
-        updateServer.setProgressTotal(kFileSize);
+    for (int round = 0; round < roundCount(); ++round) {
+        updateServer.setProgressTotal(fileSize());
         MeasuredSpan span;
         span.start();
         const bool ok = updateServer.fetchFile(QString::fromLatin1(kRemoteName), toolTarget);
@@ -104,10 +109,10 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
         return a.wallSeconds < b.wallSeconds;
     });
     std::sort(curlRounds.begin(), curlRounds.end());
-    const SpanFigures tool = toolRounds[kRounds / 2];
-    const double curl = curlRounds[kRounds / 2];
+    const SpanFigures tool = toolRounds[roundCount() / 2];
+    const double curl = curlRounds[roundCount() / 2];
 
-    const double mebibytes = double(kFileSize) / (1024.0 * 1024.0);
+    const double mebibytes = double(fileSize()) / (1024.0 * 1024.0);
     return GroupRun{tool.wallSeconds,
                     {
                         {"ftp_fetch_8mib_seconds", tool.wallSeconds, 3},

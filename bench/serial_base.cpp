@@ -1,5 +1,6 @@
 #include "bench/benchmarks.h"
 #include "bench/measured_span.h"
+#include "bench/workload.h"
 
 #include "update/serial_number_base.h"
 
@@ -15,7 +16,9 @@ namespace verimant::bench {
 
 namespace {
 
-constexpr int kRecords = 120000;
+int generatedRecords() {
+    return sized(120000, 2000);
+}
 constexpr int kMissLookups = 21;
 constexpr double kMiB = 1024.0 * 1024.0;
 
@@ -23,9 +26,10 @@ constexpr double kMiB = 1024.0 * 1024.0;
 // with line feeds after its text.
 QByteArray generatedBase() {
     QByteArray image(
-        (kRecords + SerialNumberBase::kFirstRecordBlock) * SerialNumberBase::kBlockSize, '\n');
+        (generatedRecords() + SerialNumberBase::kFirstRecordBlock) * SerialNumberBase::kBlockSize,
+        '\n');
     image.replace(0, 6, "HEADER");
-    for (int i = 0; i < kRecords; ++i) {
+    for (int i = 0; i < generatedRecords(); ++i) {
         const QByteArray text = QByteArray::number(0x10000000 + i * 7, 16).toUpper() +
                                 ";note;245;3;1;2;" + QByteArray::number(i) + ";RU;0;0;0;0;0;0;0;0";
         image.replace((i + SerialNumberBase::kFirstRecordBlock) * SerialNumberBase::kBlockSize,
@@ -87,7 +91,8 @@ std::optional<GroupRun> runSerialBase(const QString&) {
     SerialNumberBase base;
     base.loadBase(path);
     const double loadMs = millisecondsSince(start);
-    if (base.recordCount() != kRecords || base.findSerial(QStringLiteral("10000007")) != 3) {
+    if (base.recordCount() != generatedRecords() ||
+        base.findSerial(QStringLiteral("10000007")) != 3) {
         printProblem(QStringLiteral("serial_base: the generated base did not load"));
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "bench/sim_process.h"
 
+#include "bench/workload.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,8 @@ namespace {
 
 constexpr int kStartTimeoutMs = 5000;
 constexpr int kStopTimeoutMs = 10000;
+// A restarted instrument is back at once in the smoke run; the tool's own pauses still apply.
+constexpr int kSmokeResetDelayMs = 100;
 
 bool fail(QString* error, const QString& reason) {
     if (error) {
@@ -85,8 +89,11 @@ bool SimProcess::start(QString* error) {
     QStringList arguments{QStringLiteral("--port"),       QString::number(portNumber_),
                           QStringLiteral("--ports-dir"),  portsDir_,
                           QStringLiteral("--stats-file"), statsPath()};
-    if (paced_) {
+    if (paced_ && !smokeRun()) {
         arguments << QStringLiteral("--paced");
+    }
+    if (smokeRun()) {
+        arguments << QStringLiteral("--reset-delay-ms") << QString::number(kSmokeResetDelayMs);
     }
     // Its announcements would mix with the figures on standard output; its errors may show.
     process_.setStandardOutputFile(QProcess::nullDevice());

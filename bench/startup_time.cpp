@@ -3,10 +3,13 @@
 
 #include "bench/benchmarks.h"
 #include "bench/measured_span.h"
+#include "bench/workload.h"
 #include "tests/support/ftp_test_server.h"
 #include "ui/main_window.h"
+#include "update/config_signature.h"
 #include "update/start_up.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,10 +20,15 @@ namespace verimant::bench {
 
 namespace {
 
-constexpr int kBaseRecords = 120000;
+int baseRecords() {
+    return sized(120000, 2000);
+}
 constexpr int kBlock = 256;
 const QString kBaseName = QStringLiteral("verimant_sn_base.bin");
 const QString kSetFolder = QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server");
+const QString kConfigName = QStringLiteral("verimant_version_3.ini");
+const QString kDemoSecretKey =
+    QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY.key");
 
 QByteArray baseBlock(const QByteArray& text) {
     QByteArray block = text.left(kBlock - 1);
@@ -28,13 +36,13 @@ QByteArray baseBlock(const QByteArray& text) {
     return block;
 }
 
-// Two header blocks and kBaseRecords instruments; the demo instrument comes last.
+// Two header blocks and baseRecords() instruments; the demo instrument comes last.
 QByteArray largeBase() {
     QByteArray base;
-    base.reserve((kBaseRecords + 2) * kBlock);
+    base.reserve((baseRecords() + 2) * kBlock);
     base += baseBlock("VERIMANT SERIAL NUMBER BASE;BENCH");
     base += baseBlock("SERIAL;TEXT;BOARD;VERSION;ASM1;ASM2;NUMBER;LANGUAGE_SET;N1..N8");
-    for (int i = 0; i < kBaseRecords - 1; ++i) {
+    for (int i = 0; i < baseRecords() - 1; ++i) {
         const QByteArray serial = QByteArray::number(0x20000000 + i, 16).toUpper();
         base += baseBlock(serial + ";Verimant;278;2;1;1;" + QByteArray::number(i) +
                           ";RU;0;0;0;0;0;0;0;0\r\n");
@@ -43,15 +51,46 @@ QByteArray largeBase() {
     return base;
 }
 
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size() && file.flush();
+}
+
+// The demo configuration names the demo base by its SHA-256 and is signed: the generated base
+// needs its own hash in it, and the changed configuration a signature by the demo key again.
+bool writeConfigFor(const QString& to, const QByteArray& base) {
+    QByteArray config = readAll(kSetFolder + "/" + kConfigName);
+    const qsizetype at = config.indexOf("BASE_SHA256=");
+    const qsizetype end = config.indexOf('\n', at);
+    const QByteArray secret =
+        QByteArray::fromBase64(readAll(kDemoSecretKey).trimmed(), QByteArray::Base64Encoding);
+    if (at < 0 || end < 0) {
+        return false;
+    }
+    const QByteArray hash = QCryptographicHash::hash(base, QCryptographicHash::Sha256).toHex();
+    const qsizetype valueStart = at + qsizetype(qstrlen("BASE_SHA256="));
+    config.replace(valueStart, end - valueStart, hash + (config[end - 1] == '\r' ? "\r" : ""));
+    const QByteArray signature = signDetached(config, secret);
+    return !signature.isEmpty() && writeAll(to + "/" + kConfigName, config) &&
+           writeAll(to + "/" + kConfigName + QString::fromLatin1(kSignatureSuffix),
+                    signature.toBase64() + '\n');
+}
+
 bool copySet(const QString& to) {
+    const QByteArray base = largeBase();
     for (const QString& name : QDir(kSetFolder).entryList(QDir::Files)) {
-        if (name != kBaseName && !QFile::copy(kSetFolder + "/" + name, to + "/" + name)) {
+        if (!name.startsWith(kConfigName) && name != kBaseName &&
+            !QFile::copy(kSetFolder + "/" + name, to + "/" + name)) {
             return false;
         }
     }
-    QFile base(to + "/" + kBaseName);
-    return base.open(QIODevice::WriteOnly) &&
-           base.write(largeBase()) == qint64(kBaseRecords + 2) * kBlock;
+    return writeAll(to + "/" + kBaseName, base) && writeConfigFor(to, base);
 }
 
 // Sets an environment variable for the life of the object, then restores what was there.

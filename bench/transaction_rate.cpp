@@ -1,6 +1,7 @@
 #include "bench/benchmarks.h"
 #include "bench/simulated_run.h"
 #include "bench/tool_link.h"
+#include "bench/workload.h"
 
 #include <cstdint>
 
@@ -10,7 +11,9 @@ namespace {
 
 constexpr int kPort = 11;
 constexpr int kWarmUp = 200;
-constexpr int kTransactions = 20000;
+int transactionCount() {
+    return sized(20000, 500);
+}
 constexpr int kReadLength = 16;
 
 bool oneTransaction(ToolLink& tool, std::uint32_t readAddress, int index) {
@@ -47,7 +50,7 @@ std::optional<GroupRun> runTransactionRate(const QString& portsDir) {
         return runTransactions(tool, readAddress, kWarmUp);
     };
     const auto work = [&](ToolLink& tool) {
-        return runTransactions(tool, readAddress, kTransactions);
+        return runTransactions(tool, readAddress, transactionCount());
     };
     const std::optional<SimulatedRun> measured =
         measureAgainstSimulator(portsDir, kPort, false, work, prepare);
@@ -55,18 +58,18 @@ std::optional<GroupRun> runTransactionRate(const QString& portsDir) {
         return std::nullopt;
     }
     // A resent request would make the rate look better than the work done.
-    if (measured->counts.framesReceived != 1 + kWarmUp + kTransactions) {
+    if (measured->counts.framesReceived != 1 + kWarmUp + transactionCount()) {
         printProblem(QStringLiteral("the simulator saw %1 requests for %2 transactions")
                          .arg(measured->counts.framesReceived)
-                         .arg(1 + kWarmUp + kTransactions));
+                         .arg(1 + kWarmUp + transactionCount()));
         return std::nullopt;
     }
     const SpanFigures& figures = measured->figures;
     GroupRun run{figures.wallSeconds,
                  {
-                     {"transactions_per_second", kTransactions / figures.wallSeconds, 0},
+                     {"transactions_per_second", transactionCount() / figures.wallSeconds, 0},
                      {"tool_cpu_seconds_per_1000_transactions",
-                      figures.cpuSeconds * 1000.0 / kTransactions, 4},
+                      figures.cpuSeconds * 1000.0 / transactionCount(), 4},
                  }};
     return run;
 }

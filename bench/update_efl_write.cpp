@@ -2,6 +2,7 @@
 #include "bench/benchmarks.h"
 #include "bench/simulated_run.h"
 #include "bench/tool_link.h"
+#include "bench/workload.h"
 #include "device/update_efl.h"
 
 #include <QFile>
@@ -11,7 +12,9 @@ namespace verimant::bench {
 namespace {
 
 constexpr int kPort = 13;
-constexpr int kFileSize = 1024 * 1024;
+int fileSize() {
+    return sized(1024 * 1024, 16 * 1024);
+}
 constexpr int kChunk = 128;
 
 bool writeDataFile(const QString& path, const QByteArray& data) {
@@ -44,23 +47,23 @@ std::optional<SimulatedRun> timedUpdate(const QString& portsDir, const QString& 
 std::optional<GroupRun> runUpdateEfl(const QString& portsDir) {
     const QString path = portsDir + QStringLiteral("/efl-1mib.bin");
     const QString sparsePath = portsDir + QStringLiteral("/efl-1mib-half-erased.bin");
-    const QByteArray data = benchData(kFileSize, 0x5EED1D1B);
+    const QByteArray data = benchData(fileSize(), 0x5EED1D1B);
     if (!writeDataFile(path, data) || !writeDataFile(sparsePath, halfErased(data))) {
         printProblem(QStringLiteral("cannot write the data files into ") + portsDir);
         return std::nullopt;
     }
-    const std::optional<SimulatedRun> measured = timedUpdate(portsDir, path, {});
+    const std::optional<SimulatedRun> measured = timedUpdate(portsDir, path, {.verify = false});
     if (!measured) {
         return std::nullopt;
     }
     const std::optional<SimulatedRun> verified = timedUpdate(portsDir, path, {.verify = true});
-    const std::optional<SimulatedRun> sparse = timedUpdate(portsDir, sparsePath, {});
+    const std::optional<SimulatedRun> sparse = timedUpdate(portsDir, sparsePath, {.verify = false});
     if (!verified || !sparse) {
         return std::nullopt;
     }
     const SpanFigures& figures = measured->figures;
     const double ideal = wireSeconds(measured->counts);
-    const double mebibytes = double(kFileSize) / (1024.0 * 1024.0);
+    const double mebibytes = double(fileSize()) / (1024.0 * 1024.0);
     GroupRun run{
         figures.wallSeconds,
         {

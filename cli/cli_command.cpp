@@ -23,11 +23,13 @@ const QList<CliCommand>& cliCommands() {
          2, 3, true, &runSettingsCommand, &checkSettingsArguments},
         {QStringLiteral("write-kmt2"), QStringLiteral("FILE"),
          QStringLiteral("service command: write the main firmware of a record file (via the "
-                        "boot loader); the signature policy covers update sets, not this file"),
+                        "boot loader) and read it back (--no-verify: not); the signature policy "
+                        "covers update sets, not this file"),
          1, 1, true, &runWriteKmt2Command},
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
-         QStringLiteral("service command: write a data image into the external flash; the "
-                        "signature policy covers update sets, not this file"),
+         QStringLiteral("service command: write a data image into the external flash and read it "
+                        "back (--no-verify: not); the signature policy covers update sets, not "
+                        "this file"),
          1, 1, true, &runWriteEflCommand},
         {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
          QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
@@ -60,7 +62,8 @@ const QList<CliCommand>& cliCommands() {
          0, 0, false, &runPolicyCommand},
         {QStringLiteral("upgrade"), QString(),
          QStringLiteral("bring the instrument up to date from the update server, as the "
-                        "window's upgrade button does (--packet, --language, --yes)"),
+                        "window's upgrade button does (--packet, --language, --yes), every "
+                        "write read back unless --no-verify"),
          0, 0, true, &runUpgradeCommand},
         {QStringLiteral("check"), QString(),
          QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,

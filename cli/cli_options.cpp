@@ -149,7 +149,10 @@ const QList<CliOptionSpec>& cliOptionTable() {
          &checkSource},
         {QStringLiteral("verify"), QString(), QString(),
          QStringLiteral("write-efl, write-kmt2, upgrade: read back every byte written and "
-                        "compare it with the file; a difference fails the write")},
+                        "compare it with the file; a difference fails the write (the default)")},
+        {QStringLiteral("no-verify"), QString(), QString(),
+         QStringLiteral("write-efl, write-kmt2, upgrade: leave out the read-back, so a byte that "
+                        "did not take the write goes unnoticed")},
         {QStringLiteral("write-all"), QString(), QString(),
          QStringLiteral("write-kmt2, write-efl, upgrade: send every chunk, also those that only "
                         "repeat the erased flash")},

@@ -42,10 +42,11 @@ public:
 
     // The command line this run was started with; commands read their own options here.
     const CliOptions& options() const { return options_; }
-    // How the firmware writers go about their files: --verify reads back what they wrote,
-    // --write-all also sends the chunks that only repeat the erased flash.
+    // How the firmware writers go about their files: they read back what they wrote unless
+    // --no-verify says otherwise (--verify, the default, is still taken), --write-all also sends
+    // the chunks that only repeat the erased flash.
     WriteOptions writeOptions() const {
-        return {.verify = options_.isSet(QStringLiteral("verify")),
+        return {.verify = !options_.isSet(QStringLiteral("no-verify")),
                 .writeAll = options_.isSet(QStringLiteral("write-all"))};
     }
     DeviceSession& session() { return session_; }

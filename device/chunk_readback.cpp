@@ -1,5 +1,6 @@
 #include "device/chunk_readback.h"
 
+#include "device/readback_pieces.h"
 #include "link/device_commands.h"
 #include "link/device_protocol.h"
 
@@ -11,18 +12,19 @@ namespace verimant {
 
 namespace {
 
-// Both read commands are asked for at most this much at a time.
-constexpr int kReadPiece = 16;
-
-template <typename ReadPiece>
-bool holds(std::uint32_t address, const std::uint8_t* data, int length, ReadPiece readPiece) {
-    std::array<std::uint8_t, kReadPiece> buffer{};
-    for (int offset = 0; offset < length; offset += kReadPiece) {
-        const int count = std::min(kReadPiece, length - offset);
-        if (readPiece(address + std::uint32_t(offset), buffer.data(), count) != count ||
-            std::memcmp(buffer.data(), data + offset, size_t(count)) != 0) {
+// One read-back run of its own per chunk: the chunk is at most one large piece, and this rare path
+// keeps no state between writes.
+bool holds(DeviceCommands& commands, FlashArea area, std::uint32_t address,
+           const std::uint8_t* data, int length) {
+    ReadBackPieces pieces(commands, area);
+    std::array<std::uint8_t, DeviceCommands::kMaxReadPiece> buffer{};
+    for (int offset = 0; offset < length;) {
+        const int wanted = std::min(DeviceCommands::kMaxReadPiece, length - offset);
+        const int count = pieces.next(address + std::uint32_t(offset), buffer.data(), wanted);
+        if (count <= 0 || std::memcmp(buffer.data(), data + offset, size_t(count)) != 0) {
             return false;
         }
+        offset += count;
     }
     return true;
 }
@@ -36,16 +38,12 @@ bool lastRequestAnswered(const DeviceProtocol& protocol, int channelKey) {
 
 bool cpuFlashHolds(DeviceCommands& commands, std::uint32_t address, const std::uint8_t* data,
                    int length) {
-    return holds(address, data, length, [&](std::uint32_t at, std::uint8_t* buffer, int count) {
-        return commands.readMemory(at, buffer, count, false);
-    });
+    return holds(commands, FlashArea::Processor, address, data, length);
 }
 
 bool eflashHolds(DeviceCommands& commands, std::uint32_t address, const std::uint8_t* data,
                  int length) {
-    return holds(address, data, length, [&](std::uint32_t at, std::uint8_t* buffer, int count) {
-        return commands.readEflash(at, buffer, count, false);
-    });
+    return holds(commands, FlashArea::External, address, data, length);
 }
 
 }  // namespace verimant

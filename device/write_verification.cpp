@@ -18,8 +18,6 @@ namespace verimant {
 
 namespace {
 
-// Both read commands are asked for at most this much at a time.
-constexpr int kReadPiece = 16;
 constexpr int kProgressIntervalMs = 200;
 
 QString address6(std::uint32_t address) {
@@ -43,12 +41,6 @@ struct Mismatch {
     }
 };
 
-int readPiece(DeviceCommands& commands, FlashArea area, std::uint32_t address, std::uint8_t* buffer,
-              int count) {
-    return area == FlashArea::External ? commands.readEflash(address, buffer, count, false)
-                                       : commands.readMemory(address, buffer, count, false);
-}
-
 void showProgress(DeviceSession& session, qsizetype done, qsizetype total) {
     const int percent = progressPercent(done, total);
     session.log.ReplaceLastLine(QStringLiteral("# ПРОВЕРКА: ") + QString::number(percent) +
@@ -69,11 +61,14 @@ bool verifyWritten(DeviceSession& session, FlashArea area, std::uint32_t start,
     session.log.AddLine(QStringLiteral("# ПРОВЕРКА: 0%"));
     ProgressThrottle throttle(kProgressIntervalMs, tickCountMs());
     Mismatch mismatch;
-    std::array<std::uint8_t, kReadPiece> buffer{};
+    ReadBackPieces pieces(session.commands, area);
+    std::array<std::uint8_t, DeviceCommands::kMaxReadPiece> buffer{};
     for (qsizetype done = 0; done < total;) {
-        const int count = int(std::min<qsizetype>(kReadPiece, total - done));
+        const int wanted = int(std::min<qsizetype>(DeviceCommands::kMaxReadPiece, total - done));
         const std::uint32_t address = start + std::uint32_t(done);
-        if (readPiece(session.commands, area, address, buffer.data(), count) != count) {
+        const int count = pieces.next(address, buffer.data(), wanted);
+        if (count <= 0) {
+            session.log.AddLine(QStringLiteral("# ПРОВЕРКА: ") + pieces.sizeNote());
             session.log.AddLine(QStringLiteral("# ПРОВЕРКА: нет ответа ") + address6(address));
             return false;
         }
@@ -84,6 +79,7 @@ bool verifyWritten(DeviceSession& session, FlashArea area, std::uint32_t start,
         }
     }
     progressView().setProgress(0);
+    session.log.AddLine(QStringLiteral("# ПРОВЕРКА: ") + pieces.sizeNote());
     if (mismatch.first) {
         session.log.AddLine(QStringLiteral("# ПРОВЕРКА: расхождение с ") +
                             address6(*mismatch.first) + QStringLiteral(", байт: ") +

@@ -12,9 +12,11 @@ namespace verimant {
 namespace {
 
 constexpr int kMemoryPiece = 16;
-constexpr int kMaxPieceCount = 255;
 constexpr int kMaxWriteLength = 128;
 constexpr int kEchoLength = 5;  // address (4) and count or length (1)
+// Address fields, command bytes, echo, contents and checksum, every byte stuffed, two delimiters.
+static_assert(2 + 2 * (4 + 2 + kEchoLength + DeviceCommands::kMaxReadPiece + 2) <= kMaxEncodedFrame,
+              "the longest read answer must fit one frame");
 constexpr std::uint16_t kFirstBootWithBoardInfo = 0x400;
 constexpr std::uint16_t kFirstBootWithScreenText = 0x200;
 constexpr int kLegacyBoardCode = 245;
@@ -70,6 +72,15 @@ DeviceProtocol::AnswerCheck forAddress(std::uint32_t address) {
     };
 }
 
+// A read answer longer than this request's count answers an earlier, larger request at the same
+// address: a late answer to a read-back probe that was given up on.
+DeviceProtocol::AnswerCheck forRead(std::uint32_t address, int count) {
+    return [address, count](const QByteArray& answer) {
+        return answer.size() < 4 ||
+               (echoesAddress(answer, address) && answer.size() <= kEchoLength + count);
+    };
+}
+
 DeviceProtocol::AnswerCheck forParameter(std::uint16_t id) {
     return [id](const QByteArray& answer) {
         return answer.size() < 2 || readLe16(bytesOf(answer)) == id;
@@ -98,15 +109,15 @@ void DeviceCommands::adoptConnection() {
 }
 
 int DeviceCommands::readPiece(Command command, std::uint32_t address, std::uint8_t* buffer,
-                              int count, const QString& message) {
+                              int count, const QString& message, int sends) {
     ProtocolChannel* target = protocol_.channel(command.channel);
-    if (target == nullptr || buffer == nullptr || count < 0 || count > kMaxPieceCount) {
+    if (target == nullptr || buffer == nullptr || count < 0 || count > kMaxReadPiece) {
         return -1;
     }
     QByteArray payload = request(command.group, command.code);
     appendLe32(payload, address);
     payload.append(char(count));
-    if (!protocol_.transact(target, payload, message, forAddress(address))) {
+    if (!protocol_.transact(target, payload, message, forRead(address, count), sends)) {
         return -1;
     }
     const QByteArray answer = protocol_.answerData(target);
@@ -148,6 +159,18 @@ int DeviceCommands::readEflash(std::uint32_t address, std::uint8_t* buffer, int 
                                bool report) {
     return readPiece({DeviceProtocol::kExternalFlashChannel, kEflashGroup, kEflashRead}, address,
                      buffer, length, reported(report, "No answer in reading EFLASH"));
+}
+
+int DeviceCommands::readMemoryPiece(std::uint32_t address, std::uint8_t* buffer, int count,
+                                    int sends) {
+    return readPiece({DeviceProtocol::kGeneralChannel, kGeneralGroup, kReadMemory}, address, buffer,
+                     count, QString(), sends);
+}
+
+int DeviceCommands::readEflashPiece(std::uint32_t address, std::uint8_t* buffer, int count,
+                                    int sends) {
+    return readPiece({DeviceProtocol::kExternalFlashChannel, kEflashGroup, kEflashRead}, address,
+                     buffer, count, QString(), sends);
 }
 
 bool DeviceCommands::writePiece(Command command, std::uint32_t address, const std::uint8_t* data,

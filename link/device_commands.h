@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/device_protocol.h"
 #include "link/device_records.h"
 
 #include <QByteArray>
@@ -8,8 +9,6 @@
 #include <cstdint>
 
 namespace verimant {
-
-class DeviceProtocol;
 
 // The instrument's command set over the protocol, with the last program information, platform
 // description, board information and processor identifier read. Commands that take `report` show
@@ -23,6 +22,13 @@ public:
     int readMemory(std::uint32_t address, std::uint8_t* buffer, int length, bool report);
     // One piece of at most 255 bytes from the external flash; the bytes read (possibly 0) or -1.
     int readEflash(std::uint32_t address, std::uint8_t* buffer, int length, bool report);
+    // The largest count a read request carries (one byte); its answer frame stays within what the
+    // frame codec sends and decodes even when every byte needs stuffing.
+    static constexpr int kMaxReadPiece = 255;
+    // One quiet piece of at most kMaxReadPiece bytes with the general read (01 02) or the external
+    // flash's read (02 02), sent at most `sends` times; the bytes read (possibly fewer) or -1.
+    int readMemoryPiece(std::uint32_t address, std::uint8_t* buffer, int count, int sends);
+    int readEflashPiece(std::uint32_t address, std::uint8_t* buffer, int count, int sends);
     // At most 128 bytes; the instrument must echo address and length.
     bool writeEflash(std::uint32_t address, const std::uint8_t* data, int length, bool report);
     bool writeCpuFlash(std::uint32_t address, const std::uint8_t* data, int length, bool report);
@@ -83,7 +89,7 @@ private:
     };
 
     int readPiece(Command command, std::uint32_t address, std::uint8_t* buffer, int count,
-                  const QString& message);
+                  const QString& message, int sends = DeviceProtocol::kMaxSends);
     bool writePiece(Command command, std::uint32_t address, const std::uint8_t* data, int length,
                     const QString& message);
     bool sendAddressCommand(Command command, std::uint32_t address, const QString& message);

@@ -14,7 +14,6 @@ namespace verimant {
 namespace {
 
 constexpr int kAnswerTimeoutMs = 700;
-constexpr int kSendsPerTransaction = 3;
 constexpr int kReadAreaSize = 1000;
 constexpr int kMaxRequestPayload = 252;
 constexpr int kWritePiece = 64;
@@ -94,11 +93,11 @@ bool DeviceProtocol::sendFrame(ProtocolChannel* channel, const QByteArray& paylo
 }
 
 bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payload,
-                              const QString& message, const AnswerCheck& belongs) {
+                              const QString& message, const AnswerCheck& belongs, int sends) {
     if (channel == nullptr || payload.size() < 2 || !isOpen() || (stopped_ && stopped_())) {
         return false;
     }
-    if (waitForAnswer(channel, payload, belongs)) {
+    if (waitForAnswer(channel, payload, belongs, std::clamp(sends, 1, kMaxSends))) {
         return true;
     }
     const QString text =
@@ -110,7 +109,7 @@ bool DeviceProtocol::transact(ProtocolChannel* channel, const QByteArray& payloa
 }
 
 bool DeviceProtocol::waitForAnswer(ProtocolChannel* channel, const QByteArray& payload,
-                                   const AnswerCheck& belongs) {
+                                   const AnswerCheck& belongs, int sends) {
     {
         std::lock_guard guard(lock_);
         channel->queue_.clear();
@@ -123,7 +122,7 @@ bool DeviceProtocol::waitForAnswer(ProtocolChannel* channel, const QByteArray& p
     };
     ++transactionsWaiting_;
     const auto done = qScopeGuard([this] { --transactionsWaiting_; });
-    for (int send = 1; send <= kSendsPerTransaction && !lineHungUp(); ++send) {
+    for (int send = 1; send <= sends && !lineHungUp(); ++send) {
         sendFrame(channel, payload);
         // The event loop runs meanwhile; the reader thread wakes it when it queues a frame.
         if (pumpEventsUntil(answeredOrGone, kAnswerTimeoutMs)) {

@@ -60,12 +60,16 @@ public:
     // address or parameter id gives it away.
     using AnswerCheck = std::function<bool(const QByteArray& answerData)>;
 
-    // Sends the request and waits up to 700 ms for its answer, three sends in all. Frames with
+    // At most this many sends of one request: the first and two resends.
+    static constexpr int kMaxSends = 3;
+
+    // Sends the request and waits up to 700 ms for its answer, `sends` sends in all (1 up to
+    // kMaxSends; three unless a caller treats silence as an answer of its own). Frames with
     // other command bytes, or that `belongs` refuses, are dropped and the wait goes on. On a line
     // that has hung up it fails at once. On failure the message is shown in an error box: "*" for
     // "No answer from device", empty for no box.
     bool transact(ProtocolChannel* channel, const QByteArray& payload, const QString& message,
-                  const AnswerCheck& belongs = {});
+                  const AnswerCheck& belongs = {}, int sends = kMaxSends);
 
     // While `stopped` returns true, every transaction fails at once, sending nothing and showing
     // no box: a run asked to stop lets the request under way finish and starts no other.
@@ -94,7 +98,7 @@ private:
     bool takeAnswer(ProtocolChannel* channel, const QByteArray& request,
                     const AnswerCheck& belongs);
     bool waitForAnswer(ProtocolChannel* channel, const QByteArray& payload,
-                       const AnswerCheck& belongs);
+                       const AnswerCheck& belongs, int sends);
     // The thread a transaction waits on, read under the lock and woken after it.
     QThread* currentWaiter() const;
 

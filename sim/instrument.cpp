@@ -5,6 +5,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace verimant::sim {
 
 namespace {
@@ -110,6 +112,11 @@ void Instrument::setStuckByte(long long address) {
         address < 0 ? std::nullopt : std::optional<std::uint32_t>(std::uint32_t(address));
     externalFlash_.setStuckByte(stuck);
     processorFlash_.setStuckByte(stuck);
+}
+
+void Instrument::setReadLimits(int answerLimit, int silentAbove) {
+    readAnswerLimit_ = answerLimit;
+    readSilentAbove_ = silentAbove;
 }
 
 void Instrument::programExternalFlash() {
@@ -246,7 +253,11 @@ std::optional<QByteArray> Instrument::readPiece(const QByteArray& data, bool ext
         return std::nullopt;
     }
     const std::uint32_t address = le32(data, 0);
-    const int count = std::uint8_t(data[4]);
+    const int asked = std::uint8_t(data[4]);
+    if (readSilentAbove_ >= 0 && asked > readSilentAbove_) {
+        return std::nullopt;
+    }
+    const int count = readAnswerLimit_ >= 0 ? std::min(asked, readAnswerLimit_) : asked;
     const QByteArray bytes =
         externalFlash ? externalFlash_.read(address, count) : readMemory(address, count);
     return data + bytes;

@@ -60,6 +60,8 @@ public:
     void assumeOtherUid();
     // See SimFaults::stuckByteAt; a negative address frees it.
     void setStuckByte(long long address);
+    // See SimFaults::readAnswerLimit and readSilentAbove; negative values lift them.
+    void setReadLimits(int answerLimit, int silentAbove);
 
     InstrumentMode mode() const { return mode_; }
     const InstrumentConfig& config() const { return config_; }
@@ -137,6 +139,8 @@ private:
     int unansweredCount_ = 0;
     std::map<std::uint16_t, int> requestsByCommand_;
     std::vector<FlashOperation> flashOperations_;
+    int readAnswerLimit_ = -1;
+    int readSilentAbove_ = -1;
 };
 
 }  // namespace verimant::sim

@@ -49,6 +49,7 @@ PtyInstrument::PtyInstrument(InstrumentConfig config, PtyInstrumentOptions optio
       dice_(options_.faultSeed),
       pacer_(options_.baudRate) {
     instrument_.setStuckByte(faults_.stuckByteAt);
+    instrument_.setReadLimits(faults_.readAnswerLimit, faults_.readSilentAbove);
 }
 
 PtyInstrument::~PtyInstrument() {
@@ -426,6 +427,7 @@ void PtyInstrument::setFaults(const SimFaults& faults) {
         countedRequests_ = 0;
         resetAnswersLost_ = 0;
         instrument_.setStuckByte(faults.stuckByteAt);
+        instrument_.setReadLimits(faults.readAnswerLimit, faults.readSilentAbove);
     }
     wake();
 }

@@ -56,6 +56,8 @@ const OptionEntry kOptions[] = {
      "After the next restart answer with the same serial number and another processor UID."},
     {"stuck-byte-at", "address",
      "A flash byte that does not take a write, though the write is answered."},
+    {"read-answer-limit", "n", "Answer a read with at most n bytes, whatever count it asks for."},
+    {"read-silent-above", "n", "Leave a read that asks for more than n bytes unanswered."},
     {"lost-reset-answers", "n", "Carry out n RESETs but lose their answers."},
     {"reset-delay-ms", "n", "How long a RESET keeps the instrument away (default 1500)."},
     {"fault-seed", "n", "Seed of the random fault decisions (default 1)."},
@@ -216,6 +218,8 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     });
     options.faults.uidAfterRestart = parser.isSet(QStringLiteral("uid-after-restart"));
     reader.number("stuck-byte-at", options.faults.stuckByteAt);
+    reader.number("read-answer-limit", options.faults.readAnswerLimit);
+    reader.number("read-silent-above", options.faults.readSilentAbove);
     reader.number("lost-reset-answers", options.faults.lostResetAnswers);
     reader.number("reset-delay-ms", options.resetDelayMs);
     reader.number("fault-seed", options.faultSeed);

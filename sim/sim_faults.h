@@ -38,6 +38,12 @@ struct SimFaults {
     // A byte of either flash that does not take a write, though the write is answered as carried
     // out (-1: none).
     long long stuckByteAt = -1;
+    // Reads (01 02 and 02 02) that ask for more than this many bytes are answered with this many
+    // (-1: every count up to 255 in full), as by firmware with a smaller answer buffer.
+    int readAnswerLimit = -1;
+    // Reads that ask for more than this many bytes get no answer at all (-1: none), as by firmware
+    // that drops a request it cannot serve.
+    int readSilentAbove = -1;
     // This many RESETs are carried out with their answers lost on the line.
     int lostResetAnswers = 0;
 };

@@ -74,7 +74,7 @@ MainActions createMainActions(QWidget* window, const ImageList& images) {
     bindDataSourceSetting(a, images);
 
     a.Action_Verify_Writes = makeCheckable(window, images, "Action_Verify_Writes",
-                                           QStringLiteral("Проверять запись"), false);
+                                           QStringLiteral("Проверять запись"), true);
 
     a.Action_Language = makeAction(window, images, "Action_Language", QStringLiteral("РУС"),
                                    ImageList::RussianFlag);

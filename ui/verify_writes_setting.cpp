@@ -14,7 +14,7 @@ const QString kVerifyWritesKey = QStringLiteral("VERIFY_WRITES");
 }  // namespace
 
 void bindVerifyWritesSetting(QAction* action) {
-    action->setChecked(readUserInt32(kOptionsGroup, kVerifyWritesKey).value_or(0) != 0);
+    action->setChecked(readUserInt32(kOptionsGroup, kVerifyWritesKey).value_or(1) != 0);
     // Menu items leave an action's check mark to its handlers; this one is a plain toggle.
     QObject::connect(action, &QAction::triggered, action,
                      [action] { action->setChecked(!action->isChecked()); });

@@ -170,8 +170,8 @@ TEST(FirmwareWriteCli, WriteEflStartsTheMainFirmwareAndCopiesTheFile) {
 }
 
 // Neither writer may count as written what did not reach this instrument's flash: another
-// instrument behind the port after the restart gets nothing, and with --verify a byte the flash did
-// not take fails the write.
+// instrument behind the port after the restart gets nothing, and a byte the flash did not take
+// fails the write, by default as with --verify. Only --no-verify lets it pass unread.
 TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
     struct Case {
         const char* command;
@@ -181,9 +181,14 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
         QStringList extra;  // command-line options
         QString outLine;    // in the log
         QString errLine;    // on standard error
+        int exitCode = 1;
     };
     const QString data = writeDataFile("verify.efl", 9000);
     const QStringList otherAfterRestart{"--serial-after-restart", "87654321"};
+    const QStringList stuckData{"--stuck-byte-at", QString::number(0x1234)};
+    const QStringList stuckFirmware{"--stuck-byte-at", QString::number(kMainStart + 3)};
+    const QString dataMismatch = "# ПРОВЕРКА: расхождение с A=0x001234, байт: 1";
+    const QString firmwareMismatch = "# ПРОВЕРКА: расхождение с A=0x8004003, байт: 1";
     const QString other =
         "На COM 11 отвечает другой прибор (SN=8-76-54321, ожидался SN=1-23-45678)";
     // The data byte at 0x1234 is 0xA5, the record file's byte at the main start + 3 is 0x20: the
@@ -191,20 +196,24 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
     const Case cases[] = {
         {"write-kmt2", "main", demoFirmware(), otherAfterRestart, {}, "", other},
         {"write-efl", "boot", data, otherAfterRestart, {}, "", other},
-        {"write-efl",
-         "boot",
-         data,
-         {"--stuck-byte-at", QString::number(0x1234)},
-         {"--verify"},
-         "# ПРОВЕРКА: расхождение с A=0x001234, байт: 1",
-         "Проверка записи 100%"},
+        {"write-efl", "boot", data, stuckData, {"--verify"}, dataMismatch, "Проверка записи 100%"},
         {"write-kmt2",
          "main",
          demoFirmware(),
-         {"--stuck-byte-at", QString::number(kMainStart + 3)},
+         stuckFirmware,
          {"--verify"},
-         "# ПРОВЕРКА: расхождение с A=0x8004003, байт: 1",
+         firmwareMismatch,
          "Проверка записи 100%"},
+        {"write-efl", "boot", data, stuckData, {}, dataMismatch, "Проверка записи 100%"},
+        {"write-kmt2",
+         "main",
+         demoFirmware(),
+         stuckFirmware,
+         {},
+         firmwareMismatch,
+         "Проверка записи 100%"},
+        {"write-efl", "boot", data, stuckData, {"--no-verify"}, "", "", 0},
+        {"write-kmt2", "main", demoFirmware(), stuckFirmware, {"--no-verify"}, "", "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command + (" " + c.fault.join(' ')).toStdString());
@@ -215,9 +224,11 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
         ASSERT_TRUE(sim.waitForLink());
         const CliResult result =
             runCli(QStringList{c.command, c.file, "--port", QString::number(kPort)} + c.extra);
-        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
         EXPECT_TRUE(result.err.contains(c.errLine)) << result.err;
-        if (c.outLine.isEmpty()) {
+        if (c.exitCode == 0) {
+            EXPECT_FALSE(result.out.contains("# ПРОВЕРКА")) << result.out;
+        } else if (c.outLine.isEmpty()) {
             EXPECT_FALSE(result.out.contains("==>Update_")) << result.out;
         } else {
             EXPECT_TRUE(result.out.contains(c.outLine)) << result.out;

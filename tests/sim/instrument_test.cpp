@@ -150,6 +150,32 @@ TEST(InstrumentExternalFlash, WritesLandOnlyOnErasedBytesWithinEightMegabytes) {
     EXPECT_EQ(readPiece(instrument, 2, 0x7FFFF8, 16).size(), 8);
 }
 
+// Firmware with a smaller answer buffer either cuts a large read short or drops it: both read
+// commands, and only reads above the limit.
+TEST(InstrumentReadLimits, LargeReadsAreCutShortOrLeftUnanswered) {
+    struct Case {
+        int answerLimit;
+        int silentAbove;
+        int asked;
+        std::optional<int> answered;  // contents; nothing for no answer
+    };
+    const Case cases[] = {{-1, -1, 255, 255}, {100, -1, 255, 100}, {100, -1, 100, 100},
+                          {100, -1, 16, 16},  {-1, 16, 17, {}},    {-1, 16, 16, 16}};
+    for (const int group : {1, 2}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "group " << group << ", " << c.asked << " asked");
+            Instrument instrument;
+            instrument.setReadLimits(c.answerLimit, c.silentAbove);
+            const std::uint32_t address = group == 1 ? 0x08000000 : 0x10000;
+            const auto data = ask(instrument, readRequest(group, 2, address, c.asked));
+            ASSERT_EQ(data.has_value(), c.answered.has_value());
+            if (data) {
+                EXPECT_EQ(data->size() - 5, *c.answered);
+            }
+        }
+    }
+}
+
 TEST(InstrumentProcessorFlash, CommandVariantFollowsTheReportedVersions) {
     const struct {
         std::uint16_t boot;

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 
 namespace verimant::test {
@@ -135,7 +136,14 @@ TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
     EXPECT_TRUE(chosenSourceFolder().isEmpty());
 }
 
-TEST_F(ActionsTest, VerifyWritesIsOffByDefaultAndRememberedForTheNextStart) {
+// A user who never chose gets every write read back; a choice either way lasts.
+TEST_F(ActionsTest, VerifyWritesIsOnUnlessTurnedOffAndRememberedForTheNextStart) {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "PELMA", "KMT2")
+        .remove("MANAGER/OPTIONS/VERIFY_WRITES");
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(action("Action_Verify_Writes")->isChecked());
+    widget<QAction>("MainMenu_Verify_Writes")->trigger();
+    window = std::make_unique<MainWindow>();
     EXPECT_FALSE(action("Action_Verify_Writes")->isChecked());
     widget<QAction>("MainMenu_Verify_Writes")->trigger();
     window.reset();
