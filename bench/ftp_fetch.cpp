@@ -92,7 +92,7 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
         if (!ok || readFile(toolTarget) != data) {
             printProblem(QStringLiteral("fetchFile failed: ") +
                          log.lines().join(QLatin1Char('\n')) + QLatin1Char(' ') +
-                         updateServer.ftpClient().errorText());
+                         updateServer.transport().errorText());
             return std::nullopt;
         }
         const std::optional<double> curl = curlSeconds(server, curlTarget);

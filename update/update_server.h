@@ -1,7 +1,7 @@
 #pragma once
 
-#include "update/ftp_client.h"
 #include "update/server_settings.h"
+#include "update/server_transport.h"
 #include "update/update_source.h"
 
 #include <QString>
@@ -14,26 +14,20 @@ namespace verimant {
 class ActivityLog;
 struct DeviceInfo;
 
-// The tool's only way to the update server: one login per operation (so every operation starts
-// in the account's login folder and ends with QUIT, on success and failure alike), folders walked
-// and created along a "\"-separated remote path, progress and status texts through the installed
-// ProgressView, and the per-instrument report folders. Failures are logged (in Russian, as the
-// server's operators read them) and returned as false; nothing throws. Runs on the calling thread,
-// whose event loop keeps running during every wait.
+// The tool's only way to the update server: one connection per operation (so every operation
+// starts in the account's login folder and ends with QUIT, on success and failure alike), folders
+// walked and created along a "\"-separated remote path, progress and status texts through the
+// installed ProgressView, and the per-instrument report folders. Failures are logged (in Russian,
+// as the server's operators read them) and returned as false; nothing throws. Runs on the calling
+// thread, whose event loop keeps running during every wait.
 class UpdateServer : public UpdateSource {
 public:
     explicit UpdateServer(ActivityLog& log, ServerSettings settings = updateServerSettings(),
-                          FtpLimits limits = {});
+                          TransferLimits limits = {});
     ~UpdateServer() override;
     UpdateServer(const UpdateServer&) = delete;
     UpdateServer& operator=(const UpdateServer&) = delete;
 
-    // Logs in unless connected, then "TYPE L 8", or "TYPE I" where that is refused. False (and
-    // the connection line logged) without a server; false, logged out, with the server's reply
-    // logged when it refuses both.
-    bool connectServer();
-    // Changes into each folder of `remotePath` in turn: how many, 0 without folders, -1 on failure.
-    int enterFolders(const QString& remotePath);
     // Makes sure every folder of `remotePath` exists, creating the missing ones in order.
     bool makeFolders(const QString& remotePath);
     // Downloads `remoteName` into `localPath`. A failed download leaves no file at `localPath`.
@@ -66,10 +60,12 @@ public:
     // until set.
     void setReportFolder(const QString& folder) { reportFolder_ = folder; }
 
-    const ServerSettings& settings() const { return client_->settings(); }
+    const ServerSettings& settings() const { return transport_->settings(); }
     QString displayText() const override { return settings().displayText(); }
     bool isFolder() const override { return false; }
-    FtpClient& ftpClient() { return *client_; }
+    ServerTransport& transport() { return *transport_; }
+    // Ends the running transfer as a failure (the window's cancel).
+    void cancel() { transport_->cancel(); }
 
 private:
     void FtpClient1Success(FtpOperation kind);
@@ -78,16 +74,18 @@ private:
     void FtpClient1PacketRecvd();
     void FtpClient1PacketSent();
     void showProgress(qint64 bytes);
-    // Clears the result flag, runs one FTP operation and records how it ended.
+    // Clears the result flag, runs one operation and records how it ended.
     template <typename Operation>
     void runFlagged(Operation operation);
-    bool logInIfNeeded();
-    // "TYPE L 8", else "TYPE I": true when either was accepted.
-    bool useBinaryType();
-    void logOut();
+    // What every operation logs before it starts: an unusable server setting, the proxy.
+    void logRoute();
+    // The connection and binary-mode failures, which stop any operation alike; true when the
+    // failure was one of them.
+    bool logConnectionFailure();
 
     ActivityLog& log_;
-    std::unique_ptr<FtpClient> client_;
+    std::unique_ptr<ServerTransport> transport_;
+    bool proxyLogged_ = false;
     const DeviceInfo* deviceInfo_ = nullptr;
     qint64 progressTotal_ = 0;
     int resultFlag_ = 0;
