@@ -129,6 +129,11 @@ bool ServerTransport::fetch(const QString& remotePath, const QString& localPath)
 }
 
 bool ServerTransport::makeFolders(const QString& remotePath) {
+    errorText_.clear();
+    stop_ = Stop::None;
+    // A web server makes what a POST names itself.
+    if (!settings_.isFtp())
+        return true;
     const QString folders = remotePath.section(QLatin1Char('\\'), 0, -2);
     Job job;
     job.kind = FtpOperation::CreateFolder;
@@ -254,6 +259,13 @@ void ServerTransport::configure(CURL* easy, Job& job, char* errorBuffer) {
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     if (job.sizeOnly) {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (job.source && !ftp) {
+        // A web server takes a report as a POST to its name, to be added to what it holds.
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(job.uploadBytes));
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &ServerTransport::onRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, this);
     } else if (job.source) {
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(easy, CURLOPT_APPEND, 1L);

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kRetryPauseMs = 500;
 constexpr int kReportAttempts = 3;
+constexpr char kReportUrlVariable[] = "VERIMANT_REPORT_URL";
 const QChar kRemoteSeparator = QLatin1Char('\\');
 
 // The outcomes the result flag follows: folder changes and creations, and the transfers.
@@ -59,7 +60,19 @@ UpdateServer::UpdateServer(ActivityLog& log, ServerSettings settings, TransferLi
     events.onAuthenticationFailed = [this] { FtpClient1AuthenticationFailed(); };
     events.onPacketRecvd = [this] { FtpClient1PacketRecvd(); };
     events.onPacketSent = [this] { FtpClient1PacketSent(); };
-    transport_->setEvents(std::move(events));
+    transport_->setEvents(events);
+    if (transport_->settings().scheme != ServerScheme::Https)
+        return;
+    if (const auto report = parseServerAddress(QString::fromUtf8(qgetenv(kReportUrlVariable)))) {
+        reportTransport_ = std::make_unique<ServerTransport>(*report, limits);
+        reportTransport_->setEvents(std::move(events));
+    }
+}
+
+ServerTransport* UpdateServer::reportTransport() {
+    if (settings().scheme != ServerScheme::Https)
+        return transport_.get();
+    return reportTransport_.get();
 }
 
 UpdateServer::~UpdateServer() = default;
@@ -83,7 +96,7 @@ void UpdateServer::FtpClient1PacketRecvd() {
 }
 
 void UpdateServer::FtpClient1PacketSent() {
-    showProgress(transport_->sentBytes());
+    showProgress(reportTransport() ? reportTransport()->sentBytes() : 0);
 }
 
 void UpdateServer::showProgress(qint64 bytes) {
@@ -115,15 +128,15 @@ void UpdateServer::logRoute() {
         log_.AddLine(QStringLiteral("Через прокси-сервер: ") + proxy);
 }
 
-bool UpdateServer::logConnectionFailure() {
-    switch (transport_->stop()) {
+bool UpdateServer::logConnectionFailure(const ServerTransport& transport) {
+    switch (transport.stop()) {
         case ServerTransport::Stop::Connection:
             log_.AddErrorLine(QStringLiteral("Ошибка: Нет соединения с сервером обновлений"), 0);
             return true;
         case ServerTransport::Stop::BinaryMode:
             // Left in ASCII mode the server would convert line ends inside every image it sends.
             log_.AddErrorLine(QStringLiteral("Ошибка FTP: сервер не принял двоичный режим [") +
-                                  transport_->lastReply() + QLatin1Char(']'),
+                                  transport.lastReply() + QLatin1Char(']'),
                               0);
             return true;
         default:
@@ -132,10 +145,17 @@ bool UpdateServer::logConnectionFailure() {
 }
 
 bool UpdateServer::makeFolders(const QString& remotePath) {
-    runFlagged([&] { return transport_->makeFolders(remotePath); });
+    ServerTransport* destination = reportTransport();
+    if (!destination) {
+        log_.AddErrorLine(QStringLiteral("Ошибка: не задан адрес для отчётов ") +
+                              QString::fromLatin1(kReportUrlVariable),
+                          0);
+        return false;
+    }
+    runFlagged([&] { return destination->makeFolders(remotePath); });
     // A path without folders has nothing to make.
-    const bool made = transport_->stop() == ServerTransport::Stop::None;
-    if (!made && !logConnectionFailure())
+    const bool made = destination->stop() == ServerTransport::Stop::None;
+    if (!made && !logConnectionFailure(*destination))
         log_.AddErrorLine(QStringLiteral("Ошибка FTP: не создан каталог"), 0);
     return made;
 }
@@ -145,7 +165,7 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
                                  QLatin1Char(']'));
     runFlagged([&] { return transport_->fetch(remoteName, localPath); });
     const bool fetched = resultFlag_ == 1 && transport_->stop() == ServerTransport::Stop::None;
-    if (!fetched && !logConnectionFailure()) {
+    if (!fetched && !logConnectionFailure(*transport_)) {
         if (transport_->stop() == ServerTransport::Stop::Folder)
             log_.AddErrorLine(QStringLiteral("Ошибка FTP: смена каталога не удалась"), 0);
         log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
@@ -157,10 +177,13 @@ bool UpdateServer::fetchFile(const QString& remoteName, const QString& localPath
 }
 
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {
+    ServerTransport* destination = reportTransport();
+    if (!destination)
+        return false;
     progressTotal_ = fileSize(localPath);
-    runFlagged([&] { return transport_->append(remotePath, localPath); });
-    const bool appended = resultFlag_ == 1 && transport_->stop() == ServerTransport::Stop::None;
-    if (!appended && !logConnectionFailure())
+    runFlagged([&] { return destination->append(remotePath, localPath); });
+    const bool appended = resultFlag_ == 1 && destination->stop() == ServerTransport::Stop::None;
+    if (!appended && !logConnectionFailure(*destination))
         log_.AddErrorLine(QStringLiteral("Ошибка добавления файла на сервера обновлений [") +
                               remotePath + QLatin1Char(']'),
                           -1);

@@ -81,10 +81,14 @@ private:
     void logRoute();
     // The connection and binary-mode failures, which stop any operation alike; true when the
     // failure was one of them.
-    bool logConnectionFailure();
+    bool logConnectionFailure(const ServerTransport& transport);
+
+    // Where reports go: the server itself, else (a read-only https set) VERIMANT_REPORT_URL.
+    ServerTransport* reportTransport();
 
     ActivityLog& log_;
     std::unique_ptr<ServerTransport> transport_;
+    std::unique_ptr<ServerTransport> reportTransport_;
     bool proxyLogged_ = false;
     const DeviceInfo* deviceInfo_ = nullptr;
     qint64 progressTotal_ = 0;
