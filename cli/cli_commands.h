@@ -22,5 +22,6 @@ int runMirrorCommand(CliRun& run, const QStringList& arguments);
 int runKeygenCommand(CliRun& run, const QStringList& arguments);
 int runSignConfigCommand(CliRun& run, const QStringList& arguments);
 int runVerifyConfigCommand(CliRun& run, const QStringList& arguments);
+int runReportsCommand(CliRun& run, const QStringList& arguments);
 
 }  // namespace verimant::cli

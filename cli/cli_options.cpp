@@ -156,6 +156,8 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("require-signature"), QString(), QString(),
          QStringLiteral("refuse an update configuration without a valid signature by a trusted "
                         "key, as RequireSignedConfiguration=true in the machine's policy does")},
+        {QStringLiteral("send"), QString(), QString(),
+         QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
          QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
         {QStringLiteral("json"), QString(), QString(),

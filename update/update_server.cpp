@@ -6,6 +6,7 @@
 #include "device/device_info.h"
 #include "device/device_text_forms.h"
 #include "platform/temp_folder.h"
+#include "update/report_outbox.h"
 
 #include <algorithm>
 
@@ -234,7 +235,25 @@ bool UpdateServer::uploadReport(const QString& localPath, const QString& baseFol
     // A report that could not be written must not send an older file's content in its place.
     if (!writeWholeFile(path, log_.reportBytes(), true, false))
         return false;
-    return appendWithRetries(instrumentFolder(baseFolder) + fileName, path, kReportAttempts);
+    const QString remotePath = instrumentFolder(baseFolder) + fileName;
+    // What waits goes first, in order: a later report never overtakes an earlier one.
+    if (sendWaitingReports() && appendWithRetries(remotePath, path, kReportAttempts))
+        return true;
+    ReportOutbox outbox(outboxFolder_);
+    if (outbox.keep(remotePath, path))
+        log_.AddLine(QStringLiteral("Отчёт сохранён для отправки: ") + outbox.folder());
+    return false;
+}
+
+bool UpdateServer::sendWaitingReports() {
+    const ReportOutbox outbox(outboxFolder_);
+    for (const ReportOutbox::Entry& entry : outbox.waiting()) {
+        // Removed only once the server confirmed the append, so none is lost; one that fails
+        // holds the rest back.
+        if (!appendWithRetries(entry.remotePath, entry.reportFile, 1) || !outbox.remove(entry))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace verimant

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/report_outbox.h"
 #include "update/server_settings.h"
 #include "update/server_transport.h"
 #include "update/update_source.h"
@@ -43,7 +44,8 @@ public:
     // base\1_23\45xxx\6xx\ for 1-23-45678, base\__no_number\ without a usable serial number.
     QString instrumentFolder(const QString& baseFolder) const;
     // Writes the log's report file (the tool's temporary folder's log.txt for an empty
-    // `localPath`) and appends it, 3 attempts, to instrumentFolder(baseFolder) + fileName.
+    // `localPath`) and appends it, 3 attempts, to instrumentFolder(baseFolder) + fileName, after
+    // the reports waiting in the outbox. A report that could not be appended waits there.
     bool uploadReport(const QString& localPath, const QString& baseFolder,
                       const QString& fileName) override;
 
@@ -55,6 +57,12 @@ public:
     qint64 progressTotal() const { return progressTotal_; }
     // 0 pending, 1 success, -1 failure reported by the client, -2 failure raised by it.
     int resultFlag() const { return resultFlag_; }
+
+    // Sends the outbox's reports, oldest first, each removed once the server confirmed it; true
+    // when none is left waiting.
+    bool sendWaitingReports();
+    // The outbox's folder; ReportOutbox::defaultFolder() until set.
+    void setOutboxFolder(const QString& folder) { outboxFolder_ = folder; }
 
     // Where uploadReport writes log.txt for an empty local path; the tool's temporary folder
     // until set.
@@ -94,6 +102,7 @@ private:
     qint64 progressTotal_ = 0;
     int resultFlag_ = 0;
     QString reportFolder_;
+    QString outboxFolder_ = ReportOutbox::defaultFolder();
 };
 
 // The folder text above for any DeviceInfo (nullptr: none read).

@@ -28,6 +28,7 @@ void prepareTestEnvironment() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     setenv("TMPDIR", qPrintable(base + "/tmp"), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
+    setenv("XDG_DATA_HOME", qPrintable(base + "/data"), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
     setenv("VERIMANT_PORTS_DIR", qPrintable(base + "/ports"), 1);
     // Never the built-in update server: a closed local port, until a test starts its own server.

@@ -5,6 +5,7 @@
 #include "tests/support/ftp_test_server.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/update/scripted_ftp_server.h"
+#include "update/report_outbox.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,41 @@ TEST_F(UpdateServerTest, AppendThatKeepsFailingIsTriedThreeTimesWithItsStatusTex
                   "Ошибка добавления файла на сервера обновлений [log4\\rep.txt]: ERC[-1]")),
               1);  // the log shows a repeated line once
     EXPECT_FALSE(server->appendWithRetries(QString(), localPath("log.txt"), 3));
+}
+
+// A report the server will not take waits in the user's outbox, and goes first, once, at the next
+// run that reaches the server; a later report never overtakes it.
+TEST_F(UpdateServerTest, RefusedReportWaitsInTheOutboxAndGoesFirstAtTheNextRun) {
+    const DeviceInfo info = instrumentNumbered("12345678");
+    const QString onServerReport = onServer("log4/1_23/45xxx/6xx/rep.txt");
+    // A folder where the report file belongs: the server refuses every append.
+    QDir().mkpath(onServerReport);
+    const ReportOutbox outbox;
+    EXPECT_EQ(outbox.folder(), qEnvironmentVariable("XDG_DATA_HOME") + "/verimant-manager/outbox");
+    QByteArray expected;
+    const auto run = [&](const char* line) {
+        UpdateServer server(log, serverSettings(), kTestLimits);
+        server.setDeviceInfo(&info);
+        server.setReportFolder(local.path());
+        log.clear();
+        log.AddLine(QString::fromLatin1(line));
+        expected += log.reportBytes();
+        return server.uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt"));
+    };
+    EXPECT_FALSE(run("first run, server refuses"));
+    EXPECT_FALSE(run("second run, server refuses"));
+    ASSERT_EQ(outbox.waiting().size(), 2);
+    EXPECT_EQ(outbox.waiting().first().remotePath,
+              QStringLiteral("log4\\1_23\\45xxx\\6xx\\rep.txt"));
+
+    ASSERT_TRUE(QDir(onServerReport).removeRecursively());
+    EXPECT_TRUE(run("third run, server takes all"));
+    EXPECT_TRUE(outbox.waiting().isEmpty());
+    EXPECT_EQ(readFile(onServerReport), expected);
+
+    // Each once: nothing is sent again.
+    EXPECT_TRUE(run("fourth run"));
+    EXPECT_EQ(readFile(onServerReport), expected);
 }
 
 // The one line, word for word, is also the proof that no password reaches the log.
