@@ -6,18 +6,11 @@
 
 namespace verimant {
 
-namespace {
-
-// curl's own timer shortens this wait whenever it has something to do sooner.
-constexpr int kPollMs = 1000;
-
-}  // namespace
-
-CURLcode CurlWorker::run(CURL* easy, int limitMs) {
+CURLcode CurlWorker::run(CURL* easy, int limitMs, int pollMs) {
     caller_ = QThread::currentThread();
     finished_ = false;
     result_ = CURLE_OK;
-    std::thread worker([this, easy] { transfer(easy); });
+    std::thread worker([this, easy, pollMs] { transfer(easy, pollMs); });
     const auto done = [this] {
         runPosted();
         return finished_.load();
@@ -60,7 +53,7 @@ void CurlWorker::runPosted() {
     }
 }
 
-void CurlWorker::transfer(CURL* easy) {
+void CurlWorker::transfer(CURL* easy, int pollMs) {
     CURLM* multi = curl_multi_init();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -73,7 +66,7 @@ void CurlWorker::transfer(CURL* easy) {
             if (curl_multi_perform(multi, &running) != CURLM_OK)
                 break;
             if (running > 0)
-                curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+                curl_multi_poll(multi, nullptr, 0, pollMs, nullptr);
         }
         int left = 0;
         result = cancelled_ ? CURLE_ABORTED_BY_CALLBACK : CURLE_OK;

@@ -22,8 +22,9 @@ public:
     CurlWorker& operator=(const CurlWorker&) = delete;
 
     // Runs `easy` to its end and returns how it ended. `limitMs` is a last resort behind the
-    // transfer's own time-out options, after which the transfer is cancelled.
-    CURLcode run(CURL* easy, int limitMs);
+    // transfer's own time-out options, after which the transfer is cancelled. `pollMs` is the
+    // longest curl waits for its sockets before it looks again on its own.
+    CURLcode run(CURL* easy, int limitMs, int pollMs = 1000);
     // Ends the running transfer as soon as curl returns to its loop; from any thread.
     void cancel();
     bool cancelled() const { return cancelled_; }
@@ -31,7 +32,7 @@ public:
     void post(std::function<void()> work);
 
 private:
-    void transfer(CURL* easy);
+    void transfer(CURL* easy, int pollMs);
     void runPosted();
 
     QThread* caller_ = nullptr;

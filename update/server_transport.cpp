@@ -23,6 +23,11 @@ bool breaksCommandLine(const QString& text) {
 
 constexpr long kBufferBytes = 128 * 1024;
 constexpr long kAddressRaceMs = 1;
+// curl's own timer shortens this wait whenever it has something to do sooner.
+constexpr int kPollMs = 1000;
+// With FTP over TLS, curl 7.88 can leave a control reply unread while the data connection's
+// handshake is pending, until it looks again on its own: it is made to look often.
+constexpr int kTlsControlPollMs = 20;
 // The caller's own last resort behind curl's deadline.
 constexpr qint64 kLoopSlackMs = 5000;
 
@@ -201,7 +206,8 @@ bool ServerTransport::perform(Job& job) {
     const qint64 bytes = job.source ? job.uploadBytes : limits_.maxFileBytes;
     const CURLcode result = worker.run(
         easy.get(),
-        static_cast<int>(std::min<qint64>(limits_.overallMs(bytes) + kLoopSlackMs, INT_MAX)));
+        static_cast<int>(std::min<qint64>(limits_.overallMs(bytes) + kLoopSlackMs, INT_MAX)),
+        settings_.scheme == ServerScheme::FtpTls ? kTlsControlPollMs : kPollMs);
     const bool done = finish(job, easy.get(), result, errorBuffer);
     job_ = nullptr;
     dialogue_ = nullptr;

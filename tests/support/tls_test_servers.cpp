@@ -150,6 +150,7 @@ bool FtpsTestServer::start(const QString& cert, const QString& key, QString* err
         "listen_port=" +
         QByteArray::number(port) +
         "\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+        "chroot_local_user=YES\nallow_writeable_chroot=YES\n"
         "local_root=" +
         root_.toUtf8() + "\npam_service_name=" + pamService_.toUtf8() +
         "\nuserlist_enable=NO\ncheck_shell=NO\nseccomp_sandbox=NO\n"
