@@ -2,6 +2,8 @@
 
 #include "platform/cp1251.h"
 
+#include <cctype>
+
 namespace verimant {
 
 namespace {

@@ -119,8 +119,12 @@ TEST_F(SecureTransportTest, HttpsSetIsFetchedDirectlyAndThroughTheProxyAndReport
     };
     for (const Case& c : {Case{"direct", false}, Case{"through the proxy", true}}) {
         SCOPED_TRACE(c.name);
+        // The proxy's own account never reaches the log.
         if (c.throughProxy)
-            setenv("https_proxy", proxy.url().toUtf8().constData(), 1);
+            setenv(
+                "https_proxy",
+                proxy.url().replace("http://", "http://agent:proxy-secret@").toUtf8().constData(),
+                1);
         ActivityLog runLog;
         UpdateServer updateServer(runLog, *parseServerAddress(web.url()), kLimits);
         const QString local = root + "/web.ini";
@@ -139,9 +143,10 @@ TEST_F(SecureTransportTest, HttpsSetIsFetchedDirectlyAndThroughTheProxyAndReport
         file.write(QByteArray(c.name) + "\n");
         file.close();
         EXPECT_TRUE(updateServer.appendWithRetries("log4\\1_23\\rep.txt", report, 1));
-        const bool logged = runLog.lines().join('\n').contains(
-            QStringLiteral("Через прокси-сервер: ") + proxy.url());
-        EXPECT_EQ(logged, c.throughProxy);
+        const QString lines = runLog.lines().join('\n');
+        EXPECT_EQ(lines.contains(QStringLiteral("Через прокси-сервер: ") + proxy.url()),
+                  c.throughProxy);
+        EXPECT_FALSE(lines.contains(QStringLiteral("proxy-secret")));
     }
     EXPECT_EQ(fileBytes(uploads + "/reports/log4/1_23/rep.txt"),
               QByteArray("direct\nthrough the proxy\n"));
@@ -149,6 +154,21 @@ TEST_F(SecureTransportTest, HttpsSetIsFetchedDirectlyAndThroughTheProxyAndReport
     EXPECT_TRUE(proxied.contains("CONNECT")) << proxied.toStdString();
     EXPECT_TRUE(proxied.contains(QUrl(web.url()).authority().toUtf8()));
     unsetenv("VERIMANT_REPORT_URL");
+    unsetenv("https_proxy");
+
+    // A web server whose certificate does not check serves nothing.
+    for (const auto& [cert, key] :
+         {std::pair{certificates.otherNameCert, certificates.otherNameKey},
+          std::pair{certificates.foreignCert, certificates.foreignKey}}) {
+        SCOPED_TRACE(cert.toStdString());
+        HttpsTestServer untrusted(kDemoSet, uploads);
+        ASSERT_TRUE(untrusted.start(cert, key, &why)) << why.toStdString();
+        UpdateServer updateServer(log, *parseServerAddress(untrusted.url()), kLimits);
+        EXPECT_FALSE(updateServer.fetchFile(QStringLiteral("verimant_version_3.ini"),
+                                            root + "/untrusted.ini"));
+        EXPECT_EQ(updateServer.transport().stop(), ServerTransport::Stop::Connection);
+        EXPECT_FALSE(QFile::exists(root + "/untrusted.ini"));
+    }
 }
 
 }  // namespace
