@@ -4,6 +4,7 @@
 #include "bench/measured_span.h"
 #include "bench/workload.h"
 #include "tests/support/ftp_test_server.h"
+#include "tests/support/tls_test_servers.h"
 #include "update/update_server.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <vector>
+
+#include <unistd.h>
 
 namespace verimant::bench {
 
@@ -58,6 +61,62 @@ std::optional<double> curlSeconds(const test::FtpTestServer& server, const QStri
     return seconds;
 }
 
+// The median time of the tool's fetch of the served file over `address`; nothing when a fetch
+// fails.
+std::optional<double> toolSeconds(const QString& address, const QString& target,
+                                  const QByteArray& data) {
+    ActivityLog log;
+    UpdateServer updateServer(log, *parseServerAddress(address));
+    std::vector<double> rounds;
+    const int count = roundCount();
+    for (int round = 0; round < count; ++round) {
+        MeasuredSpan span;
+        span.start();
+        const bool ok = updateServer.fetchFile(QString::fromLatin1(kRemoteName), target);
+        rounds.push_back(span.stop().wallSeconds);
+        if (!ok || readFile(target) != data) {
+            printProblem(
+                QStringLiteral("fetch over %1 failed: %2")
+                    .arg(updateServer.displayText(), updateServer.transport().errorText()));
+            return std::nullopt;
+        }
+    }
+    std::sort(rounds.begin(), rounds.end());
+    return rounds[std::size_t(count / 2)];
+}
+
+// The same file over FTP with TLS (vsftpd, which needs root) and over HTTPS, with a certificate
+// made for the run.
+void addSecureFigures(const QString& workDir, const QString& served, const QByteArray& data,
+                      std::vector<Figure>& figures) {
+    test::TestCertificates certificates;
+    QString why;
+    if (!certificates.make(workDir + QStringLiteral("/certs"), &why)) {
+        printProblem(why);
+        return;
+    }
+    qputenv("VERIMANT_CA_FILE", certificates.caFile.toUtf8());
+    const QString target = workDir + QStringLiteral("/ftp-fetched/secure.bin");
+    test::HttpsTestServer web(served, workDir + QStringLiteral("/https-uploads"));
+    if (web.start(certificates.goodCert, certificates.goodKey, &why)) {
+        if (const auto seconds = toolSeconds(web.url(), target, data))
+            figures.push_back({"https_fetch_8mib_seconds", *seconds, 3});
+    } else {
+        printProblem(why);
+    }
+    if (geteuid() != 0) {
+        printProblem(QStringLiteral("ftpes_fetch_8mib_seconds needs root for vsftpd"));
+        return;
+    }
+    test::FtpsTestServer ftps(served);
+    if (!ftps.start(certificates.goodCert, certificates.goodKey, &why)) {
+        printProblem(why);
+        return;
+    }
+    if (const auto seconds = toolSeconds(ftps.url(QStringLiteral("any")), target, data))
+        figures.push_back({"ftpes_fetch_8mib_seconds", *seconds, 3});
+}
+
 }  // namespace
 
 std::optional<GroupRun> runFtpFetch(const QString& workDir) {
@@ -97,7 +156,7 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
         if (!ok || readFile(toolTarget) != data) {
             printProblem(QStringLiteral("fetchFile failed: ") +
                          log.lines().join(QLatin1Char('\n')) + QLatin1Char(' ') +
-                         updateServer.ftpClient().errorText());
+                         updateServer.transport().errorText());
             return std::nullopt;
         }
         const std::optional<double> curl = curlSeconds(server, curlTarget);
@@ -113,13 +172,14 @@ std::optional<GroupRun> runFtpFetch(const QString& workDir) {
     const double curl = curlRounds[roundCount() / 2];
 
     const double mebibytes = double(fileSize()) / (1024.0 * 1024.0);
-    return GroupRun{tool.wallSeconds,
-                    {
-                        {"ftp_fetch_8mib_seconds", tool.wallSeconds, 3},
-                        {"curl_fetch_8mib_seconds", curl, 3},
-                        {"ftp_fetch_ratio_to_curl", tool.wallSeconds / curl, 3},
-                        {"ftp_fetch_tool_cpu_seconds_per_mib", tool.cpuSeconds / mebibytes, 4},
-                    }};
+    std::vector<Figure> figures = {
+        {"ftp_fetch_8mib_seconds", tool.wallSeconds, 3},
+        {"curl_fetch_8mib_seconds", curl, 3},
+        {"ftp_fetch_ratio_to_curl", tool.wallSeconds / curl, 3},
+        {"ftp_fetch_tool_cpu_seconds_per_mib", tool.cpuSeconds / mebibytes, 4},
+    };
+    addSecureFigures(workDir, served, data, figures);
+    return GroupRun{tool.wallSeconds, figures};
 }
 
 }  // namespace verimant::bench

@@ -47,6 +47,10 @@ const QList<CliCommand>& cliCommands() {
                         "DIR, checked and signature-judged, switched whole, for --source DIR and "
                         "the window's Local source; a rerun fetches only what changed"),
          1, 1, false, &runMirrorCommand},
+        {QStringLiteral("reports"), QString(),
+         QStringLiteral("list the reports waiting in the outbox for the update server; with "
+                        "--send, send them first, oldest first"),
+         0, 0, false, &runReportsCommand},
         {QStringLiteral("keygen"), QStringLiteral("NAME"),
          QStringLiteral("make a signing key pair: NAME.key (secret, mode 0600) and NAME.pub"), 1, 1,
          false, &runKeygenCommand},

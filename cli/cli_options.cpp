@@ -165,6 +165,8 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("allow-downgrade"), QString(), QString(),
          QStringLiteral("upgrade: consent to writing a set older than the instrument's firmware; "
                         "--yes does not")},
+        {QStringLiteral("send"), QString(), QString(),
+         QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
          QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
         {QStringLiteral("json"), QString(), QString(),

@@ -49,7 +49,7 @@ int runFetchCommand(CliRun& run, const QStringList& arguments) {
     std::fflush(run.out());
     server.setProgressTotal(std::max<qint64>(server.remoteSize(name), 0));
     if (!server.fetchFile(name, local)) {
-        const QString why = server.ftpClient().errorText();
+        const QString why = server.transport().errorText();
         run.dialogs().showError(QStringLiteral("Could not fetch %1 from %2%3")
                                     .arg(name, address, why.isEmpty() ? QString() : ": " + why));
         return kExitFailure;

@@ -12,7 +12,7 @@
 
 namespace verimant {
 
-UpdateRun::UpdateRun(ActivityLog& log, ServerSettings settings, FtpLimits limits)
+UpdateRun::UpdateRun(ActivityLog& log, ServerSettings settings, TransferLimits limits)
     : log_(log),
       server_(std::make_unique<UpdateServer>(log, std::move(settings), limits)),
       config_(std::make_unique<UpdateConfig>()),

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "device/device_info.h"
-#include "update/ftp_client.h"
 #include "update/server_settings.h"
+#include "update/transfer_limits.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +41,7 @@ public:
     static constexpr char kConfigName[] = "verimant_version_3.ini";
 
     explicit UpdateRun(ActivityLog& log, ServerSettings settings = updateServerSettings(),
-                       FtpLimits limits = {});
+                       TransferLimits limits = {});
     ~UpdateRun();
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;

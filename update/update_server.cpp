@@ -6,6 +6,7 @@
 #include "device/device_info.h"
 #include "device/device_text_forms.h"
 #include "platform/temp_folder.h"
+#include "update/report_outbox.h"
 
 #include <algorithm>
 
@@ -15,21 +16,23 @@ namespace {
 
 // 550 covers a missing file, a folder, a refused permission and a path the server will not follow;
 // only the server's own words tell the first apart, and nothing but the first may count as absent.
-bool saysNoSuchFile(const FtpReply& reply) {
+// A web server says it plainly with 404.
+bool saysNoSuchFile(const QString& reply) {
     static const QStringList kPhrases{QStringLiteral("no such file"), QStringLiteral("not found"),
                                       QStringLiteral("does not exist"),
                                       QStringLiteral("doesn't exist")};
-    if (reply.code != 550)
+    if (reply.startsWith(QLatin1String("404")))
+        return true;
+    if (!reply.startsWith(QLatin1String("550")))
         return false;
     return std::any_of(kPhrases.begin(), kPhrases.end(), [&](const QString& phrase) {
-        return reply.text.contains(phrase, Qt::CaseInsensitive);
+        return reply.contains(phrase, Qt::CaseInsensitive);
     });
 }
 
 constexpr int kRetryPauseMs = 500;
 constexpr int kReportAttempts = 3;
-constexpr int kTransferTypeImage = 2;
-constexpr int kTransferTypeLocal8 = 3;
+constexpr char kReportUrlVariable[] = "VERIMANT_REPORT_URL";
 const QChar kRemoteSeparator = QLatin1Char('\\');
 
 // The outcomes the result flag follows: folder changes and creations, and the transfers.
@@ -66,15 +69,27 @@ QString instrumentFolderFor(const QString& baseFolder, const DeviceInfo* info) {
            serial.at(7) + QStringLiteral("xx") + kRemoteSeparator;
 }
 
-UpdateServer::UpdateServer(ActivityLog& log, ServerSettings settings, FtpLimits limits)
-    : log_(log), client_(std::make_unique<FtpClient>(std::move(settings), limits)) {
-    FtpEvents events;
+UpdateServer::UpdateServer(ActivityLog& log, ServerSettings settings, TransferLimits limits)
+    : log_(log), transport_(std::make_unique<ServerTransport>(std::move(settings), limits)) {
+    TransferEvents events;
     events.onSuccess = [this](FtpOperation kind) { FtpClient1Success(kind); };
     events.onFailure = [this](FtpOperation kind) { FtpClient1Failure(kind); };
     events.onAuthenticationFailed = [this] { FtpClient1AuthenticationFailed(); };
     events.onPacketRecvd = [this] { FtpClient1PacketRecvd(); };
     events.onPacketSent = [this] { FtpClient1PacketSent(); };
-    client_->setEvents(std::move(events));
+    transport_->setEvents(events);
+    if (transport_->settings().scheme != ServerScheme::Https)
+        return;
+    if (const auto report = parseServerAddress(QString::fromUtf8(qgetenv(kReportUrlVariable)))) {
+        reportTransport_ = std::make_unique<ServerTransport>(*report, limits);
+        reportTransport_->setEvents(std::move(events));
+    }
+}
+
+ServerTransport* UpdateServer::reportTransport() {
+    if (settings().scheme != ServerScheme::Https)
+        return transport_.get();
+    return reportTransport_.get();
 }
 
 UpdateServer::~UpdateServer() = default;
@@ -90,15 +105,15 @@ void UpdateServer::FtpClient1Failure(FtpOperation kind) {
 }
 
 void UpdateServer::FtpClient1AuthenticationFailed() {
-    // A refused login ends without a connection; connectServer reports that.
+    // A refused login ends without a connection; the operation logs that.
 }
 
 void UpdateServer::FtpClient1PacketRecvd() {
-    showProgress(client_->receivedBytes());
+    showProgress(transport_->receivedBytes());
 }
 
 void UpdateServer::FtpClient1PacketSent() {
-    showProgress(client_->sentBytes());
+    showProgress(reportTransport() ? reportTransport()->sentBytes() : 0);
 }
 
 void UpdateServer::showProgress(qint64 bytes) {
@@ -112,104 +127,70 @@ void UpdateServer::showProgress(qint64 bytes) {
 
 template <typename Operation>
 void UpdateServer::runFlagged(Operation operation) {
+    logRoute();
     resultFlag_ = 0;
-    // A failure without an outcome event is one the client raised: lost or silent connection.
+    // A failure without an outcome event is one the transport raised: no connection.
     if (!operation() && resultFlag_ == 0)
         resultFlag_ = -2;
 }
 
-bool UpdateServer::logInIfNeeded() {
-    if (!client_->isConnected()) {
-        if (!client_->settings().problem.isEmpty())
-            log_.AddLine(client_->settings().problem);
-        client_->logIn();
+void UpdateServer::logRoute() {
+    if (!settings().problem.isEmpty())
+        log_.AddLine(settings().problem);
+    if (proxyLogged_)
+        return;
+    proxyLogged_ = true;
+    const QString proxy = transport_->proxyText();
+    if (!proxy.isEmpty())
+        log_.AddLine(QStringLiteral("Через прокси-сервер: ") + proxy);
+}
+
+bool UpdateServer::logConnectionFailure(const ServerTransport& transport) {
+    switch (transport.stop()) {
+        case ServerTransport::Stop::Connection:
+            log_.AddErrorLine(QStringLiteral("Ошибка: Нет соединения с сервером обновлений"), 0);
+            return true;
+        case ServerTransport::Stop::BinaryMode:
+            // Left in ASCII mode the server would convert line ends inside every image it sends.
+            log_.AddErrorLine(QStringLiteral("Ошибка FTP: сервер не принял двоичный режим [") +
+                                  transport.lastReply() + QLatin1Char(']'),
+                              0);
+            return true;
+        default:
+            return false;
     }
-    return client_->isConnected();
-}
-
-void UpdateServer::logOut() {
-    client_->logOut();
-}
-
-bool UpdateServer::useBinaryType() {
-    if (client_->setTransferType(kTransferTypeLocal8))
-        return true;
-    return client_->isConnected() && client_->setTransferType(kTransferTypeImage);
-}
-
-bool UpdateServer::connectServer() {
-    if (!logInIfNeeded()) {
-        log_.AddErrorLine(QStringLiteral("Ошибка: Нет соединения с сервером обновлений"), 0);
-        return false;
-    }
-    if (useBinaryType())
-        return true;
-    // Left in ASCII mode the server would convert line ends inside every image it sends.
-    log_.AddErrorLine(QStringLiteral("Ошибка FTP: сервер не принял двоичный режим [") +
-                          client_->errorText() + QLatin1Char(']'),
-                      0);
-    logOut();
-    return false;
-}
-
-int UpdateServer::enterFolders(const QString& remotePath) {
-    int entered = 0;
-    for (const QString& folder : remoteFolders(remotePath)) {
-        runFlagged([&] { return client_->changeFolder(folder); });
-        if (resultFlag_ != 1) {
-            log_.AddErrorLine(QStringLiteral("Ошибка FTP: смена каталога не удалась"), 0);
-            return -1;
-        }
-        ++entered;
-    }
-    return entered;
 }
 
 bool UpdateServer::makeFolders(const QString& remotePath) {
-    if (!logInIfNeeded())
+    ServerTransport* destination = reportTransport();
+    if (!destination) {
+        log_.AddErrorLine(QStringLiteral("Ошибка: не задан адрес для отчётов ") +
+                              QString::fromLatin1(kReportUrlVariable),
+                          0);
         return false;
-    // A path without folders has nothing to make.
-    resultFlag_ = 1;
-    for (const QString& folder : remoteFolders(remotePath)) {
-        runFlagged([&] { return client_->changeFolder(folder); });
-        if (resultFlag_ != -1)
-            continue;
-        // A refused MKD is not the end: another run reporting at the same time may have made
-        // the folder since the CWD above. Entering it decides.
-        runFlagged([&] { return client_->createFolder(folder); });
-        runFlagged([&] { return client_->changeFolder(folder); });
-        if (resultFlag_ != 1)
-            break;
     }
-    logOut();
-    if (resultFlag_ != 1)
+    runFlagged([&] { return destination->makeFolders(remotePath); });
+    // A path without folders has nothing to make.
+    const bool made = destination->stop() == ServerTransport::Stop::None;
+    if (!made && !logConnectionFailure(*destination))
         log_.AddErrorLine(QStringLiteral("Ошибка FTP: не создан каталог"), 0);
-    return resultFlag_ == 1;
+    return made;
 }
 
 FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QString& localPath,
                                          qint64 maxBytes) {
     progressView().setStatusText(QStringLiteral("Чтение из сервера [") + remoteName +
                                  QLatin1Char(']'));
-    bool fetched = false;
-    bool tooLarge = false;
-    lastFetchFoundNoFile_ = false;
-    if (connectServer()) {
-        if (enterFolders(remoteName) != -1) {
-            // Inside the folders only the file's own name is left to ask for; the whole path
-            // again would look for the folders a second time below themselves.
-            runFlagged([&] {
-                return client_->retrieveFile(remoteFileName(remoteName), localPath, maxBytes);
-            });
-            fetched = resultFlag_ == 1;
-            tooLarge = !fetched && client_->tooLarge();
-            lastFetchFoundNoFile_ = !fetched && saysNoSuchFile(client_->lastReply());
-        }
-        if (!fetched)
-            log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
-                                  remoteName + QLatin1Char(']'),
-                              -1);
-        logOut();
+    runFlagged([&] { return transport_->fetch(remoteName, localPath, maxBytes); });
+    const bool fetched = resultFlag_ == 1 && transport_->stop() == ServerTransport::Stop::None;
+    const bool tooLarge = !fetched && transport_->tooLarge();
+    lastFetchFoundNoFile_ = !fetched && saysNoSuchFile(transport_->lastReply());
+    if (!fetched && !logConnectionFailure(*transport_)) {
+        if (transport_->stop() == ServerTransport::Stop::Folder)
+            log_.AddErrorLine(QStringLiteral("Ошибка FTP: смена каталога не удалась"), 0);
+        log_.AddErrorLine(QStringLiteral("Ошибка получения файла с сервера обновлений [") +
+                              remoteName + QLatin1Char(']'),
+                          -1);
     }
     progressView().setStatusText(QString());
     if (fetched)
@@ -218,23 +199,21 @@ FetchOutcome UpdateServer::fetchFileUpTo(const QString& remoteName, const QStrin
 }
 
 QString UpdateServer::trustIdentity() const {
-    return QStringLiteral("ftp://%1:%2").arg(settings().host.toLower()).arg(settings().port);
+    return settings().schemeText() +
+           QStringLiteral("://%1:%2").arg(settings().host.toLower()).arg(settings().port);
 }
 
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {
-    if (!connectServer())
+    ServerTransport* destination = reportTransport();
+    if (!destination)
         return false;
-    bool appended = false;
-    if (enterFolders(remotePath) != -1) {
-        progressTotal_ = fileSize(localPath);
-        runFlagged([&] { return client_->appendToRemote(localPath, remoteFileName(remotePath)); });
-        appended = resultFlag_ == 1;
-    }
-    if (!appended)
+    progressTotal_ = fileSize(localPath);
+    runFlagged([&] { return destination->append(remotePath, localPath); });
+    const bool appended = resultFlag_ == 1 && destination->stop() == ServerTransport::Stop::None;
+    if (!appended && !logConnectionFailure(*destination))
         log_.AddErrorLine(QStringLiteral("Ошибка добавления файла на сервера обновлений [") +
                               remotePath + QLatin1Char(']'),
                           -1);
-    logOut();
     return appended;
 }
 
@@ -260,22 +239,8 @@ bool UpdateServer::appendWithRetries(const QString& remotePath, const QString& l
 }
 
 qint64 UpdateServer::remoteSize(const QString& remoteName) {
-    if (!logInIfNeeded())
-        return -1;
-    qint64 size = -1;
-    const QStringList folders = remoteFolders(remoteName);
-    const bool entered = useBinaryType() &&
-                         std::all_of(folders.begin(), folders.end(),
-                                     [this](const QString& f) { return client_->changeFolder(f); });
-    if (entered && client_->sendCommand(QStringLiteral("SIZE ") + remoteFileName(remoteName)) &&
-        client_->lastReply().code == 213) {
-        bool numeric = false;
-        const qint64 stated = client_->lastReply().text.mid(4).trimmed().toLongLong(&numeric);
-        if (numeric && stated >= 0)
-            size = stated;
-    }
-    logOut();
-    return size;
+    logRoute();
+    return transport_->remoteSize(remoteName);
 }
 
 QString UpdateServer::instrumentFolder(const QString& baseFolder) const {
@@ -296,7 +261,25 @@ bool UpdateServer::uploadReport(const QString& localPath, const QString& baseFol
     // A report that could not be written must not send an older file's content in its place.
     if (!writeWholeFile(path, log_.reportBytes(), true, false))
         return false;
-    return appendWithRetries(instrumentFolder(baseFolder) + fileName, path, kReportAttempts);
+    const QString remotePath = instrumentFolder(baseFolder) + fileName;
+    // What waits goes first, in order: a later report never overtakes an earlier one.
+    if (sendWaitingReports() && appendWithRetries(remotePath, path, kReportAttempts))
+        return true;
+    ReportOutbox outbox(outboxFolder_);
+    if (outbox.keep(remotePath, path))
+        log_.AddLine(QStringLiteral("Отчёт сохранён для отправки: ") + outbox.folder());
+    return false;
+}
+
+bool UpdateServer::sendWaitingReports() {
+    const ReportOutbox outbox(outboxFolder_);
+    for (const ReportOutbox::Entry& entry : outbox.waiting()) {
+        // Removed only once the server confirmed the append, so none is lost; one that fails
+        // holds the rest back.
+        if (!appendWithRetries(entry.remotePath, entry.reportFile, 1) || !outbox.remove(entry))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace verimant

@@ -2,6 +2,7 @@
 // VERIMANT_UPDATE_SERVER, from the current folder.
 #include "tests/cli/cli_process.h"
 #include "tests/support/ftp_test_server.h"
+#include "update/report_outbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,37 @@ TEST_F(FetchCliTest, FailuresSayWhyAndLeaveNothingBehind) {
     EXPECT_TRUE(refused.out.contains(QStringLiteral("Нет соединения с сервером обновлений")));
     EXPECT_FALSE((refused.out + refused.err).contains(QStringLiteral("wrong-one")));
     EXPECT_TRUE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// What waits in the outbox is listed, sent oldest first by --send, and gone once the server took
+// it; a server that refuses keeps it waiting and the command fails.
+TEST_F(FetchCliTest, ReportsListsTheOutboxAndSendSendsItInOrder) {
+    ReportOutbox outbox;
+    for (const char* text : {"older report\n", "newer report\n"}) {
+        const QString report = work.filePath(QStringLiteral("r.txt"));
+        QFile file(report);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        ASSERT_TRUE(outbox.keep(QStringLiteral("log4\\__no_number\\rep.txt"), report));
+    }
+    const QString onServer = served.filePath(QStringLiteral("log4/__no_number/rep.txt"));
+    QDir().mkpath(onServer);  // a folder in the file's place: every append is refused
+    CliResult result = runCli({"reports", "--send"});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(result.out.contains(QStringLiteral("2 report(s) waiting"))) << result.out;
+
+    ASSERT_TRUE(QDir(onServer).removeRecursively());
+    result = runCli({"reports"});
+    EXPECT_TRUE(result.out.contains(QStringLiteral("log4\\__no_number\\rep.txt  13 bytes")))
+        << result.out;
+    result = runCli({"reports", "--send"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.contains(QStringLiteral("0 report(s) waiting"))) << result.out;
+    QFile sent(onServer);
+    ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sent.readAll(), QByteArray("older report\nnewer report\n"));
+    EXPECT_FALSE(result.out.contains(QStringLiteral("Pa55"))) << result.out;
 }
 
 }  // namespace

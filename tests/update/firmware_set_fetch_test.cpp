@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(server_->start(&error)) << error.toStdString();
         std::optional<ServerSettings> settings = parseServerAddress(server_->url());
         ASSERT_TRUE(settings);
-        updateServer_ = std::make_unique<UpdateServer>(log_, *settings, FtpLimits{3000, 3000});
+        updateServer_ = std::make_unique<UpdateServer>(log_, *settings, TransferLimits{3000, 3000});
     }
 
     static void put(const QString& path, const QByteArray& bytes) {

@@ -13,7 +13,7 @@
 #include "tests/support/test_environment.h"
 #include "tests/update/scripted_ftp_server.h"
 #include "update/firmware_set.h"
-#include "update/ftp_client.h"
+#include "update/server_transport.h"
 #include "update/start_up.h"
 #include "update/update_config.h"
 #include "update/update_run.h"
@@ -36,7 +36,7 @@ namespace {
 
 const QString kDemoSet = QStringLiteral(VERIMANT_SOURCE_DIR "/examples/update-server");
 const QString kSection = QStringLiteral("SOFT_SET:TRV-278.V2.T23.RU_EN");
-constexpr FtpLimits kShortLimits{3000, 1000};
+constexpr TransferLimits kShortLimits{3000, 1000, 1000};
 
 // Names as the configuration holds them: bytes, read as CP1251.
 QList<QByteArray> hostileNames() {
@@ -239,16 +239,10 @@ TEST_F(HostileNames, BaseNameNeverReachesOutsideTheTemporaryFolder) {
 // and every operation must end, by success or failure, within the limits.
 class HostileReplies : public ::testing::Test {
 protected:
-    FtpClient& client() {
-        if (!client_) {
-            client_ = std::make_unique<FtpClient>(server.settings(), FtpLimits{2000, 400});
-        }
-        return *client_;
-    }
     QString localPath() const { return testRootDir() + "/fetched.bin"; }
 
     ScriptedFtpServer server;
-    std::unique_ptr<FtpClient> client_;
+    ServerTransport client{server.settings(), TransferLimits{2000, 400, 1000}};
 };
 
 TEST_F(HostileReplies, PassiveReplyNamingAnotherHostIsNeverContacted) {
@@ -259,15 +253,14 @@ TEST_F(HostileReplies, PassiveReplyNamingAnotherHostIsNeverContacted) {
     server.setReply("PASV", QByteArray("227 Entering Passive Mode (127,0,0,2,") +
                                 QByteArray::number(port >> 8) + "," +
                                 QByteArray::number(port & 0xFF) + ")\r\n");
-    ASSERT_TRUE(client().logIn());
-    client().retrieveFile(QStringLiteral("a.bin"), localPath());
+    EXPECT_FALSE(client.fetch(QStringLiteral("a.bin"), localPath()));
     EXPECT_FALSE(otherHost.hasPendingConnections());
     EXPECT_FALSE(otherHost.waitForNewConnection(200));
     EXPECT_EQ(server.connectionCount(), 1);
 }
 
 TEST_F(HostileReplies, EndlessDigitlessAndDeadRepliesEndTheOperation) {
-    // Far more lines than any reply needs; the client gives up on such a reply.
+    // Far more lines than any reply needs; the transport gives up on such a reply.
     const auto endless = [](const QByteArray& code) {
         QByteArray lines = code + "-Welcome\r\n";
         for (int i = 0; i < 20000; ++i) {
@@ -279,7 +272,7 @@ TEST_F(HostileReplies, EndlessDigitlessAndDeadRepliesEndTheOperation) {
         const char* what;
         QByteArray greeting;
         QByteArray pasv;
-        std::optional<bool> loginExpected;  // none: either way, as long as it ends
+        bool pastLogin;  // the failure is the transfer's, not the connection's
     };
     // A port where nothing listens: the data connection never opens.
     QTcpServer closed;
@@ -292,7 +285,7 @@ TEST_F(HostileReplies, EndlessDigitlessAndDeadRepliesEndTheOperation) {
     const Case cases[] = {
         {"a greeting of 20,000 continuation lines, never closed", endless("220"), {}, false},
         {"a greeting of 20,000 lines, then closed", endless("220") + "220 Ready\r\n", {}, false},
-        {"a greeting without digits", "Hello, this is not FTP\r\n", {}, std::nullopt},
+        {"a greeting without digits", "Hello, this is not FTP\r\n", {}, false},
         {"a passive reply without digits", "220 Ready\r\n", "Entering Passive Mode\r\n", true},
         {"a passive reply whose data port never opens", "220 Ready\r\n", deadPasv, true},
         {"a passive reply of 20,000 lines", "220 Ready\r\n", endless("227"), true},
@@ -305,15 +298,11 @@ TEST_F(HostileReplies, EndlessDigitlessAndDeadRepliesEndTheOperation) {
             scripted.setReply("PASV", c.pasv);
         }
         scripted.serveDownload("data", "226 Done\r\n");
-        FtpClient ftp(scripted.settings(), FtpLimits{2000, 400});
+        ServerTransport ftp(scripted.settings(), TransferLimits{2000, 400, 1000});
         const QString target = testRootDir() + "/hostile.bin";
-        const bool loggedIn = ftp.logIn();
-        if (c.loginExpected) {
-            EXPECT_EQ(loggedIn, *c.loginExpected);
-        }
-        if (loggedIn && c.pasv.size() > 0) {
-            EXPECT_FALSE(ftp.retrieveFile(QStringLiteral("a.bin"), target));
-        }
+        EXPECT_FALSE(ftp.fetch(QStringLiteral("a.bin"), target));
+        EXPECT_EQ(ftp.stop(), c.pastLogin ? ServerTransport::Stop::Transfer
+                                          : ServerTransport::Stop::Connection);
         EXPECT_FALSE(QFile::exists(target));
     }
 }

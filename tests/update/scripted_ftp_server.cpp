@@ -11,6 +11,7 @@ ScriptedFtpServer::ScriptedFtpServer() {
         {"TYPE", "200 Type set\r\n"},
         {"CWD", "250 Folder changed\r\n"},
         {"MKD", "257 Created\r\n"},
+        {"PWD", "257 \"/\" is the current folder\r\n"},
         {"QUIT", "221 Bye\r\n"},
         {"APPE", "150 Ready\r\n"},
     };

@@ -84,7 +84,7 @@ protected:
         QString why;
         ASSERT_TRUE(ftp->start(&why)) << why.toStdString();
         ftp->exportToEnvironment();
-        run = std::make_unique<UpdateRun>(log, updateServerSettings(), FtpLimits{5000, 5000});
+        run = std::make_unique<UpdateRun>(log, updateServerSettings(), TransferLimits{5000, 5000});
         window = std::make_unique<RecordingWindow>(*run);
         QDesktopServices::setUrlHandler("https", &addresses, "open");
         QDesktopServices::setUrlHandler("http", &addresses, "open");

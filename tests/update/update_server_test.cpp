@@ -5,6 +5,7 @@
 #include "tests/support/ftp_test_server.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/update/scripted_ftp_server.h"
+#include "update/report_outbox.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 namespace verimant::test {
 namespace {
 
-constexpr FtpLimits kTestLimits{5000, 5000};
+constexpr TransferLimits kTestLimits{5000, 5000};
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
@@ -157,6 +158,41 @@ TEST_F(UpdateServerTest, AppendThatKeepsFailingIsTriedThreeTimesWithItsStatusTex
     EXPECT_FALSE(server->appendWithRetries(QString(), localPath("log.txt"), 3));
 }
 
+// A report the server will not take waits in the user's outbox, and goes first, once, at the next
+// run that reaches the server; a later report never overtakes it.
+TEST_F(UpdateServerTest, RefusedReportWaitsInTheOutboxAndGoesFirstAtTheNextRun) {
+    const DeviceInfo info = instrumentNumbered("12345678");
+    const QString onServerReport = onServer("log4/1_23/45xxx/6xx/rep.txt");
+    // A folder where the report file belongs: the server refuses every append.
+    QDir().mkpath(onServerReport);
+    const ReportOutbox outbox;
+    EXPECT_EQ(outbox.folder(), qEnvironmentVariable("XDG_DATA_HOME") + "/verimant-manager/outbox");
+    QByteArray expected;
+    const auto run = [&](const char* line) {
+        UpdateServer server(log, serverSettings(), kTestLimits);
+        server.setDeviceInfo(&info);
+        server.setReportFolder(local.path());
+        log.clear();
+        log.AddLine(QString::fromLatin1(line));
+        expected += log.reportBytes();
+        return server.uploadReport(QString(), QStringLiteral("log4"), QStringLiteral("rep.txt"));
+    };
+    EXPECT_FALSE(run("first run, server refuses"));
+    EXPECT_FALSE(run("second run, server refuses"));
+    ASSERT_EQ(outbox.waiting().size(), 2);
+    EXPECT_EQ(outbox.waiting().first().remotePath,
+              QStringLiteral("log4\\1_23\\45xxx\\6xx\\rep.txt"));
+
+    ASSERT_TRUE(QDir(onServerReport).removeRecursively());
+    EXPECT_TRUE(run("third run, server takes all"));
+    EXPECT_TRUE(outbox.waiting().isEmpty());
+    EXPECT_EQ(readFile(onServerReport), expected);
+
+    // Each once: nothing is sent again.
+    EXPECT_TRUE(run("fourth run"));
+    EXPECT_EQ(readFile(onServerReport), expected);
+}
+
 // The one line, word for word, is also the proof that no password reaches the log.
 TEST_F(UpdateServerTest, MissingOrRefusingServerIsOneConnectionLineWithoutThePassword) {
     ServerSettings wrong = serverSettings();
@@ -195,16 +231,16 @@ TEST(UpdateServerScripted, EveryOperationLogsInAndQuitsOnSuccessAndFailureAlike)
     scripted.setReply("CWD", "550 No such folder\r\n");
     ScriptedDialogs dialogs;
     ActivityLog log;
-    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    UpdateServer server(log, scripted.settings(), TransferLimits{2000, 400, 1000});
     QTemporaryDir local;
     EXPECT_FALSE(server.fetchFile(QStringLiteral("fw\\kmt2.hex"), local.filePath("k.hex")));
-    EXPECT_EQ(scripted.verbs(), (QList<QByteArray>{"USER", "PASS", "TYPE", "CWD", "QUIT"}));
+    EXPECT_EQ(scripted.verbs(), (QList<QByteArray>{"USER", "PASS", "PWD", "CWD", "QUIT"}));
     EXPECT_EQ(server.resultFlag(), -1);
 
-    // MKD after a refused CWD, then CWD again; the refusal is no error.
+    // Entering the folders it needs.
     scripted.setReply("CWD", "250 OK\r\n");
     EXPECT_TRUE(server.makeFolders(QStringLiteral("log4\\rep.txt")));
-    EXPECT_EQ(scripted.verbs().mid(5), (QList<QByteArray>{"USER", "PASS", "CWD", "QUIT"}));
+    EXPECT_EQ(scripted.verbs().mid(5), (QList<QByteArray>{"USER", "PASS", "PWD", "CWD", "QUIT"}));
     EXPECT_EQ(scripted.connectionCount(), 2);
 }
 
@@ -215,9 +251,10 @@ TEST(UpdateServerScripted, FolderMadeByAnotherRunMeanwhileIsEnteredNotCountedAsF
     scripted.setReply("MKD", "550 Folder exists\r\n");
     ScriptedDialogs dialogs;
     ActivityLog log;
-    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    UpdateServer server(log, scripted.settings(), TransferLimits{2000, 400, 1000});
     EXPECT_TRUE(server.makeFolders(QStringLiteral("log4\\rep.txt")));
-    EXPECT_EQ(scripted.verbs(), (QList<QByteArray>{"USER", "PASS", "CWD", "MKD", "CWD", "QUIT"}));
+    EXPECT_EQ(scripted.verbs(),
+              (QList<QByteArray>{"USER", "PASS", "PWD", "CWD", "MKD", "CWD", "QUIT"}));
     EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
 }
 
@@ -226,7 +263,7 @@ TEST(UpdateServerScripted, SilentServerEndsTheFetchAsAFailure) {
     scripted.serveDownload("part", "", false);
     ScriptedDialogs dialogs;
     ActivityLog log;
-    UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+    UpdateServer server(log, scripted.settings(), TransferLimits{2000, 400, 1000});
     QTemporaryDir local;
     EXPECT_FALSE(server.fetchFile(QStringLiteral("kmt2.hex"), local.filePath("k.hex")));
     EXPECT_FALSE(QFile::exists(local.filePath("k.hex")));
@@ -238,8 +275,8 @@ TEST(UpdateServerScripted, SilentServerEndsTheFetchAsAFailure) {
 // any other length gives the conversion (or a cut) away. Either way nothing may land locally.
 TEST(UpdateServerScripted, FileIsTakenOnlyInBinaryModeAndAtTheLengthTheServerStates) {
     const QByteArray image = "line 1\r\nline 2\n";  // 15 bytes
-    const QByteArray login = "USER tester|PASS secret|";
-    const QByteArray binaryFetch = "SIZE kmt2.hex|PASV|RETR kmt2.hex|QUIT";
+    const QByteArray login = "USER tester|PASS secret|PWD|PASV|TYPE I";
+    const QByteArray binaryFetch = login + "|SIZE kmt2.hex|RETR kmt2.hex|QUIT";
     const QString notFetched =
         QStringLiteral("Ошибка получения файла с сервера обновлений [kmt2.hex]: ERC[-1]");
     struct Case {
@@ -251,33 +288,18 @@ TEST(UpdateServerScripted, FileIsTakenOnlyInBinaryModeAndAtTheLengthTheServerSta
         QString logged;
     };
     const QList<Case> cases = {
-        {"binary accepted", {}, "213 15", true, login + "TYPE L 8|" + binaryFetch, {}},
-        {"local 8 refused, image accepted",
-         {"504 Type not implemented"},
-         "213 15",
-         true,
-         login + "TYPE L 8|TYPE I|" + binaryFetch,
-         {}},
-        {"both refused",
-         {"504 Type not implemented", "504 Only ASCII here"},
+        {"binary accepted", {}, "213 15", true, binaryFetch, {}},
+        {"binary refused",
+         {"504 Only ASCII here"},
          "213 15",
          false,
-         login + "TYPE L 8|TYPE I|QUIT",
+         login + "|QUIT",
          QStringLiteral(
              "Ошибка FTP: сервер не принял двоичный режим [504 Only ASCII here]: ERC[0]")},
-        {"longer than the data",
-         {},
-         "213 17",
-         false,
-         login + "TYPE L 8|" + binaryFetch,
-         notFetched},
-        {"shorter than the data",
-         {},
-         "213 13",
-         false,
-         login + "TYPE L 8|" + binaryFetch,
-         notFetched},
-        {"size unknown", {}, "502 Not implemented", true, login + "TYPE L 8|" + binaryFetch, {}},
+        {"longer than the data", {}, "213 17", false, binaryFetch, notFetched},
+        // Cut off at the first byte too many, without waiting for the rest.
+        {"shorter than the data", {}, "213 13", false, binaryFetch.chopped(5), notFetched},
+        {"size unknown", {}, "502 Not implemented", true, binaryFetch, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,12 +309,12 @@ TEST(UpdateServerScripted, FileIsTakenOnlyInBinaryModeAndAtTheLengthTheServerSta
         scripted.serveDownload(image, "226 Done\r\n");
         ScriptedDialogs dialogs;
         ActivityLog log;
-        UpdateServer server(log, scripted.settings(), FtpLimits{2000, 400});
+        UpdateServer server(log, scripted.settings(), TransferLimits{2000, 400, 1000});
         QTemporaryDir local;
         const QString target = local.filePath(QStringLiteral("kmt2.hex"));
         EXPECT_EQ(server.fetchFile(QStringLiteral("kmt2.hex"), target), c.fetched);
         EXPECT_EQ(readFile(target), c.fetched ? image : QByteArray("<missing>"));
-        EXPECT_EQ(scripted.commands(), c.commands.split('|'));
+        EXPECT_EQ(scripted.commands().join('|').toStdString(), c.commands.toStdString());
         EXPECT_EQ(log.lines(), c.logged.isEmpty() ? QStringList{} : QStringList{c.logged});
     }
 }
