@@ -18,4 +18,8 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments);
 // one warning line says so.
 void warnPolicyDoesNotCover(CliRun& run, const QString& command, const QString& file);
 
+// A read-back that found the flash other than the file is named in the error line and the JSON
+// document (address, the byte written and the byte read); nothing when there was none.
+void reportReadBackFinding(CliRun& run);
+
 }  // namespace verimant::cli

@@ -5,10 +5,12 @@
 #include "cli/cli_source.h"
 #include "cli/cli_update_side.h"
 #include "cli/cli_upgrade_choices.h"
+#include "cli/firmware_write_commands.h"
 #include "cli/json_forms.h"
 #include "cli/terminal_text.h"
 #include "cli/upgrade_interruption.h"
 #include "device/device_text_forms.h"
+#include "device/write_verification.h"
 #include "link/settings_block.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
@@ -200,6 +202,7 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
         return prepared != kExitSuccess ? prepared : kExitFailure;
     }
     // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
+    clearReadBackFinding();
     const UpgradeOutcome outcome = upgrade.upgrade();
     // The workflow sees a cancelled choice; the operator's --packet was refused.
     json.set(QStringLiteral("result"), upgrade.packetRefused() ? "refused" : outcomeName(outcome));
@@ -210,6 +213,7 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
         return kExitUsage;
     }
     if (outcome != UpgradeOutcome::Written) {
+        reportReadBackFinding(cli);
         return kExitFailure;
     }
     if (!language.isEmpty()) {

@@ -8,6 +8,7 @@
 #include "device/instrument_identity.h"
 #include "device/update_efl.h"
 #include "device/write_cancel.h"
+#include "device/write_verification.h"
 
 namespace verimant::cli {
 
@@ -25,7 +26,11 @@ int writeEfl(CliRun& run, const QStringList& arguments) {
     bool written = false;
     {
         const WriteInterruption interruption;
+        clearReadBackFinding();
         written = Update_EFL(run.session(), arguments.value(0), run.writeOptions());
+    }
+    if (!written) {
+        reportReadBackFinding(run);
     }
     if (!written && writeCancelRequested()) {
         run.dialogs().showError(

@@ -7,26 +7,26 @@
 
 #include "device/instrument_identity.h"
 #include "device/update_kmt2.h"
-#include "device/write_cancel.h"
+#include "device/write_verification.h"
 
 namespace verimant::cli {
 
 namespace {
 
-// A partly written main firmware cannot run: the instrument stays in its boot loader, where a
-// rerun finds it and completes the write.
+// A main firmware that did not take leaves the instrument in its boot loader, where a rerun finds
+// it and completes the write.
 void reportUnwritten(CliRun& run) {
+    reportReadBackFinding(run);
     run.dialogs().showError(
-        writeCancelRequested()
-            ? QStringLiteral("Writing stopped on Ctrl-C: the main firmware is only partly "
-                             "written and the instrument waits in its boot loader; run write-kmt2 "
-                             "again to complete it")
-            : QStringLiteral("The main firmware was not written: the instrument waits in its "
-                             "boot loader; run write-kmt2 again to complete it"));
+        QStringLiteral("The main firmware was not written: the instrument waits in its "
+                       "boot loader; run write-kmt2 again to complete it"));
 }
 
+// Ctrl-C does not cut a main-firmware write short (the writer runs it to its end); taken over
+// here only so that it does not kill the program in the middle of a request.
 bool writeMainFirmware(CliRun& run, const QString& path) {
     const WriteInterruption interruption;
+    clearReadBackFinding();
     return Update_KMT2(run.session(), path, run.writeOptions());
 }
 

@@ -24,8 +24,10 @@ QString address6(std::uint32_t address) {
     return QStringLiteral("A=0x") + QString::number(address, 16).toUpper().rightJustified(6, u'0');
 }
 
+std::optional<ReadBackFinding> lastFinding;
+
 struct Mismatch {
-    std::optional<std::uint32_t> first;
+    std::optional<ReadBackFinding> first;
     qsizetype count = 0;
 
     void take(std::uint32_t address, const std::uint8_t* read, const std::uint8_t* expected,
@@ -33,7 +35,7 @@ struct Mismatch {
         for (int i = 0; i < length; ++i) {
             if (read[i] != expected[i]) {
                 if (!first) {
-                    first = address + std::uint32_t(i);
+                    first = ReadBackFinding{address + std::uint32_t(i), expected[i], read[i], 0};
                 }
                 ++count;
             }
@@ -56,38 +58,62 @@ void showProgress(DeviceSession& session, qsizetype done, qsizetype total) {
 
 bool verifyWritten(DeviceSession& session, FlashArea area, std::uint32_t start,
                    QByteArrayView expected) {
+    return verifyWritten(session, area, start, expected, {{0, expected.size()}});
+}
+
+bool verifyWritten(DeviceSession& session, FlashArea area, std::uint32_t start,
+                   QByteArrayView expected, const QList<ByteRange>& stretches) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(expected.data());
-    const qsizetype total = expected.size();
+    qsizetype total = 0;
+    for (const ByteRange& stretch : stretches) {
+        total += stretch.length;
+    }
     session.log.AddLine(QStringLiteral("# ПРОВЕРКА: 0%"));
     ProgressThrottle throttle(kProgressIntervalMs, tickCountMs());
     Mismatch mismatch;
     ReadBackPieces pieces(session.commands, area);
     std::array<std::uint8_t, DeviceCommands::kMaxReadPiece> buffer{};
-    for (qsizetype done = 0; done < total;) {
-        const int wanted = int(std::min<qsizetype>(DeviceCommands::kMaxReadPiece, total - done));
-        const std::uint32_t address = start + std::uint32_t(done);
-        const int count = pieces.next(address, buffer.data(), wanted);
-        if (count <= 0) {
-            session.log.AddLine(QStringLiteral("# ПРОВЕРКА: ") + pieces.sizeNote());
-            session.log.AddLine(QStringLiteral("# ПРОВЕРКА: нет ответа ") + address6(address));
-            return false;
-        }
-        mismatch.take(address, buffer.data(), bytes + done, count);
-        done += count;
-        if (throttle.due(tickCountMs(), done >= total)) {
-            showProgress(session, done, total);
+    qsizetype done = 0;
+    for (const ByteRange& stretch : stretches) {
+        for (qsizetype at = stretch.start; at < stretch.start + stretch.length;) {
+            const qsizetype left = stretch.start + stretch.length - at;
+            const int wanted = int(std::min<qsizetype>(DeviceCommands::kMaxReadPiece, left));
+            const std::uint32_t address = start + std::uint32_t(at);
+            const int count = pieces.next(address, buffer.data(), wanted);
+            if (count <= 0) {
+                session.log.AddLine(QStringLiteral("# ПРОВЕРКА: ") + pieces.sizeNote());
+                session.log.AddLine(QStringLiteral("# ПРОВЕРКА: нет ответа ") + address6(address));
+                return false;
+            }
+            mismatch.take(address, buffer.data(), bytes + at, count);
+            at += count;
+            done += count;
+            if (throttle.due(tickCountMs(), done >= total)) {
+                showProgress(session, done, total);
+            }
         }
     }
     progressView().setProgress(0);
     session.log.AddLine(QStringLiteral("# ПРОВЕРКА: ") + pieces.sizeNote());
     if (mismatch.first) {
         session.log.AddLine(QStringLiteral("# ПРОВЕРКА: расхождение с ") +
-                            address6(*mismatch.first) + QStringLiteral(", байт: ") +
+                            address6(mismatch.first->address) + QStringLiteral(", байт: ") +
                             QString::number(mismatch.count));
+        lastFinding = mismatch.first;
+        lastFinding->differing = mismatch.count;
         return false;
     }
+    lastFinding.reset();
     session.log.AddLine(QStringLiteral("# ПРОВЕРКА: OK"));
     return true;
+}
+
+std::optional<ReadBackFinding> lastReadBackFinding() {
+    return lastFinding;
+}
+
+void clearReadBackFinding() {
+    lastFinding.reset();
 }
 
 }  // namespace verimant
