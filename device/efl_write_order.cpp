@@ -13,17 +13,6 @@ namespace {
 // Bytes 2-3 of the version entry name the sector that holds the text.
 constexpr int kEntrySectorOffset = 2;
 
-void appendRange(QList<ByteRange>& ranges, std::uint32_t start, qsizetype end) {
-    if (end <= qsizetype(start)) {
-        return;
-    }
-    if (!ranges.isEmpty() && qsizetype(ranges.last().start) + ranges.last().length == start) {
-        ranges.last().length = end - qsizetype(ranges.last().start);
-        return;
-    }
-    ranges.append({start, end - qsizetype(start)});
-}
-
 }  // namespace
 
 QList<std::uint32_t> eflVersionSectors(QByteArrayView image) {
@@ -53,10 +42,10 @@ QList<ByteRange> eflWriteOrder(qsizetype imageSize, const QList<std::uint32_t>& 
     std::uint32_t from = 0;
     for (std::uint32_t sector : last) {
         const std::uint32_t start = sector * kEflSectorSize;
-        appendRange(order, from, std::min<qsizetype>(start, imageSize));
+        appendByteRange(order, from, std::min<qsizetype>(start, imageSize));
         from = std::max(from, start + kEflSectorSize);
     }
-    appendRange(order, from, imageSize);
+    appendByteRange(order, from, imageSize);
     for (std::uint32_t sector : last) {
         const std::uint32_t start = sector * kEflSectorSize;
         order.append({start, std::min<qsizetype>(kEflSectorSize, imageSize - start)});

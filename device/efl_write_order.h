@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/write_plan.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QtGlobal>
@@ -7,13 +9,6 @@
 #include <cstdint>
 
 namespace verimant {
-
-// A stretch of the data image, at the same offset in the external flash.
-struct ByteRange {
-    std::uint32_t start = 0;
-    qsizetype length = 0;
-    bool operator==(const ByteRange&) const = default;
-};
 
 // The sectors that make the image's version readable and that the image covers: the directory
 // sector and the sector its version entry names. The writer erases them before anything else and

@@ -41,6 +41,17 @@ int transferChunkSize(DeviceCommands& commands) {
     return transferChunkSize(inputs);
 }
 
+void appendByteRange(QList<ByteRange>& ranges, std::uint32_t start, qsizetype end) {
+    if (end <= qsizetype(start)) {
+        return;
+    }
+    if (!ranges.isEmpty() && qsizetype(ranges.last().start) + ranges.last().length == start) {
+        ranges.last().length = end - qsizetype(ranges.last().start);
+        return;
+    }
+    ranges.append({start, end - qsizetype(start)});
+}
+
 int nextChunkLength(std::uint32_t address, qsizetype remaining, int chunkSize) {
     const qsizetype toBoundary = chunkSize - qsizetype(address % std::uint32_t(chunkSize));
     return int(std::min(toBoundary, remaining));

@@ -43,6 +43,16 @@ struct Chunk {
     int length = 0;
 };
 
+// A stretch of bytes: an offset (for the data image also its external-flash address) and a length.
+struct ByteRange {
+    std::uint32_t start = 0;
+    qsizetype length = 0;
+    bool operator==(const ByteRange&) const = default;
+};
+
+// Appends [start, end) to `ranges`, joined to the last range where they meet; nothing when empty.
+void appendByteRange(QList<ByteRange>& ranges, std::uint32_t start, qsizetype end);
+
 // Bytes up to the next multiple of `chunkSize`, never more than `remaining`, so no request crosses
 // a chunk boundary (and therefore no page boundary either).
 int nextChunkLength(std::uint32_t address, qsizetype remaining, int chunkSize);
