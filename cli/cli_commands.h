@@ -23,5 +23,6 @@ int runKeygenCommand(CliRun& run, const QStringList& arguments);
 int runSignConfigCommand(CliRun& run, const QStringList& arguments);
 int runVerifyConfigCommand(CliRun& run, const QStringList& arguments);
 int runPolicyCommand(CliRun& run, const QStringList& arguments);
+int runHistoryCommand(CliRun& run, const QStringList& arguments);
 
 }  // namespace verimant::cli

@@ -3,6 +3,7 @@
 #include "cli/firmware_write_commands.h"
 #include "cli/json_forms.h"
 #include "cli/mode_entry.h"
+#include "cli/write_history.h"
 #include "cli/write_interruption.h"
 
 #include "device/instrument_identity.h"
@@ -13,11 +14,12 @@ namespace verimant::cli {
 
 namespace {
 
-int writeEfl(CliRun& run, const QStringList& arguments) {
+int writeEfl(CliRun& run, const QStringList& arguments, HistoryRow& row) {
     if (!run.readableFile(arguments.value(0))) {
         return kExitFailure;
     }
     const auto identity = identifyInstrument(run.session());
+    noteIdentity(row, identity);
     if (!identity || enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ||
         !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
@@ -40,8 +42,10 @@ int writeEfl(CliRun& run, const QStringList& arguments) {
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "EFL", arguments.value(0), run.writeOptions());
     warnPolicyDoesNotCover(run, QStringLiteral("write-efl"), arguments.value(0));
-    const int result = writeEfl(run, arguments);
+    WriteHistory history(run, QStringLiteral("write-efl"), arguments.value(0));
+    const int result = writeEfl(run, arguments, history.row());
     noteWriteResult(run.json(), result == kExitSuccess);
+    history.finish();
     return result;
 }
 

@@ -8,7 +8,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
           qt6-base-dev libxkbcommon-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           python3 python3-pyftpdlib xvfb x11-apps x11-utils imagemagick xauth
           fonts-dejavu-core fonts-liberation2 clang-format curl
-          help2man lintian desktop-file-utils libsodium-dev)
+          help2man lintian desktop-file-utils libsodium-dev libqt6sql6-sqlite)
 
 install_packages() {
     local missing=()
