@@ -14,12 +14,12 @@ namespace verimant::cli {
 
 namespace {
 
-int writeEfl(CliRun& run, const QStringList& arguments, HistoryRow& row) {
+int writeEfl(CliRun& run, const QStringList& arguments, WriteHistory& history) {
     if (!run.readableFile(arguments.value(0))) {
         return kExitFailure;
     }
     const auto identity = identifyInstrument(run.session());
-    noteIdentity(row, identity);
+    history.noteIdentity(identity);
     if (!identity || enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ||
         !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
@@ -43,7 +43,7 @@ int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "EFL", arguments.value(0), run.writeOptions());
     warnPolicyDoesNotCover(run, QStringLiteral("write-efl"), arguments.value(0));
     WriteHistory history(run, QStringLiteral("write-efl"), arguments.value(0));
-    const int result = writeEfl(run, arguments, history.row());
+    const int result = writeEfl(run, arguments, history);
     noteWriteResult(run.json(), result == kExitSuccess);
     history.finish();
     return result;

@@ -31,10 +31,11 @@ void WriteHistory::finish() {
     recording_.finish(result.isEmpty() ? QStringLiteral("failed") : result);
 }
 
-void noteIdentity(HistoryRow& row, const std::optional<InstrumentIdentity>& identity) {
+void WriteHistory::noteIdentity(const std::optional<InstrumentIdentity>& identity) {
     if (identity) {
-        row.serial = serialText(identity->boardRecord);
-        row.uid = uidText(identity->uid);
+        row().serial = serialText(identity->boardRecord);
+        row().uid = uidText(identity->uid);
+        recording_.note();
     }
 }
 

@@ -16,15 +16,14 @@ public:
     WriteHistory(CliRun& run, const QString& kind, const QString& source);
     HistoryRow& row() { return recording_.row(); }
     HistoryRecording& recording() { return recording_; }
+    // The serial number and UID of the instrument that was identified, when one was.
+    void noteIdentity(const std::optional<InstrumentIdentity>& identity);
     void finish();
 
 private:
     CliRun& run_;
     HistoryRecording recording_;
 };
-
-// The serial number and UID of the instrument that was identified, when one was.
-void noteIdentity(HistoryRow& row, const std::optional<InstrumentIdentity>& identity);
 
 // The kind a command's row gets: `kind`, or "upgrade --all" for the workers of that command.
 QString historyKind(const QString& kind);

@@ -30,6 +30,12 @@ void HistoryRecording::begin() {
     }
 }
 
+void HistoryRecording::note() {
+    if (opened_ && !history_.note(row_)) {
+        logProblem();
+    }
+}
+
 void HistoryRecording::finish(const QString& result) {
     if (!opened_) {
         return;
@@ -77,6 +83,7 @@ UpgradeOutcome runRecordedUpgrade(UpgradeParts& parts, HistoryRecording& recordi
             row.uid = uidText(info.uid);
             row.versionsBefore = versionsText(info);
             firstReadout = false;
+            recording.note();
         } else if (!firstReadout) {
             row.versionsAfter = versionsText(info);
         }
@@ -86,6 +93,7 @@ UpgradeOutcome runRecordedUpgrade(UpgradeParts& parts, HistoryRecording& recordi
     };
     row.source = parts.run.source().displayText();
     row.verified = parts.writeOptions.verify;
+    recording.note();
     UpgradeCheck found;
     UpgradeCheck& result = check != nullptr ? *check : found;
     const UpgradeOutcome outcome = runUpgradeWorkflow(parts, &result);

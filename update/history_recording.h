@@ -20,6 +20,8 @@ public:
     // Inserts the row as running; call once the instrument answers.
     void begin();
     HistoryRow& row() { return row_; }
+    // Stores the row as it stands while the run goes on.
+    void note();
     // Completes the row with `result`; the seconds are counted from begin().
     void finish(const QString& result);
     bool begun() const { return row_.id != 0; }

@@ -268,19 +268,30 @@ bool RunHistory::begin(HistoryRow& row) {
     return true;
 }
 
+bool RunHistory::note(const HistoryRow& row) {
+    return store(row, false);
+}
+
 bool RunHistory::finish(const HistoryRow& row) {
+    return store(row, true);
+}
+
+bool RunHistory::store(const HistoryRow& row, bool completed) {
+    const QDateTime ended =
+        !completed ? QDateTime()
+                   : (row.ended.isValid() ? row.ended : QDateTime::currentDateTimeUtc());
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.prepare(QStringLiteral(
         "UPDATE runs SET ended = ?, port = ?, serial = ?, uid = ?, versions_before = ?, "
         "versions_after = ?, packet = ?, language = ?, source = ?, signing_key = ?, result = ?, "
         "failure = ?, seconds = ?, verified = ? WHERE id = ?"));
     for (const QVariant& value :
-         {QVariant(timeText(row.ended.isValid() ? row.ended : QDateTime::currentDateTimeUtc())),
-          portValue(row.port), QVariant(row.serial), QVariant(row.uid),
-          QVariant(row.versionsBefore), QVariant(row.versionsAfter), QVariant(row.packet),
-          QVariant(row.language), QVariant(row.source), QVariant(row.signingKey),
-          QVariant(row.result), QVariant(row.failure), QVariant(row.seconds),
-          QVariant(row.verified), QVariant(row.id)}) {
+         {completed ? QVariant(timeText(ended)) : QVariant(), portValue(row.port),
+          QVariant(row.serial), QVariant(row.uid), QVariant(row.versionsBefore),
+          QVariant(row.versionsAfter), QVariant(row.packet), QVariant(row.language),
+          QVariant(row.source), QVariant(row.signingKey),
+          QVariant(completed ? row.result : QStringLiteral("running")), QVariant(row.failure),
+          QVariant(row.seconds), QVariant(row.verified), QVariant(row.id)}) {
         query.addBindValue(value);
     }
     if (!query.exec() || query.numRowsAffected() != 1) {

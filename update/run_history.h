@@ -66,6 +66,9 @@ public:
     // Inserts `row` as running, stamped with this process, user and machine; fills its id and
     // start. False when the row could not be written.
     bool begin(HistoryRow& row);
+    // Stores what the run has learnt so far (instrument, versions before) while it goes on, so
+    // that a run that dies later still tells which instrument it was working on.
+    bool note(const HistoryRow& row);
     // Completes the row begin() inserted: end time and everything the run learnt.
     bool finish(const HistoryRow& row);
 
@@ -79,6 +82,7 @@ private:
     void markInterrupted();
     bool setAside(const QString& reason, const QString& label);
     void closeConnection();
+    bool store(const HistoryRow& row, bool completed);
 
     QString path_;
     QString connection_;

@@ -11,6 +11,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -298,6 +301,83 @@ TEST_F(UpgradeCliTest, CtrlCStopsTheUpgradeWhereTheInstrumentIsSafeAndLeavesNoFo
             }
         });
     }
+}
+
+}  // namespace
+}  // namespace verimant::test
+
+namespace verimant::test {
+namespace {
+
+QJsonArray historyRuns(const QStringList& filter = {}) {
+    const CliResult listed = runCli(QStringList{"history", "--json"} + filter);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    return QJsonDocument::fromJson(listed.out.toUtf8()).object().value("runs").toArray();
+}
+
+QJsonObject runOnPort(const QJsonArray& runs, int port) {
+    for (const QJsonValue& run : runs) {
+        if (run.toObject().value("port").toInt() == port) {
+            return run.toObject();
+        }
+    }
+    return {};
+}
+
+// A written, a refused and a killed upgrade each leave one row that tells what happened, and the
+// listing filters and exports them.
+TEST_F(UpgradeCliTest, EveryUpgradeLeavesAHistoryRowThatTellsHowItEnded) {
+    plugIn(7, "12345678");
+    plugIn(8, "22345678", true);
+    plugIn(9, "92345678");  // not in the base
+    const QStringList upgrade{"upgrade", "--packet", "RU_EN", "--yes", "--port"};
+    EXPECT_EQ(runCli(upgrade + QStringList{"7", "--verify"}).exitCode, 0);
+    EXPECT_EQ(runCli(upgrade + QStringList{"9"}).exitCode, 1);
+    QProcess killed;
+    killed.start(builtProgram("verimant-cli"), upgrade + QStringList{"8"});
+    killed.closeWriteChannel();
+    QString out;
+    while (!out.contains(" Загрузка 0%") && killed.waitForReadyRead(30000)) {
+        out += QString::fromUtf8(killed.readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains(" Загрузка 0%")) << out;
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(10000));
+
+    const QJsonArray runs = historyRuns();
+    ASSERT_EQ(runs.size(), 3) << QJsonDocument(runs).toJson().toStdString();
+    struct Expected {
+        int port;
+        const char* serial;
+        const char* result;
+        const char* versionsAfter;
+        bool failureNamed;
+    };
+    for (const Expected& e : std::vector<Expected>{{7, "1-23-45678", "written", "KMT2 3.2", false},
+                                                   {8, "2-23-45678", "interrupted", "", false},
+                                                   {9, "9-23-45678", "refused", "", true}}) {
+        const QJsonObject run = runOnPort(runs, e.port);
+        SCOPED_TRACE(QJsonDocument(run).toJson().toStdString());
+        EXPECT_EQ(run.value("serial").toString(), e.serial);
+        EXPECT_EQ(run.value("result").toString(), e.result);
+        EXPECT_EQ(run.value("kind").toString(), "upgrade");
+        EXPECT_TRUE(run.value("versions_before").toString().startsWith("KMT2 2.3"));
+        EXPECT_TRUE(run.value("versions_after").toString().startsWith(e.versionsAfter));
+        EXPECT_EQ(run.value("failure").toString().isEmpty(), !e.failureNamed);
+        EXPECT_FALSE(run.value("uid").toString().isEmpty());
+        EXPECT_FALSE(run.value("operator").toString().isEmpty());
+    }
+    EXPECT_EQ(runOnPort(runs, 7).value("packet").toString(), "RU_EN");
+    EXPECT_TRUE(runOnPort(runs, 7).value("verified").toBool());
+
+    EXPECT_EQ(historyRuns({"--serial", "1-23-45678"}).size(), 1);
+    EXPECT_EQ(historyRuns({"--since", "2999-01-01"}).size(), 0);
+    const CliResult csv = runCli({"history", "--csv", "--serial", "9-23-45678"});
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << csv.out;
+    EXPECT_TRUE(lines[0].startsWith("started,ended,kind,"));
+    EXPECT_TRUE(lines[1].contains(",refused,"));
+    EXPECT_EQ(runCli({"history", "--since", "yesterday"}).exitCode, 2);
 }
 
 }  // namespace
