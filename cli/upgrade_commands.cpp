@@ -227,6 +227,9 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json, HistoryRec
 }  // namespace
 
 int runUpgradeCommand(CliRun& run, const QStringList&) {
+    if (run.options().isSet(QStringLiteral("all"))) {
+        return runUpgradeAllCommand(run);
+    }
     QElapsedTimer clock;
     clock.start();
     WriteHistory history(run, QStringLiteral("upgrade"), QString());
@@ -244,6 +247,8 @@ int runUpgradeCommand(CliRun& run, const QStringList&) {
     // The folder goes before Ctrl-C gets its usual meaning back.
     upgrade.reset();
     run.json().set(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
+    run.json().set(QStringLiteral("versions_before"), history.row().versionsBefore);
+    run.json().set(QStringLiteral("versions_after"), history.row().versionsAfter);
     history.finish();
     return result;
 }

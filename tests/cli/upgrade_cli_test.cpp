@@ -41,7 +41,7 @@ protected:
     }
 
     sim::PtyInstrument& plugIn(int port, const QString& serial, bool paced = false, int lateMs = 0,
-                               long long stuckByteAt = -1) {
+                               long long stuckByteAt = -1, const QString& serialAfterRestart = {}) {
         sim::InstrumentConfig config;
         config.serial = serial;
         config.checksumWordAddress = kChecksumAddress;
@@ -51,6 +51,7 @@ protected:
         options.paced = paced;
         options.faults.lateMs = lateMs;
         options.faults.stuckByteAt = stuckByteAt;
+        options.faults.serialAfterRestart = serialAfterRestart;
         instruments.push_back(std::make_unique<sim::PtyInstrument>(config, options));
         QString error;
         EXPECT_TRUE(instruments.back()->start(&error)) << error;
@@ -378,6 +379,58 @@ TEST_F(UpgradeCliTest, EveryUpgradeLeavesAHistoryRowThatTellsHowItEnded) {
     EXPECT_TRUE(lines[0].startsWith("started,ended,kind,"));
     EXPECT_TRUE(lines[1].contains(",refused,"));
     EXPECT_EQ(runCli({"history", "--since", "yesterday"}).exitCode, 2);
+}
+
+// The row of instruments: one written, one the base does not know (skipped before anything is
+// written), one that comes back from a restart as another instrument (stopped). The exit code,
+// the closing table, the JSON document and the history all tell the same story.
+TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOfEachOther) {
+    sim::PtyInstrument& written = plugIn(7, "12345678");
+    sim::PtyInstrument& unknown = plugIn(8, "92345678");
+    plugIn(9, "22345678", false, 0, -1, "32345678");
+    const QStringList all{"upgrade", "--all", "--packet", "RU_EN", "--yes"};
+    const CliResult table = runCli(all, 180000);
+    EXPECT_EQ(table.exitCode, 1) << table.err << table.out;
+    const auto lineOf = [&](const char* port) {
+        for (const QString& line : table.out.split('\n')) {
+            if (line.startsWith(port)) {
+                return line;
+            }
+        }
+        return QString();
+    };
+    EXPECT_TRUE(lineOf("COM7 ").contains(" written ")) << table.out;
+    EXPECT_TRUE(lineOf("COM7 ").contains("KMT2 3.2")) << table.out;
+    EXPECT_TRUE(lineOf("COM8 ").contains(" skipped ")) << table.out;
+    EXPECT_TRUE(lineOf("COM9 ").contains(" failed ")) << table.out;
+    written.withInstrument(
+        [](sim::Instrument& device) { EXPECT_EQ(device.reportedMainVersion(), 0x0302); });
+    unknown.withInstrument([](sim::Instrument& device) {
+        EXPECT_EQ(device.reportedMainVersion(), 0x0203);
+        EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+    });
+
+    const QJsonArray runs = historyRuns();
+    ASSERT_EQ(runs.size(), 3);
+    for (const auto& [port, result] :
+         std::vector<std::pair<int, const char*>>{{7, "written"}, {8, "refused"}, {9, "failed"}}) {
+        EXPECT_EQ(runOnPort(runs, port).value("result").toString(), result) << port;
+        EXPECT_EQ(runOnPort(runs, port).value("kind").toString(), "upgrade --all");
+    }
+
+    // The document carries one entry per instrument that answered, each the worker's own.
+    const CliResult json = runCli(all + QStringList{"--json"}, 180000);
+    const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    const QJsonArray instruments = document.value("instruments").toArray();
+    ASSERT_EQ(instruments.size(), 3) << json.out;
+    QStringList ports;
+    for (const QJsonValue& entry : instruments) {
+        ports << QString::number(entry.toObject().value("port").toInt());
+        EXPECT_EQ(entry.toObject().value("command").toString(), "upgrade");
+    }
+    EXPECT_EQ(ports, (QStringList{"7", "8", "9"}));
+    EXPECT_EQ(instruments[1].toObject().value("result").toString(), "refused");
+    EXPECT_EQ(document.value("exit_code").toInt(), json.exitCode);
 }
 
 }  // namespace
