@@ -433,5 +433,41 @@ TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOf
     EXPECT_EQ(document.value("exit_code").toInt(), json.exitCode);
 }
 
+// One Ctrl-C to the parent stops every worker at its safe point: each is told once, so none
+// takes it for the second press that ends a run at once.
+TEST_F(UpgradeCliTest, CtrlCToUpgradeAllStopsEveryWorkerWhereItsInstrumentIsSafe) {
+    std::vector<sim::PtyInstrument*> row{&plugIn(7, "12345678", true),
+                                         &plugIn(8, "22345678", true)};
+    QProcess all;
+    all.start(builtProgram("verimant-cli"), {"upgrade", "--all", "--packet", "RU_EN", "--yes"});
+    all.closeWriteChannel();
+    // Both workers have read their instrument once their rows carry what they found.
+    QJsonArray runs;
+    for (int wait = 0; wait < 300; ++wait) {
+        runs = historyRuns();
+        if (runs.size() == 2 && !runOnPort(runs, 7).value("versions_before").toString().isEmpty() &&
+            !runOnPort(runs, 8).value("versions_before").toString().isEmpty()) {
+            break;
+        }
+        QThread::msleep(100);
+    }
+    ASSERT_EQ(runs.size(), 2);
+    ::kill(pid_t(all.processId()), SIGINT);
+    ASSERT_TRUE(all.waitForFinished(120000));
+    const QString out = QString::fromUtf8(all.readAllStandardOutput());
+    EXPECT_EQ(all.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(all.exitCode(), 1) << out;
+    runs = historyRuns();
+    for (const int port : {7, 8}) {
+        EXPECT_EQ(runOnPort(runs, port).value("result").toString(), "cancelled") << out;
+    }
+    for (sim::PtyInstrument* instrument : row) {
+        instrument->withInstrument([](sim::Instrument& device) {
+            EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+        });
+    }
+    EXPECT_TRUE(toolFolderEntries().isEmpty()) << toolFolderEntries().join(' ');
+}
+
 }  // namespace
 }  // namespace verimant::test
