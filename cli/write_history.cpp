@@ -26,7 +26,12 @@ void WriteHistory::finish() {
     const QString result = json.value(QStringLiteral("result")).toString();
     const QString step = json.value(QStringLiteral("failed_step")).toString();
     if (result != QLatin1String("written")) {
-        entry.failure = step.isEmpty() ? json.firstError() : step;
+        entry.failure = !step.isEmpty() ? step : json.firstError();
+    }
+    // A writer that fails its read-back says so only in the log: the write was the step.
+    const QString part = json.value(QStringLiteral("part")).toString();
+    if (result != QLatin1String("written") && entry.failure.isEmpty() && !part.isEmpty()) {
+        entry.failure = part + QStringLiteral(" write");
     }
     recording_.finish(result.isEmpty() ? QStringLiteral("failed") : result);
 }
