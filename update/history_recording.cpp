@@ -99,6 +99,7 @@ UpgradeOutcome runRecordedUpgrade(UpgradeParts& parts, HistoryRecording& recordi
     const UpgradeOutcome outcome = runUpgradeWorkflow(parts, &result);
     parts.showDeviceInfo = shown;
     row.packet = result.packet;
+    row.signingKey = parts.run.configKeyId();
     return outcome;
 }
 
