@@ -69,13 +69,14 @@ int main(int argc, char** argv) {
         {QStringLiteral("startup"), runStartUp},
         {QStringLiteral("upgrade"), runUpgrade},
         {QStringLiteral("parallel_upgrade"), runParallelUpgrade},
+        {QStringLiteral("upgrade_8"), runUpgradeAll},
         {QStringLiteral("config"), runConfigListing},
     };
     const QStringList order{QStringLiteral("transactions"), QStringLiteral("efl_1000x128"),
                             QStringLiteral("efl_1mib"),     QStringLiteral("ftp_fetch"),
                             QStringLiteral("serial_base"),  QStringLiteral("startup"),
                             QStringLiteral("upgrade"),      QStringLiteral("parallel_upgrade"),
-                            QStringLiteral("config")};
+                            QStringLiteral("upgrade_8"),    QStringLiteral("config")};
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

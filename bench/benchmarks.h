@@ -45,6 +45,10 @@ std::optional<GroupRun> runUpgrade(const QString& portsDir);
 // local pyftpdlib server, against one such upgrade alone.
 std::optional<GroupRun> runParallelUpgrade(const QString& portsDir);
 
+// Eight paced simulated instruments upgraded by one 'verimant-cli upgrade --all', against one
+// 'upgrade --port N' of one such instrument.
+std::optional<GroupRun> runUpgradeAll(const QString& portsDir);
+
 // `verimant-cli config` of a 2 MiB configuration with 20,000 sections (10,000 firmware sets and
 // their files) from a local folder, the whole program's wall time. No simulator.
 std::optional<GroupRun> runConfigListing(const QString& portsDir);

@@ -108,6 +108,12 @@ QString checkArguments(const CliCommand& command, const CliOptions& options) {
             return problem;
         }
     }
+    if (options.isSet(QStringLiteral("all"))) {
+        if (command.name != QLatin1String("upgrade") || options.port >= 0) {
+            return QStringLiteral("--all is for 'upgrade', instead of --port");
+        }
+        return {};
+    }
     if (command.needsInstrument && options.port < 0) {
         return QStringLiteral("'%1' needs --port N").arg(command.name);
     }
@@ -162,7 +168,8 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     }
     CliRun run(*options, out, err);
     const bool refused = readsUpdateSet(*options) && !policyAllowsUpdates(run);
-    const int exitCode = refused || (command->needsInstrument && !run.connect(options->port))
+    const bool connects = command->needsInstrument && !options->isSet(QStringLiteral("all"));
+    const int exitCode = refused || (connects && !run.connect(options->port))
                              ? kExitFailure
                              : command->run(run, options->arguments);
     run.printJson(command->name, exitCode);

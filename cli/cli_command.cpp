@@ -69,6 +69,10 @@ const QList<CliCommand>& cliCommands() {
                         "window's upgrade button does (--packet, --language, --yes), every "
                         "write read back unless --no-verify"),
          0, 0, true, &runUpgradeCommand},
+        {QStringLiteral("history"), QString(),
+         QStringLiteral("list the recorded upgrades and writes of this user, newest first "
+                        "(--serial, --since, --json or --csv)"),
+         0, 0, false, &runHistoryCommand},
         {QStringLiteral("check"), QString(),
          QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,
          &runCheckCommand},

@@ -24,5 +24,6 @@ int runSignConfigCommand(CliRun& run, const QStringList& arguments);
 int runVerifyConfigCommand(CliRun& run, const QStringList& arguments);
 int runPolicyCommand(CliRun& run, const QStringList& arguments);
 int runReportsCommand(CliRun& run, const QStringList& arguments);
+int runHistoryCommand(CliRun& run, const QStringList& arguments);
 
 }  // namespace verimant::cli

@@ -169,6 +169,16 @@ const QList<CliOptionSpec>& cliOptionTable() {
          QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
          QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
+        {QStringLiteral("all"), QString(), QString(),
+         QStringLiteral("upgrade: every instrument that answers on a port, all at once, one "
+                        "process each; instead of --port")},
+        {QStringLiteral("serial"), QString(), QStringLiteral("S"),
+         QStringLiteral("history: only the runs of the instrument with this serial number")},
+        {QStringLiteral("since"), QString(), QStringLiteral("DATE"),
+         QStringLiteral("history: only the runs started on or after DATE (2026-12-08 or "
+                        "2026-12-08T14:30)")},
+        {QStringLiteral("csv"), QString(), QString(),
+         QStringLiteral("history: print the rows as CSV with a header line")},
         {QStringLiteral("json"), QString(), QString(),
          QStringLiteral("print one JSON document on standard output; the log, questions and "
                         "progress go to standard error")},

@@ -19,6 +19,9 @@ public:
             fields_.insert(it.key(), it.value());
         }
     }
+    QJsonValue value(const QString& key) const { return fields_.value(key); }
+    // The first error box shown: what stopped a failed run.
+    const QString& firstError() const { return firstError_; }
     // A box shown to the operator: "error", "warning" or "information".
     void noteMessage(const QString& kind, const QString& text);
 

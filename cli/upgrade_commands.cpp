@@ -9,9 +9,11 @@
 #include "cli/json_forms.h"
 #include "cli/terminal_text.h"
 #include "cli/upgrade_interruption.h"
+#include "cli/write_history.h"
 #include "device/device_text_forms.h"
 #include "device/write_verification.h"
 #include "link/settings_block.h"
+#include "update/history_recording.h"
 #include "update/serial_number_base.h"
 #include "update/update_config.h"
 #include "update/upgrade_workflow.h"
@@ -58,10 +60,10 @@ public:
         return kExitSuccess;
     }
 
-    UpgradeOutcome upgrade() {
+    UpgradeOutcome upgrade(HistoryRecording& recording) {
         // Mode switches wait for the connection manager to find the restarted instrument.
         cli_.watchLink(true);
-        const UpgradeOutcome outcome = runUpgradeWorkflow(parts_, &found_);
+        const UpgradeOutcome outcome = runRecordedUpgrade(parts_, recording, &found_);
         cli_.watchLink(false);
         noteFound(found_);
         return outcome;
@@ -195,7 +197,7 @@ const char* outcomeName(UpgradeOutcome outcome) {
     return "failed";
 }
 
-int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
+int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json, HistoryRecording& recording) {
     json.set(QStringLiteral("result"), "failed");
     const int prepared = upgrade.prepare();
     if (prepared != kExitSuccess || UpgradeInterruption::requested()) {
@@ -203,7 +205,7 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
     }
     // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
     clearReadBackFinding();
-    const UpgradeOutcome outcome = upgrade.upgrade();
+    const UpgradeOutcome outcome = upgrade.upgrade(recording);
     // The workflow sees a cancelled choice; the operator's --packet was refused.
     json.set(QStringLiteral("result"), upgrade.packetRefused() ? "refused" : outcomeName(outcome));
     const QString language = upgrade.chosenLanguage();
@@ -232,11 +234,15 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json) {
 }  // namespace
 
 int runUpgradeCommand(CliRun& run, const QStringList&) {
+    if (run.options().isSet(QStringLiteral("all"))) {
+        return runUpgradeAllCommand(run);
+    }
     QElapsedTimer clock;
     clock.start();
+    WriteHistory history(run, QStringLiteral("upgrade"), QString());
     auto upgrade = std::make_unique<CliUpgrade>(run);
     const UpgradeInterruption interruption;
-    int result = upgradeResult(run, *upgrade, run.json());
+    int result = upgradeResult(run, *upgrade, run.json(), history.recording());
     if (UpgradeInterruption::requested()) {
         run.json().set(QStringLiteral("result"), "cancelled");
         run.log().AddLine(QStringLiteral("UPGRADE STOPPED BY USER (Ctrl-C)"));
@@ -248,6 +254,9 @@ int runUpgradeCommand(CliRun& run, const QStringList&) {
     // The folder goes before Ctrl-C gets its usual meaning back.
     upgrade.reset();
     run.json().set(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
+    run.json().set(QStringLiteral("versions_before"), history.row().versionsBefore);
+    run.json().set(QStringLiteral("versions_after"), history.row().versionsAfter);
+    history.finish();
     return result;
 }
 

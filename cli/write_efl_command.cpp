@@ -3,6 +3,7 @@
 #include "cli/firmware_write_commands.h"
 #include "cli/json_forms.h"
 #include "cli/mode_entry.h"
+#include "cli/write_history.h"
 #include "cli/write_interruption.h"
 
 #include "device/instrument_identity.h"
@@ -14,11 +15,12 @@ namespace verimant::cli {
 
 namespace {
 
-int writeEfl(CliRun& run, const QStringList& arguments) {
+int writeEfl(CliRun& run, const QStringList& arguments, WriteHistory& history) {
     if (!run.readableFile(arguments.value(0))) {
         return kExitFailure;
     }
     const auto identity = identifyInstrument(run.session());
+    history.noteIdentity(identity);
     if (!identity || enterMode(run, TargetMode::MainFirmware) == ModeEntry::Failed ||
         !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
@@ -45,8 +47,10 @@ int writeEfl(CliRun& run, const QStringList& arguments) {
 int runWriteEflCommand(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "EFL", arguments.value(0), run.writeOptions());
     warnPolicyDoesNotCover(run, QStringLiteral("write-efl"), arguments.value(0));
-    const int result = writeEfl(run, arguments);
+    WriteHistory history(run, QStringLiteral("write-efl"), arguments.value(0));
+    const int result = writeEfl(run, arguments, history);
     noteWriteResult(run.json(), result == kExitSuccess);
+    history.finish();
     return result;
 }
 

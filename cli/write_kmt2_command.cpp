@@ -3,6 +3,7 @@
 #include "cli/firmware_write_commands.h"
 #include "cli/json_forms.h"
 #include "cli/mode_entry.h"
+#include "cli/write_history.h"
 #include "cli/write_interruption.h"
 
 #include "device/instrument_identity.h"
@@ -30,7 +31,7 @@ bool writeMainFirmware(CliRun& run, const QString& path) {
     return Update_KMT2(run.session(), path, run.writeOptions());
 }
 
-int writeKmt2(CliRun& run, const QStringList& arguments) {
+int writeKmt2(CliRun& run, const QStringList& arguments, WriteHistory& history) {
     const QString path = arguments.value(0);
     // The file is read and checked against this instrument before it is restarted, so a file that
     // cannot be written leaves a healthy instrument running its main firmware.
@@ -39,6 +40,7 @@ int writeKmt2(CliRun& run, const QStringList& arguments) {
     }
     // Another instrument can come back under this port after the restart.
     const auto identity = identifyInstrument(run.session());
+    history.noteIdentity(identity);
     if (!identity || enterMode(run, TargetMode::BootLoader) == ModeEntry::Failed ||
         !confirmSameInstrument(run.session(), *identity)) {
         return kExitFailure;
@@ -56,8 +58,10 @@ int writeKmt2(CliRun& run, const QStringList& arguments) {
 int runWriteKmt2Command(CliRun& run, const QStringList& arguments) {
     noteWriteStart(run.json(), "KMT2", arguments.value(0), run.writeOptions());
     warnPolicyDoesNotCover(run, QStringLiteral("write-kmt2"), arguments.value(0));
-    const int result = writeKmt2(run, arguments);
+    WriteHistory history(run, QStringLiteral("write-kmt2"), arguments.value(0));
+    const int result = writeKmt2(run, arguments, history);
     noteWriteResult(run.json(), result == kExitSuccess);
+    history.finish();
     return result;
 }
 

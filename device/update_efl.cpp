@@ -60,8 +60,8 @@ bool twoTries(EflWrite& write, Request request) {
 }
 
 bool eraseSector(EflWrite& write, std::uint32_t address) {
-    const bool erased = twoTries(
-        write, [&] { return write.session.commands.eraseEflashSector4K(address, false); });
+    const bool erased =
+        twoTries(write, [&] { return write.session.commands.eraseEflashSector4K(address, false); });
     if (erased) {
         write.sectors.markErased(address);
     }

@@ -1,6 +1,7 @@
 #include "ui/action_table.h"
 
 #include "ui/data_source_setting.h"
+#include "ui/history_window.h"
 #include "ui/image_list.h"
 
 #include <QWidget>
@@ -41,6 +42,11 @@ MainActions createMainActions(QWidget* window, const ImageList& images) {
     a.Action_Exit =
         makeAction(window, images, "Action_Exit", QStringLiteral("Выход"), ImageList::Door);
     a.Action_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    // Only reads the history, so it needs nothing of the window but a parent.
+    a.Action_History = makeAction(window, images, "Action_History", QStringLiteral("История"),
+                                  ImageList::BookGrey);
+    QObject::connect(a.Action_History, &QAction::triggered, window,
+                     [window] { showHistoryWindow(window); });
     a.Action_Menu_File =
         makeAction(window, images, "Action_Menu_File", QStringLiteral("Файл"), kNoIcon);
     a.Action_Menu_Connection =

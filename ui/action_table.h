@@ -14,6 +14,7 @@ struct MainActions {
     QAction* Action_Log_Visible = nullptr;
     QAction* Action_LOG_Clear = nullptr;
     QAction* Action_Exit = nullptr;
+    QAction* Action_History = nullptr;
     QAction* Action_Menu_File = nullptr;
     QAction* Action_Menu_Connection = nullptr;
     QAction* Action_Menu_Help = nullptr;

@@ -24,6 +24,7 @@ void makeRadioItems(QObject* owner, std::initializer_list<QAction*> items) {
 QMenu* buildFileMenu(QMenuBar* bar, const MainActions& a) {
     QMenu* file = addActionSubmenu(bar, a.Action_Menu_File, QStringLiteral("MainMenu_File"));
     addActionItem(file, a.Action_Log_Visible, QStringLiteral("MainMenu_File_Log_Visible"));
+    addActionItem(file, a.Action_History, QStringLiteral("MainMenu_File_History"));
     file->addSeparator();
     addActionItem(file, a.Action_Exit, QStringLiteral("MainMenu_File_Exit"));
     return file;

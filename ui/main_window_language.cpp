@@ -24,6 +24,7 @@ const TranslatedText kTranslatedTexts[] = {
     {"Action_Menu_Connection", "Соединение", "Connection"},
     {"Action_Menu_Help", "Помощь", "Help"},
     {"Action_Exit", "Выход", "Exit"},
+    {"Action_History", "История", "History"},
     {"Action_Log_Visible", "Скрыть//Показать ЛОГ", "Hide//Show Report"},
     {"Action_LOG_Clear", "Очистить лог", "Clear Report"},
     {"Action_Connection_Auto", "Автоматическое", "Auto"},

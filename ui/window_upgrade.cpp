@@ -7,6 +7,7 @@
 #include "ui/device_info_display.h"
 #include "ui/main_window.h"
 #include "ui/window_connection.h"
+#include "update/history_recording.h"
 #include "update/update_run.h"
 
 namespace verimant {
@@ -37,7 +38,12 @@ UpgradeOutcome runWindowUpgrade(MainWindow& window, PacketChooser& packets,
                        busy,
                        [&window](const DeviceInfo& info) { showDeviceInfo(window, info); }};
     parts.writeOptions.verify = window.actions().Action_Verify_Writes->isChecked();
-    return runUpgradeWorkflow(parts);
+    HistoryRecording recording(window.activityLog(), QStringLiteral("window upgrade"),
+                               link->manager().connectedPort());
+    recording.begin();
+    const UpgradeOutcome outcome = runRecordedUpgrade(parts, recording);
+    recording.finish(historyResult(outcome));
+    return outcome;
 }
 
 }  // namespace verimant

@@ -87,7 +87,7 @@ ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
 
 ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
                              const QString& localPath, const TrustOptions& options,
-                             ActivityLog& log) {
+                             ActivityLog& log, QString* keyId) {
     const auto config = readWhole(localPath);
     if (!config) {
         return ConfigTrust::Refused;
@@ -134,6 +134,9 @@ ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
     log.AddLine(QStringLiteral("CONFIG SIGNED [") + serverName + QStringLiteral("] KEY = ") +
                 verdict.keyId + QStringLiteral(" SIGNED AT = ") +
                 signingTimeText(verdict.signedAt));
+    if (keyId != nullptr) {
+        *keyId = verdict.keyId;
+    }
     return ConfigTrust::Signed;
 }
 

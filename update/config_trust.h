@@ -33,10 +33,10 @@ struct TrustOptions {
 // and a key's configuration older than the newest it signed that was accepted is refused. Only a
 // signature the source definitely does not have counts as none. Logs the verdict; a refused
 // configuration's copy is removed, so nothing later can read the unsigned bytes. A signed one is
-// remembered.
+// remembered; `keyId`, when given, gets the signing key's short id.
 ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
                              const QString& localPath, const TrustOptions& options,
-                             ActivityLog& log);
+                             ActivityLog& log, QString* keyId = nullptr);
 ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
                              const QString& localPath, bool required, ActivityLog& log);
 

@@ -80,7 +80,8 @@ bool UpdateRun::fetchConfig() {
     TrustOptions options;
     options.required = signatureRequired_ || policy.requiresSignature();
     options.allowOlderSet = olderSetAllowed_;
-    const ConfigTrust trust = checkConfigTrust(source(), name, path, options, log_);
+    configKeyId_.clear();
+    const ConfigTrust trust = checkConfigTrust(source(), name, path, options, log_, &configKeyId_);
     configSigned_ = trust == ConfigTrust::Signed;
     return trust != ConfigTrust::Refused;
 }

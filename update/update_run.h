@@ -77,6 +77,8 @@ public:
     // A key's configuration older than the newest it signed that was accepted passes this run.
     void allowOlderSet(bool allowed) { olderSetAllowed_ = allowed; }
     UpdateConfig& config() { return *config_; }
+    // The short id of the key that signed the configuration last fetched; empty when unsigned.
+    const QString& configKeyId() const { return configKeyId_; }
     FirmwareSet& firmwareSet();
     // The packets of the instrument's language set and their "LANGUAGE:" sections, in step.
     QStringList& packets() { return packets_; }
@@ -112,6 +114,7 @@ private:
     bool signatureRequired_ = false;
     bool olderSetAllowed_ = false;
     bool configSigned_ = false;
+    QString configKeyId_;
     bool configTooLarge_ = false;
 };
 

@@ -9,7 +9,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
           python3 python3-pyftpdlib xvfb x11-apps x11-utils imagemagick xauth
           fonts-dejavu-core fonts-liberation2 clang-format curl
           libcurl4-openssl-dev vsftpd tinyproxy openssl
-          help2man lintian desktop-file-utils libsodium-dev)
+          help2man lintian desktop-file-utils libsodium-dev libqt6sql6-sqlite)
 
 install_packages() {
     local missing=()

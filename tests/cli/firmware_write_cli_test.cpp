@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -242,6 +245,19 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
             EXPECT_TRUE(result.out.contains(c.outLine)) << result.out;
             EXPECT_TRUE(result.out.contains(QString::fromUtf8("не выполнено - проверка записи")));
         }
+        // The history keeps the failed write against the instrument it was meant for.
+        const QJsonArray runs = QJsonDocument::fromJson(runCli({"history", "--json"}).out.toUtf8())
+                                    .object()
+                                    .value("runs")
+                                    .toArray();
+        ASSERT_FALSE(runs.isEmpty());
+        const QJsonObject newest = runs.first().toObject();
+        EXPECT_EQ(newest.value("kind").toString(), c.command);
+        EXPECT_EQ(newest.value("result").toString(), "failed");
+        EXPECT_EQ(newest.value("serial").toString(), "1-23-45678");
+        EXPECT_EQ(newest.value("verified").toBool(), c.extra.contains("--verify"));
+        EXPECT_FALSE(newest.value("failure").toString().isEmpty());
+        EXPECT_EQ(newest.value("source").toString(), c.file);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "platform/temp_folder.h"
 #include "sim/pty_instrument.h"
 #include "tests/cli/cli_process.h"
+#include "tests/cli/mirror_fixture.h"
 #include "tests/device/sealed_firmware_region.h"
 #include "tests/support/ftp_test_server.h"
 #include "tests/support/sim_versions.h"
@@ -11,6 +12,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -35,10 +39,12 @@ protected:
         QString problem;
         ASSERT_TRUE(server.start(&problem)) << problem;
         server.exportToEnvironment();
+        // Each test starts with this user's data (history, trust) as fresh as under ctest.
+        QDir(qEnvironmentVariable("XDG_DATA_HOME") + "/verimant-manager").removeRecursively();
     }
 
     sim::PtyInstrument& plugIn(int port, const QString& serial, bool paced = false, int lateMs = 0,
-                               long long stuckByteAt = -1) {
+                               long long stuckByteAt = -1, const QString& serialAfterRestart = {}) {
         sim::InstrumentConfig config;
         config.serial = serial;
         config.checksumWordAddress = kChecksumAddress;
@@ -48,6 +54,7 @@ protected:
         options.paced = paced;
         options.faults.lateMs = lateMs;
         options.faults.stuckByteAt = stuckByteAt;
+        options.faults.serialAfterRestart = serialAfterRestart;
         instruments.push_back(std::make_unique<sim::PtyInstrument>(config, options));
         QString error;
         EXPECT_TRUE(instruments.back()->start(&error)) << error;
@@ -320,6 +327,175 @@ TEST_F(UpgradeCliTest, CtrlCStopsTheUpgradeWhereTheInstrumentIsSafeAndLeavesNoFo
             }
         });
     }
+}
+
+}  // namespace
+}  // namespace verimant::test
+
+namespace verimant::test {
+namespace {
+
+QJsonArray historyRuns(const QStringList& filter = {}) {
+    const CliResult listed = runCli(QStringList{"history", "--json"} + filter);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    return QJsonDocument::fromJson(listed.out.toUtf8()).object().value("runs").toArray();
+}
+
+QJsonObject runOnPort(const QJsonArray& runs, int port) {
+    for (const QJsonValue& run : runs) {
+        if (run.toObject().value("port").toInt() == port) {
+            return run.toObject();
+        }
+    }
+    return {};
+}
+
+// A written, a refused and a killed upgrade each leave one row that tells what happened, and the
+// listing filters and exports them.
+TEST_F(UpgradeCliTest, EveryUpgradeLeavesAHistoryRowThatTellsHowItEnded) {
+    ASSERT_TRUE(set.signConfig(demoSigningKey()));
+    plugIn(7, "12345678");
+    plugIn(8, "22345678", true);
+    plugIn(9, "92345678");  // not in the base
+    const QStringList upgrade{"upgrade", "--packet", "RU_EN", "--yes", "--port"};
+    EXPECT_EQ(runCli(upgrade + QStringList{"7", "--verify"}).exitCode, 0);
+    EXPECT_EQ(runCli(upgrade + QStringList{"9"}).exitCode, 1);
+    QProcess killed;
+    killed.start(builtProgram("verimant-cli"), upgrade + QStringList{"8"});
+    killed.closeWriteChannel();
+    QString out;
+    while (!out.contains(" Загрузка 0%") && killed.waitForReadyRead(30000)) {
+        out += QString::fromUtf8(killed.readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains(" Загрузка 0%")) << out;
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(10000));
+
+    const QJsonArray runs = historyRuns();
+    ASSERT_EQ(runs.size(), 3) << QJsonDocument(runs).toJson().toStdString();
+    struct Expected {
+        int port;
+        const char* serial;
+        const char* result;
+        const char* versionsAfter;
+        bool failureNamed;
+    };
+    for (const Expected& e : std::vector<Expected>{{7, "1-23-45678", "written", "KMT2 3.2", false},
+                                                   {8, "2-23-45678", "interrupted", "", false},
+                                                   {9, "9-23-45678", "refused", "", true}}) {
+        const QJsonObject run = runOnPort(runs, e.port);
+        SCOPED_TRACE(QJsonDocument(run).toJson().toStdString());
+        EXPECT_EQ(run.value("serial").toString(), e.serial);
+        EXPECT_EQ(run.value("result").toString(), e.result);
+        EXPECT_EQ(run.value("kind").toString(), "upgrade");
+        EXPECT_TRUE(run.value("versions_before").toString().startsWith("KMT2 2.3"));
+        EXPECT_TRUE(run.value("versions_after").toString().startsWith(e.versionsAfter));
+        EXPECT_EQ(run.value("failure").toString().isEmpty(), !e.failureNamed);
+        EXPECT_FALSE(run.value("uid").toString().isEmpty());
+        EXPECT_FALSE(run.value("operator").toString().isEmpty());
+    }
+    EXPECT_EQ(runOnPort(runs, 7).value("packet").toString(), "RU_EN");
+    EXPECT_FALSE(runOnPort(runs, 7).value("signing_key").toString().isEmpty())
+        << "the set is signed";
+    EXPECT_TRUE(runOnPort(runs, 7).value("verified").toBool());
+
+    EXPECT_EQ(historyRuns({"--serial", "1-23-45678"}).size(), 1);
+    EXPECT_EQ(historyRuns({"--since", "2999-01-01"}).size(), 0);
+    const CliResult csv = runCli({"history", "--csv", "--serial", "9-23-45678"});
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << csv.out;
+    EXPECT_TRUE(lines[0].startsWith("started,ended,kind,"));
+    EXPECT_TRUE(lines[1].contains(",refused,"));
+    EXPECT_EQ(runCli({"history", "--since", "yesterday"}).exitCode, 2);
+}
+
+// The row of instruments: one written, one the base does not know (skipped before anything is
+// written), one that comes back from a restart as another instrument (stopped). The exit code,
+// the closing table, the JSON document and the history all tell the same story.
+TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOfEachOther) {
+    sim::PtyInstrument& written = plugIn(7, "12345678");
+    sim::PtyInstrument& unknown = plugIn(8, "92345678");
+    plugIn(9, "22345678", false, 0, -1, "32345678");
+    const QStringList all{"upgrade", "--all", "--packet", "RU_EN", "--yes"};
+    const CliResult table = runCli(all, 180000);
+    EXPECT_EQ(table.exitCode, 1) << table.err << table.out;
+    const auto lineOf = [&](const char* port) {
+        for (const QString& line : table.out.split('\n')) {
+            if (line.startsWith(port)) {
+                return line;
+            }
+        }
+        return QString();
+    };
+    EXPECT_TRUE(lineOf("COM7 ").contains(" written ")) << table.out;
+    EXPECT_TRUE(lineOf("COM7 ").contains("KMT2 3.2")) << table.out;
+    EXPECT_TRUE(lineOf("COM8 ").contains(" skipped ")) << table.out;
+    EXPECT_TRUE(lineOf("COM9 ").contains(" failed ")) << table.out;
+    written.withInstrument(
+        [](sim::Instrument& device) { EXPECT_EQ(device.reportedMainVersion(), 0x0302); });
+    unknown.withInstrument([](sim::Instrument& device) {
+        EXPECT_EQ(device.reportedMainVersion(), 0x0203);
+        EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+    });
+
+    const QJsonArray runs = historyRuns();
+    ASSERT_EQ(runs.size(), 3);
+    for (const auto& [port, result] :
+         std::vector<std::pair<int, const char*>>{{7, "written"}, {8, "refused"}, {9, "failed"}}) {
+        EXPECT_EQ(runOnPort(runs, port).value("result").toString(), result) << port;
+        EXPECT_EQ(runOnPort(runs, port).value("kind").toString(), "upgrade --all");
+    }
+
+    // The document carries one entry per instrument that answered, each the worker's own.
+    const CliResult json = runCli(all + QStringList{"--json"}, 180000);
+    const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    const QJsonArray instruments = document.value("instruments").toArray();
+    ASSERT_EQ(instruments.size(), 3) << json.out;
+    QStringList ports;
+    for (const QJsonValue& entry : instruments) {
+        ports << QString::number(entry.toObject().value("port").toInt());
+        EXPECT_EQ(entry.toObject().value("command").toString(), "upgrade");
+    }
+    EXPECT_EQ(ports, (QStringList{"7", "8", "9"}));
+    EXPECT_EQ(instruments[1].toObject().value("result").toString(), "refused");
+    EXPECT_EQ(document.value("exit_code").toInt(), json.exitCode);
+}
+
+// One Ctrl-C to the parent stops every worker at its safe point: each is told once, so none
+// takes it for the second press that ends a run at once.
+TEST_F(UpgradeCliTest, CtrlCToUpgradeAllStopsEveryWorkerWhereItsInstrumentIsSafe) {
+    std::vector<sim::PtyInstrument*> row{&plugIn(7, "12345678", true),
+                                         &plugIn(8, "22345678", true)};
+    const QStringList leftBefore = toolFolderEntries();  // a killed run cannot tidy up
+    QProcess all;
+    all.start(builtProgram("verimant-cli"), {"upgrade", "--all", "--packet", "RU_EN", "--yes"});
+    all.closeWriteChannel();
+    // Both workers have read their instrument once their rows carry what they found.
+    QJsonArray runs;
+    for (int wait = 0; wait < 300; ++wait) {
+        runs = historyRuns();
+        if (runs.size() == 2 && !runOnPort(runs, 7).value("versions_before").toString().isEmpty() &&
+            !runOnPort(runs, 8).value("versions_before").toString().isEmpty()) {
+            break;
+        }
+        QThread::msleep(100);
+    }
+    ASSERT_EQ(runs.size(), 2);
+    ::kill(pid_t(all.processId()), SIGINT);
+    ASSERT_TRUE(all.waitForFinished(120000));
+    const QString out = QString::fromUtf8(all.readAllStandardOutput());
+    EXPECT_EQ(all.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(all.exitCode(), 1) << out;
+    runs = historyRuns();
+    for (const int port : {7, 8}) {
+        EXPECT_EQ(runOnPort(runs, port).value("result").toString(), "cancelled") << out;
+    }
+    for (sim::PtyInstrument* instrument : row) {
+        instrument->withInstrument([](sim::Instrument& device) {
+            EXPECT_EQ(device.mode(), sim::InstrumentMode::MainFirmware);
+        });
+    }
+    EXPECT_EQ(toolFolderEntries(), leftBefore);
 }
 
 }  // namespace
