@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/toolkit_translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,6 +40,10 @@ const TranslatedText kTranslatedTexts[] = {
     {"GroupBox_Log", "Лог", "Report"},
     {"BitBtn_ReNewDeviceInfo", "Обновление", "Upgrade"},
     {"N_Nastroiki", "Настройки", "Settings"},
+    {"Action_Data_Source", "Источник данных", "Data Source"},
+    {"Action_Data_Source_Internet", "Интернет", "Internet"},
+    {"Action_Data_Source_Local", "Локальный", "Local"},
+    {"PopupMenu_Log_Save", "Сохранить", "Save"},
 };
 
 void writeText(QObject* control, const QString& text) {
@@ -73,6 +78,7 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
     // The pairs are resolved in the language in force; make that the one being applied, so the
     // toggle and the texts can never disagree.
     setUiLanguage(language);
+    applyToolkitLanguage(language);
     const bool english = language == UiLanguage::English;
     actions_.Action_Language->setText(english ? QStringLiteral("ENG") : QStringLiteral("RUS"));
     actions_.Action_Language->setIcon(

@@ -1,5 +1,6 @@
 #include "ui/window_dialogs.h"
 
+#include "base/ui_language.h"
 #include "ui/bottom_panel.h"
 
 #include <QFileDialog>
@@ -9,6 +10,23 @@
 namespace verimant {
 
 namespace {
+
+// The kinds' titles follow the interface language like everything else the operator reads.
+QString errorTitle() {
+    return PickText(QStringLiteral("Ошибка"), QStringLiteral("Error"));
+}
+
+QString warningTitle() {
+    return PickText(QStringLiteral("Предупреждение"), QStringLiteral("Warning"));
+}
+
+QString informationTitle() {
+    return PickText(QStringLiteral("Информация"), QStringLiteral("Information"));
+}
+
+QString confirmTitle() {
+    return PickText(QStringLiteral("Подтверждение"), QStringLiteral("Confirm"));
+}
 
 int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
@@ -26,25 +44,25 @@ WindowDialogs::WindowDialogs(QWidget* owner, BottomPanel* statusBar)
     : owner_(owner), statusBar_(statusBar) {}
 
 void WindowDialogs::showError(const QString& text) {
-    showBox(owner_, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Critical, errorTitle(), text, QMessageBox::Ok);
 }
 
 void WindowDialogs::showWarning(const QString& text) {
-    showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Warning, warningTitle(), text, QMessageBox::Ok);
 }
 
 void WindowDialogs::showInformation(const QString& text) {
-    showBox(owner_, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Information, informationTitle(), text, QMessageBox::Ok);
 }
 
 bool WindowDialogs::askYesNo(const QString& text, const QString& caption) {
-    const QString title = caption.isEmpty() ? QStringLiteral("Confirm") : caption;
+    const QString title = caption.isEmpty() ? confirmTitle() : caption;
     return showBox(owner_, QMessageBox::Question, title, text,
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool WindowDialogs::askWarningYesNo(const QString& text) {
-    return showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text,
+    return showBox(owner_, QMessageBox::Warning, warningTitle(), text,
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
