@@ -232,7 +232,7 @@ void MainWindow::setBottomProgress(int percent) {
 }
 
 void MainWindow::setInfoField(InfoField field, const QString& text) {
-    infoStrip_->field(field)->setText(text);
+    infoStrip_->setFieldText(field, text);
 }
 
 void MainWindow::setDeviceInfoCaption(const QString& caption) {

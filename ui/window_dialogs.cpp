@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 
 namespace verimant {
 
@@ -28,9 +30,24 @@ QString confirmTitle() {
     return PickText(QStringLiteral("Подтверждение"), QStringLiteral("Confirm"));
 }
 
+// Qt centres a box on a shown owner. Start-up asks its questions before the window is shown,
+// when Qt would put the box at the screen's corner: it goes to the middle of the screen the
+// window opens on instead, once the box has its final size.
+void centreWhileOwnerHidden(QWidget& box, QWidget* owner) {
+    if (owner != nullptr && owner->isVisible()) {
+        return;
+    }
+    QTimer::singleShot(0, &box, [&box] {
+        const QRect area = box.screen()->availableGeometry();
+        const QRect frame = box.frameGeometry();
+        box.move(area.center().x() - frame.width() / 2, area.center().y() - frame.height() / 2);
+    });
+}
+
 int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, owner);
+    centreWhileOwnerHidden(box, owner);
     // Enter answers a question with Yes, its first button, as operators expect.
     if (buttons.testFlag(QMessageBox::Yes)) {
         box.setDefaultButton(QMessageBox::Yes);
