@@ -1,6 +1,7 @@
 #include "ui/language_packet_dialog.h"
 
 #include "base/ui_language.h"
+#include "ui/accessible_texts.h"
 #include "ui/double_click_choice.h"
 #include "ui/ui_fonts.h"
 #include "update/update_config.h"
@@ -81,6 +82,7 @@ void LanguagePacketDialog::retranslate() {
                             QStringLiteral("Select Language Packet for Verimant")));
     BitBtn1_->setText(PickText(QStringLiteral("OK"), QStringLiteral("OK")));
     BitBtn2_->setText(PickText(QStringLiteral("Отмена"), QStringLiteral("Cancel")));
+    applyAccessibleTexts(this);
 }
 
 void LanguagePacketDialog::OpenLanguagePacketDialog(const UpdateConfig& config,

@@ -109,6 +109,10 @@ MainMenus buildMainMenus(QMenuBar* bar, QWidget* popupOwner, const MainActions& 
     addActionItem(bar, a.Action_Language, QStringLiteral("MainMenu_Language"));
     menus.PopupMenu1 = buildWorkAreaPopup(popupOwner, a, menus.Menu_PP_Manual_List);
     menus.PopupMenu_Log = buildLogPopup(popupOwner, a);
+    for (QMenu* menu :
+         {menus.MainMenu_File, menus.N_Nastroiki, menus.PopupMenu1, menus.PopupMenu_Log}) {
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] { refreshMnemonics(menu); });
+    }
     return menus;
 }
 

@@ -1,4 +1,7 @@
+#include "ui/accessible_texts.h"
+#include "ui/action_item.h"
 #include "ui/main_window.h"
+#include "ui/mnemonic_text.h"
 #include "ui/toolkit_translation.h"
 
 #include <QAbstractButton>
@@ -7,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 
 namespace verimant {
 
@@ -48,9 +52,11 @@ const TranslatedText kTranslatedTexts[] = {
 
 void writeText(QObject* control, const QString& text) {
     if (auto* action = qobject_cast<QAction*>(control)) {
-        action->setText(text);
+        // A plain menu item carries its own mnemonic; actions lend theirs to their items.
+        const bool menuItem = qobject_cast<QMenu*>(action->parent()) != nullptr;
+        action->setText(menuItem ? mnemonicText(action, text) : text);
     } else if (auto* menu = qobject_cast<QMenu*>(control)) {
-        menu->setTitle(text);
+        menu->setTitle(mnemonicText(menu->menuAction(), text));
     } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
         group->setTitle(text);
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -92,6 +98,11 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
                   PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
     }
     Action_Log_VisibleUpdate();
+    applyAccessibleTexts(this);
+    refreshMnemonics(menuBar());
+    for (QMenu* menu : findChildren<QMenu*>()) {
+        refreshMnemonics(menu);
+    }
     // The run's other windows are top-level windows of their own; they follow the switch too.
     for (QWidget* other : QApplication::topLevelWidgets()) {
         if (other != this) {
