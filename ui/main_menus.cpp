@@ -53,6 +53,11 @@ QMenu* buildSettingsMenu(QMenuBar* bar, const MainActions& a) {
     addActionItem(source, a.Action_Data_Source_Internet,
                   QStringLiteral("MainMenu_Data_Source_Internet"));
     addActionItem(source, a.Action_Data_Source_Local, QStringLiteral("MainMenu_Data_Source_Local"));
+    // A run keeps the source its start-up found; the menu says so where the choice is made.
+    source->addSeparator();
+    QAction* note = source->addAction(QStringLiteral("Выбор действует со следующего запуска"));
+    note->setObjectName(QStringLiteral("MainMenu_Data_Source_Note"));
+    note->setEnabled(false);
     return settings;
 }
 

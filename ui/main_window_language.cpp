@@ -1,5 +1,6 @@
 #include "ui/accessible_texts.h"
 #include "ui/action_item.h"
+#include "ui/data_source_setting.h"
 #include "ui/main_window.h"
 #include "ui/mnemonic_text.h"
 #include "ui/toolkit_translation.h"
@@ -46,7 +47,8 @@ const TranslatedText kTranslatedTexts[] = {
     {"N_Nastroiki", "Настройки", "Settings"},
     {"Action_Data_Source", "Источник данных", "Data Source"},
     {"Action_Data_Source_Internet", "Интернет", "Internet"},
-    {"Action_Data_Source_Local", "Локальный", "Local"},
+    {"MainMenu_Data_Source_Note", "Выбор действует со следующего запуска",
+     "The choice applies from the next start"},
     {"PopupMenu_Log_Save", "Сохранить", "Save"},
 };
 
@@ -98,6 +100,7 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
                   PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
     }
     Action_Log_VisibleUpdate();
+    showDataSourceTexts(actions_);
     applyAccessibleTexts(this);
     refreshMnemonics(menuBar());
     for (QMenu* menu : findChildren<QMenu*>()) {

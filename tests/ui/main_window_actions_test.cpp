@@ -103,8 +103,8 @@ TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
     EXPECT_TRUE(widget<QAction>("MainMenu_Connection_Auto")->isChecked());
 }
 
-// Local asks for its folder once; the choice, its check mark and icon outlive the window, and a
-// cancelled folder choice leaves the source as it was.
+// Local asks for its folder at every choice; the choice, its check mark and icon outlive the
+// window, and a cancelled folder choice leaves the source as it was.
 TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
     ScriptedDialogs dialogs;
     const auto expectSource = [this](bool local) {
@@ -122,9 +122,10 @@ TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
     expectSource(true);
     action("Action_Data_Source_Internet")->trigger();
     expectSource(false);
+    dialogs.fileAnswers.enqueue(QStringLiteral("/srv/verimant-set"));
     action("Action_Data_Source_Local")->trigger();
     expectSource(true);
-    EXPECT_EQ(dialogs.textsOf("folder").size(), 2);
+    EXPECT_EQ(dialogs.textsOf("folder").size(), 3);
 
     window = std::make_unique<MainWindow>();
     expectSource(true);
