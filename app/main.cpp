@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         // Whatever escapes start-up is shown, and the program ends.
         verimant::installUserDialogs(nullptr);
-        QMessageBox::critical(nullptr, QStringLiteral("Error"),
+        QMessageBox::critical(nullptr,
+                              verimant::PickText(QStringLiteral("Ошибка"), QStringLiteral("Error")),
                               QString::fromLocal8Bit(error.what()));
     }
     verimant::installUserDialogs(nullptr);

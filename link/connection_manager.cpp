@@ -288,7 +288,7 @@ bool ConnectionManager::chooseManualPort(int port) {
 }
 
 ConnectionManager::PortNumberEntry ConnectionManager::askManualPortNumber() {
-    QString text = QString::number(manualPortNumber_);
+    QString text = QString::number(currentPort());
     if (!userDialogs().askText(
             PickText(QStringLiteral("Установка соединения"), QStringLiteral("Connecting")),
             PickText(QStringLiteral("Введите номер COM порта от 0 до 250"),
@@ -302,6 +302,10 @@ ConnectionManager::PortNumberEntry ConnectionManager::askManualPortNumber() {
         return PortNumberEntry::Rejected;
     }
     return PortNumberEntry::Accepted;
+}
+
+QList<int> ConnectionManager::portsLeftAlone() const {
+    return connectionMode_ == kManualMode ? QList<int>() : scanList_.leftAlone();
 }
 
 QString ConnectionManager::manualCaption() const {

@@ -81,6 +81,11 @@ public:
     PortNumberEntry askManualPortNumber();
     // "Вручную COM" / "Manual COM" directly followed by the manual port number.
     QString manualCaption() const;
+    // The port the number dialog starts at: the one connected, else the last number chosen.
+    int currentPort() const { return connectedPort_ >= 0 ? connectedPort_ : manualPortNumber_; }
+    // In automatic mode, the present ports that the search leaves alone (they existed at the
+    // start); empty in manual mode.
+    QList<int> portsLeftAlone() const;
 
     // A typed port number read as a decimal integer; -1 when the text is not one.
     static int parsePortNumber(const QString& text);

@@ -20,6 +20,16 @@ bool PortScanList::excluded(int port) const {
     return takesPart(port) && excluded_[std::size_t(port)] != 0;
 }
 
+QList<int> PortScanList::leftAlone() const {
+    QList<int> ports;
+    for (int port = 0; port < kPortLimit; ++port) {
+        if (currentState_[std::size_t(port)] != Absent && excluded(port)) {
+            ports.append(port);
+        }
+    }
+    return ports;
+}
+
 void PortScanList::rebuild() {
     changed_ = false;
     previousState_ = currentState_;

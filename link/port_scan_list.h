@@ -2,6 +2,7 @@
 
 #include "platform/port_map.h"
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -46,6 +47,8 @@ public:
     void setLastConnectedPort(int port) { lastConnectedPort_ = port; }
     PortState state(int port) const;
     bool excluded(int port) const;
+    // The ports present now that the scan leaves alone because they existed at the start.
+    QList<int> leftAlone() const;
     const QString& lastLoggedPortList() const { return lastLoggedPortList_; }
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/action_item.h"
 
+#include "ui/mnemonic_text.h"
+
 #include <QActionGroup>
 #include <QMenu>
 
@@ -9,14 +11,14 @@ namespace {
 
 const char kBindingProperty[] = "verimantItemBinding";
 
-QString itemText(const QAction* source) {
+QString itemText(const QAction* item, const QAction* source) {
+    const QString caption = mnemonicText(item, source->text());
     // The item shows the shortcut as text only: a second action carrying the same key sequence
     // would make the shortcut ambiguous and neither would fire.
     if (source->shortcut().isEmpty()) {
-        return source->text();
+        return caption;
     }
-    return source->text() + QLatin1Char('\t') +
-           source->shortcut().toString(QKeySequence::NativeText);
+    return caption + QLatin1Char('\t') + source->shortcut().toString(QKeySequence::NativeText);
 }
 
 }  // namespace
@@ -62,7 +64,7 @@ void ItemBinding::sync() {
     if (source_.isNull()) {
         return;
     }
-    item_->setText(itemText(source_));
+    item_->setText(itemText(item_, source_));
     item_->setIcon(source_->icon());
     item_->setCheckable(source_->isCheckable());
     item_->setChecked(source_->isChecked());
@@ -84,20 +86,37 @@ void ItemBinding::onItemTriggered() {
     }
 }
 
+void refreshMnemonics(QWidget* menu) {
+    for (QAction* item : menu->actions()) {
+        if (item->isSeparator()) {
+            continue;
+        }
+        if (ItemBinding* binding = ItemBinding::of(item)) {
+            binding->sync();
+        } else if (!item->text().trimmed().isEmpty()) {
+            item->setText(mnemonicText(item, withoutMnemonic(item->text())));
+        }
+    }
+}
+
 QAction* addActionItem(QWidget* menu, QAction* source, const QString& itemName) {
     auto* item = new QAction(menu);
     item->setObjectName(itemName);
-    new ItemBinding(item, source);
+    auto* binding = new ItemBinding(item, source);
     menu->addAction(item);
+    binding->sync();  // its mnemonic depends on the items before it
     return item;
 }
 
 QMenu* addActionSubmenu(QWidget* menu, QAction* source, const QString& menuName) {
     auto* submenu = new QMenu(menu);
     submenu->setObjectName(menuName);
-    new ItemBinding(submenu->menuAction(), source);
+    auto* binding = new ItemBinding(submenu->menuAction(), source);
     QObject::connect(submenu, &QMenu::aboutToShow, source, [source] { executeAction(source); });
+    QObject::connect(submenu, &QMenu::aboutToShow, submenu,
+                     [submenu] { refreshMnemonics(submenu); });
     menu->addAction(submenu->menuAction());
+    binding->sync();
     return submenu;
 }
 

@@ -41,6 +41,10 @@ private:
     bool itemVisible_ = true;
 };
 
+// Gives every item of `menu` (a QMenu or the QMenuBar) a mnemonic of its own, in item order.
+// Captions change with the language and the state, so this runs whenever a menu opens.
+void refreshMnemonics(QWidget* menu);
+
 // Adds an item pointing at `source` to `menu` (a QMenu or the QMenuBar), named `itemName`.
 QAction* addActionItem(QWidget* menu, QAction* source, const QString& itemName);
 

@@ -2,7 +2,9 @@
 
 #include "ui/gear_frames.h"
 
+#include <QApplication>
 #include <QBitmap>
+#include <QDialog>
 #include <QLabel>
 #include <QPainter>
 
@@ -48,6 +50,9 @@ BusyIndicator::BusyIndicator(QWidget* mainWindow)
     Timer1_.setInterval(kInitialIntervalMs);
     connect(&Timer1_, &QTimer::timeout, this, &BusyIndicator::Timer1Timer);
     updateShape();
+    // Every window's showing and hiding passes here, so the sign steps aside the moment a box
+    // opens rather than at its next frame.
+    qApp->installEventFilter(this);
 }
 
 void BusyIndicator::ShowBusy(int periodMs) {
@@ -55,9 +60,9 @@ void BusyIndicator::ShowBusy(int periodMs) {
         HideBusy();
         return;
     }
+    wanted_ = true;
     CenterBusy();
-    show();
-    raise();
+    standAsideFromBoxes();
     if (periodMs >= 1 && periodMs <= kMaximumPeriodMs) {
         Timer1_.setInterval(periodMs);
     }
@@ -65,6 +70,7 @@ void BusyIndicator::ShowBusy(int periodMs) {
 }
 
 void BusyIndicator::HideBusy() {
+    wanted_ = false;
     Timer1_.stop();
     hide();
 }
@@ -96,6 +102,41 @@ int BusyIndicator::visibleFrame() const {
         }
     }
     return -1;
+}
+
+bool BusyIndicator::eventFilter(QObject* watched, QEvent* event) {
+    const bool shownOrHidden = event->type() == QEvent::Show || event->type() == QEvent::Hide;
+    if (wanted_ && shownOrHidden && watched != this && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow()) {
+        standAsideFromBoxes(event->type() == QEvent::Hide ? static_cast<QWidget*>(watched)
+                                                          : nullptr);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The sign stays on top of everything, so over an open message box or dialog it would hide the
+// very words the operator must read; it waits, still turning, until the last one closes.
+bool BusyIndicator::boxOpen(const QWidget* closing) const {
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this || window == closing || !window->isVisible()) {
+            continue;
+        }
+        if (window->isModal() || qobject_cast<const QDialog*>(window) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void BusyIndicator::standAsideFromBoxes(const QWidget* closing) {
+    if (!wanted_ || boxOpen(closing)) {
+        hide();
+        return;
+    }
+    if (!isVisible()) {
+        show();
+    }
+    raise();
 }
 
 void BusyIndicator::paintEvent(QPaintEvent*) {

@@ -37,18 +37,25 @@ public:
     // Which frame picture is visible inside the window, or -1 when none is.
     int visibleFrame() const;
 
+    // Shown (between ShowBusy and HideBusy), though stood aside while a box or dialog is open.
+    bool busyShown() const { return wanted_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showFrame(int index, bool visible);
     void updateShape();
+    bool boxOpen(const QWidget* closing) const;
+    void standAsideFromBoxes(const QWidget* closing = nullptr);
 
     QPointer<QWidget> mainWindow_;
     std::array<QLabel*, 4> images_{};  // Image1 .. Image4
     std::array<QRegion, 4> shapes_;    // the non-white pixels of each picture
     QTimer Timer1_;
     int frameIndex_ = 0;
+    bool wanted_ = false;
 };
 
 }  // namespace verimant

@@ -1,5 +1,6 @@
 #include "ui/data_source_setting.h"
 
+#include "base/ui_language.h"
 #include "base/user_dialogs.h"
 #include "platform/setting_store.h"
 #include "ui/action_table.h"
@@ -7,6 +8,7 @@
 #include "update/update_source.h"
 
 #include <QAction>
+#include <QDir>
 
 namespace verimant {
 
@@ -19,6 +21,7 @@ constexpr qint32 kInternet = 0;
 constexpr qint32 kLocal = 1;
 
 void showChoice(const MainActions& a, const ImageList& images, bool local) {
+    showDataSourceTexts(a);
     a.Action_Data_Source_Local->setChecked(local);
     a.Action_Data_Source_Internet->setChecked(!local);
     a.Action_Data_Source->setIcon(images.icon(local ? ImageList::FloppyDisk : ImageList::Globe));
@@ -28,10 +31,14 @@ QString storedFolder() {
     return readUserText(kOptionsGroup, kFolderKey).value_or(QString());
 }
 
+// Every choice of Local asks for the folder, starting at the one stored (else the home folder),
+// so that the operator can change it; a cancelled choice leaves the source as it was.
 void chooseLocal(const MainActions& a, const ImageList& images) {
     QString folder = storedFolder();
-    // Asked once; a cancelled choice leaves the source as it was.
-    if (folder.isEmpty() && (!userDialogs().chooseFolder(folder) || folder.isEmpty())) {
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QDir::homePath();
+    }
+    if (!userDialogs().chooseFolder(folder) || folder.isEmpty()) {
         showChoice(a, images, !chosenSourceFolder().isEmpty());
         return;
     }
@@ -41,6 +48,14 @@ void chooseLocal(const MainActions& a, const ImageList& images) {
 }
 
 }  // namespace
+
+void showDataSourceTexts(const MainActions& a) {
+    const QString folder = storedFolder();
+    a.Action_Data_Source_Local->setText(
+        folder.isEmpty() ? PickText(QStringLiteral("Локальный"), QStringLiteral("Local"))
+                         : PickText(QStringLiteral("Локальный: %1"), QStringLiteral("Local: %1"))
+                               .arg(QDir::toNativeSeparators(folder)));
+}
 
 QString chosenSourceFolder() {
     const QString fromEnvironment = updateSourceFolderFromEnvironment();

@@ -15,6 +15,9 @@ struct MainActions;
 // configuration and the firmware it names never come from two places.
 void bindDataSourceSetting(const MainActions& actions, const ImageList& images);
 
+// The Local item's caption in the interface language, naming the stored folder when there is one.
+void showDataSourceTexts(const MainActions& actions);
+
 // The folder the next start-up reads from: VERIMANT_UPDATE_SOURCE, else the stored Local folder;
 // empty for the update server.
 QString chosenSourceFolder();

@@ -1,6 +1,7 @@
 #include "ui/device_language_dialog.h"
 
 #include "base/ui_language.h"
+#include "ui/accessible_texts.h"
 #include "ui/double_click_choice.h"
 #include "ui/ui_fonts.h"
 
@@ -91,6 +92,7 @@ void DeviceLanguageDialog::retranslate() {
         PickText(QStringLiteral("Текущий язык"), QStringLiteral("Current Language")));
     GroupBox2_->setTitle(PickText(QStringLiteral("Выбрать и установить язык"),
                                   QStringLiteral("Select and Set Language")));
+    applyAccessibleTexts(this);
     if (isChoiceOpen() && offered_.currentIndex < 0) {
         StaticText1_->setText(PickText(QStringLiteral("Неопределено"), QStringLiteral("Unknown")));
     }

@@ -17,6 +17,14 @@ constexpr int kFieldHeight = 17;
 constexpr int kFieldPixelSize = 11;
 constexpr int kUidPixelSize = 9;
 constexpr int kSoftLabelWidth = 64;
+constexpr int kFieldPadding = 3;
+// The widest UID the instrument reports: twelve bytes in pairs of hexadecimal digits.
+const QString kWidestUid = QStringLiteral("WW:WW:WW:WW:WW:WW:WW:WW:WW:WW:WW:WW");
+
+int widthToShow(const QLabel* field, const QString& text) {
+    return field->fontMetrics().horizontalAdvance(text) + 2 * field->frameWidth() +
+           2 * kFieldPadding;
+}
 
 struct Row {
     const char* label;
@@ -102,6 +110,9 @@ InfoStrip::InfoStrip(QWidget* parent) : QWidget(parent) {
     }
     static_cast<QVBoxLayout*>(softwareGroup_->layout())->addStretch(1);
 
+    // The design width of the UID field cuts a full UID in the bold face: it opens wide enough.
+    widenToShow(InfoField::Uid, kWidestUid);
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 0);
     layout->setSpacing(4);
@@ -111,6 +122,24 @@ InfoStrip::InfoStrip(QWidget* parent) : QWidget(parent) {
 
 QLabel* InfoStrip::field(InfoField which) const {
     return fields_[static_cast<int>(which)];
+}
+
+void InfoStrip::setFieldText(InfoField which, const QString& text) {
+    field(which)->setText(text);
+    widenToShow(which, text);
+}
+
+void InfoStrip::widenToShow(InfoField which, const QString& text) {
+    QLabel* shown = field(which);
+    const int growth = widthToShow(shown, text) - shown->minimumWidth();
+    if (growth <= 0) {
+        return;
+    }
+    shown->setFixedWidth(shown->minimumWidth() + growth);
+    // The device group has a fixed width; the software group takes whatever is left.
+    if (shown->parentWidget() == deviceGroup_) {
+        deviceGroup_->setFixedWidth(deviceGroup_->minimumWidth() + growth);
+    }
 }
 
 }  // namespace verimant

@@ -24,10 +24,15 @@ public:
     explicit InfoStrip(QWidget* parent = nullptr);
 
     QLabel* field(InfoField which) const;
+    // Writes a value field; a value wider than the field widens it (and its group), so that no
+    // value is ever shown cut.
+    void setFieldText(InfoField which, const QString& text);
     QGroupBox* deviceGroup() const { return deviceGroup_; }
     QGroupBox* softwareGroup() const { return softwareGroup_; }
 
 private:
+    void widenToShow(InfoField which, const QString& text);
+
     QGroupBox* deviceGroup_;
     QGroupBox* softwareGroup_;
     QLabel* fields_[7] = {};

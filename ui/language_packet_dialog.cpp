@@ -1,14 +1,21 @@
 #include "ui/language_packet_dialog.h"
 
 #include "base/ui_language.h"
+#include "ui/accessible_texts.h"
 #include "ui/double_click_choice.h"
 #include "ui/ui_fonts.h"
 #include "update/update_config.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
+
+#include <algorithm>
 
 namespace verimant {
 
@@ -16,6 +23,10 @@ namespace {
 
 constexpr int kPanelMinimumWidth = 175;
 constexpr int kPanelMinimumHeight = 100;
+// Room beside the caption for the window manager's icon and buttons, which the caption shares.
+constexpr int kCaptionReserve = 120;
+// Beyond this many description lines the description scrolls rather than the dialog growing.
+constexpr int kLinesShownWhole = 16;
 
 }  // namespace
 
@@ -71,6 +82,7 @@ void LanguagePacketDialog::retranslate() {
                             QStringLiteral("Select Language Packet for Verimant")));
     BitBtn1_->setText(PickText(QStringLiteral("OK"), QStringLiteral("OK")));
     BitBtn2_->setText(PickText(QStringLiteral("Отмена"), QStringLiteral("Cancel")));
+    applyAccessibleTexts(this);
 }
 
 void LanguagePacketDialog::OpenLanguagePacketDialog(const UpdateConfig& config,
@@ -93,6 +105,7 @@ void LanguagePacketDialog::OpenLanguagePacketDialog(const UpdateConfig& config,
     }
     ComboBox1_->setCurrentIndex(0);
 
+    fitToContents();
     showOverMainWindow();
     ShowPacketInfo(0);
     ComboBox1_->setFocus();
@@ -102,16 +115,7 @@ void LanguagePacketDialog::ShowPacketInfo(int index) {
     if (config_ == nullptr || index < 0 || index >= packets_.size()) {
         return;
     }
-    const QString keyPrefix = PickText(QStringLiteral("INFO_L1_S"), QStringLiteral("INFO_L2_S"));
-    QStringList lines;
-    for (int n = 1; n <= kDescriptionLines; ++n) {
-        const QString line =
-            config_->readString(packetSection(index), keyPrefix + QString::number(n));
-        if (line.isEmpty()) {
-            break;
-        }
-        lines.append(line);
-    }
+    const QStringList lines = descriptionOf(index);
     Memo1_->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
@@ -129,6 +133,51 @@ void LanguagePacketDialog::BitBtn2Click() {
 
 void LanguagePacketDialog::ComboBox1DblClick() {
     BitBtn1Click();
+}
+
+QStringList LanguagePacketDialog::descriptionOf(int index) const {
+    const QString keyPrefix = PickText(QStringLiteral("INFO_L1_S"), QStringLiteral("INFO_L2_S"));
+    QStringList lines;
+    for (int n = 1; n <= kDescriptionLines; ++n) {
+        const QString line =
+            config_->readString(packetSection(index), keyPrefix + QString::number(n));
+        if (line.isEmpty()) {
+            break;
+        }
+        lines.append(line);
+    }
+    return lines;
+}
+
+// The design size fits neither the caption nor a description line of any length: the dialog
+// grows, once per opening, until the caption and every packet's description read whole without
+// a horizontal scroll bar, so changing the selection never needs one either.
+void LanguagePacketDialog::fitToContents() {
+    const QFontMetrics memoText = Memo1_->fontMetrics();
+    int widestLine = 0;
+    int mostLines = 1;
+    for (int i = 0; i < packets_.size(); ++i) {
+        const QStringList lines = descriptionOf(i);
+        mostLines = std::max(mostLines, static_cast<int>(lines.size()));
+        for (const QString& line : lines) {
+            widestLine = std::max(widestLine, memoText.horizontalAdvance(line));
+        }
+    }
+    const int memoChrome = 2 * Memo1_->frameWidth() +
+                           2 * static_cast<int>(Memo1_->document()->documentMargin()) +
+                           style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12;
+    const QFontMetrics captionText(QApplication::font("QMdiSubWindowTitleBar"));
+    const int width =
+        std::max({kClientWidth, ComboBox1_->sizeHint().width() + 8, widestLine + memoChrome,
+                  captionText.horizontalAdvance(windowTitle()) + kCaptionReserve});
+    const int memoHeight =
+        std::min(mostLines, kLinesShownWhole) * memoText.lineSpacing() + memoChrome;
+    const int height =
+        std::max(kClientHeight, sizeHint().height() - Memo1_->sizeHint().height() + memoHeight);
+    const QRect screenArea = screen()->availableGeometry();
+    // Even sizes keep the dialog's centre on the main window's to the pixel.
+    resize(std::min(width + width % 2, screenArea.width()),
+           std::min(height + height % 2, screenArea.height()));
 }
 
 QString LanguagePacketDialog::packetSection(int index) const {

@@ -40,6 +40,8 @@ protected:
 
 private:
     QString packetSection(int index) const;
+    QStringList descriptionOf(int index) const;
+    void fitToContents();
 
     QComboBox* ComboBox1_ = nullptr;
     QPlainTextEdit* Memo1_ = nullptr;

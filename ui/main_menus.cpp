@@ -54,6 +54,11 @@ QMenu* buildSettingsMenu(QMenuBar* bar, const MainActions& a) {
     addActionItem(source, a.Action_Data_Source_Internet,
                   QStringLiteral("MainMenu_Data_Source_Internet"));
     addActionItem(source, a.Action_Data_Source_Local, QStringLiteral("MainMenu_Data_Source_Local"));
+    // A run keeps the source its start-up found; the menu says so where the choice is made.
+    source->addSeparator();
+    QAction* note = source->addAction(QStringLiteral("Выбор действует со следующего запуска"));
+    note->setObjectName(QStringLiteral("MainMenu_Data_Source_Note"));
+    note->setEnabled(false);
     return settings;
 }
 
@@ -110,6 +115,10 @@ MainMenus buildMainMenus(QMenuBar* bar, QWidget* popupOwner, const MainActions& 
     addActionItem(bar, a.Action_Language, QStringLiteral("MainMenu_Language"));
     menus.PopupMenu1 = buildWorkAreaPopup(popupOwner, a, menus.Menu_PP_Manual_List);
     menus.PopupMenu_Log = buildLogPopup(popupOwner, a);
+    for (QMenu* menu :
+         {menus.MainMenu_File, menus.N_Nastroiki, menus.PopupMenu1, menus.PopupMenu_Log}) {
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] { refreshMnemonics(menu); });
+    }
     return menus;
 }
 

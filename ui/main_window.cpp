@@ -9,6 +9,7 @@
 #include "ui/data_source_setting.h"
 #include "ui/icon_painter.h"
 #include "ui/memo_log.h"
+#include "ui/menu_bar_keys.h"
 #include "ui/menu_bar_style.h"
 #include "ui/ui_fonts.h"
 #include "ui/verify_writes_setting.h"
@@ -70,6 +71,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     barStyle->setParent(bar);  // outlives the bar's own teardown, which still uses it
     bar->setStyle(barStyle);
     setMenuBar(bar);
+    new MenuBarKeys(bar);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -232,7 +234,7 @@ void MainWindow::setBottomProgress(int percent) {
 }
 
 void MainWindow::setInfoField(InfoField field, const QString& text) {
-    infoStrip_->field(field)->setText(text);
+    infoStrip_->setFieldText(field, text);
 }
 
 void MainWindow::setDeviceInfoCaption(const QString& caption) {

@@ -1,4 +1,9 @@
+#include "ui/accessible_texts.h"
+#include "ui/action_item.h"
+#include "ui/data_source_setting.h"
 #include "ui/main_window.h"
+#include "ui/mnemonic_text.h"
+#include "ui/toolkit_translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -6,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 
 namespace verimant {
 
@@ -40,13 +46,20 @@ const TranslatedText kTranslatedTexts[] = {
     {"GroupBox_Log", "Лог", "Report"},
     {"BitBtn_ReNewDeviceInfo", "Обновление", "Upgrade"},
     {"N_Nastroiki", "Настройки", "Settings"},
+    {"Action_Data_Source", "Источник данных", "Data Source"},
+    {"Action_Data_Source_Internet", "Интернет", "Internet"},
+    {"MainMenu_Data_Source_Note", "Выбор действует со следующего запуска",
+     "The choice applies from the next start"},
+    {"PopupMenu_Log_Save", "Сохранить", "Save"},
 };
 
 void writeText(QObject* control, const QString& text) {
     if (auto* action = qobject_cast<QAction*>(control)) {
-        action->setText(text);
+        // A plain menu item carries its own mnemonic; actions lend theirs to their items.
+        const bool menuItem = qobject_cast<QMenu*>(action->parent()) != nullptr;
+        action->setText(menuItem ? mnemonicText(action, text) : text);
     } else if (auto* menu = qobject_cast<QMenu*>(control)) {
-        menu->setTitle(text);
+        menu->setTitle(mnemonicText(menu->menuAction(), text));
     } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
         group->setTitle(text);
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -74,6 +87,7 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
     // The pairs are resolved in the language in force; make that the one being applied, so the
     // toggle and the texts can never disagree.
     setUiLanguage(language);
+    applyToolkitLanguage(language);
     const bool english = language == UiLanguage::English;
     actions_.Action_Language->setText(english ? QStringLiteral("ENG") : QStringLiteral("RUS"));
     actions_.Action_Language->setIcon(
@@ -87,6 +101,12 @@ void MainWindow::ApplyLanguage(UiLanguage language) {
                   PickText(QString::fromUtf8(row.russian), QString::fromUtf8(row.english)));
     }
     Action_Log_VisibleUpdate();
+    showDataSourceTexts(actions_);
+    applyAccessibleTexts(this);
+    refreshMnemonics(menuBar());
+    for (QMenu* menu : findChildren<QMenu*>()) {
+        refreshMnemonics(menu);
+    }
     // The run's other windows are top-level windows of their own; they follow the switch too.
     for (QWidget* other : QApplication::topLevelWidgets()) {
         if (other != this) {

@@ -1,5 +1,7 @@
 #include "ui/menu_bar_style.h"
 
+#include "ui/mnemonic_text.h"
+
 #include <QPainter>
 #include <QStyleOptionMenuItem>
 
@@ -35,7 +37,7 @@ void MenuBarStyle::drawControl(ControlElement element, const QStyleOption* optio
     QProxyStyle::drawControl(element, &background, painter, widget);
 
     const int extent = pixelMetric(PM_SmallIconSize, option, widget);
-    const int textWidth = item->fontMetrics.horizontalAdvance(item->text);
+    const int textWidth = item->fontMetrics.horizontalAdvance(withoutMnemonic(item->text));
     const int contentWidth = extent + kIconTextGap + textWidth;
     QRect content(0, 0, contentWidth, item->rect.height());
     content.moveCenter(item->rect.center());
@@ -46,7 +48,11 @@ void MenuBarStyle::drawControl(ControlElement element, const QStyleOption* optio
                    Qt::AlignCenter, pixmap);
     const QRect textRect(content.left() + extent + kIconTextGap, content.top(), textWidth,
                          content.height());
-    drawItemText(painter, textRect, Qt::AlignCenter | Qt::TextSingleLine, item->palette,
+    // The mnemonic mark is drawn as the style draws it on the other items, never as "&".
+    const int mnemonic = styleHint(SH_UnderlineShortcut, option, widget) != 0
+                             ? Qt::TextShowMnemonic
+                             : Qt::TextHideMnemonic;
+    drawItemText(painter, textRect, Qt::AlignCenter | Qt::TextSingleLine | mnemonic, item->palette,
                  item->state & State_Enabled, item->text, QPalette::ButtonText);
 }
 
@@ -55,7 +61,8 @@ QSize MenuBarStyle::sizeFromContents(ContentsType type, const QStyleOption* opti
     QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
     if (type == CT_MenuBarItem) {
         if (const QStyleOptionMenuItem* item = itemWithIconAndText(option)) {
-            result.rwidth() += kIconTextGap + item->fontMetrics.horizontalAdvance(item->text);
+            result.rwidth() +=
+                kIconTextGap + item->fontMetrics.horizontalAdvance(withoutMnemonic(item->text));
         }
     }
     return result;

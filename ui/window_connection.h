@@ -33,12 +33,18 @@ public:
                              std::uint32_t bgrColour) override;
     void showComText(const QString& text) override;
 
+    // Ticks of NOK after which the operator is told about a port the search leaves alone.
+    static constexpr int kHintAfterNokTicks = 6;
+
 private:
+    void adviseOnLongNok();
+
     MainWindow& window_;
     DeviceProtocol protocol_;
     LinkFlags flags_;
     ConnectionManager manager_;
     std::unique_ptr<ConnectionMenu> menu_;
+    int nokTicks_ = 0;
 };
 
 }  // namespace verimant

@@ -1,18 +1,53 @@
 #include "ui/window_dialogs.h"
 
+#include "base/ui_language.h"
 #include "ui/bottom_panel.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 
 namespace verimant {
 
 namespace {
 
+// The kinds' titles follow the interface language like everything else the operator reads.
+QString errorTitle() {
+    return PickText(QStringLiteral("Ошибка"), QStringLiteral("Error"));
+}
+
+QString warningTitle() {
+    return PickText(QStringLiteral("Предупреждение"), QStringLiteral("Warning"));
+}
+
+QString informationTitle() {
+    return PickText(QStringLiteral("Информация"), QStringLiteral("Information"));
+}
+
+QString confirmTitle() {
+    return PickText(QStringLiteral("Подтверждение"), QStringLiteral("Confirm"));
+}
+
+// Qt centres a box on a shown owner. Start-up asks its questions before the window is shown,
+// when Qt would put the box at the screen's corner: it goes to the middle of the screen the
+// window opens on instead, once the box has its final size.
+void centreWhileOwnerHidden(QWidget& box, QWidget* owner) {
+    if (owner != nullptr && owner->isVisible()) {
+        return;
+    }
+    QTimer::singleShot(0, &box, [&box] {
+        const QRect area = box.screen()->availableGeometry();
+        const QRect frame = box.frameGeometry();
+        box.move(area.center().x() - frame.width() / 2, area.center().y() - frame.height() / 2);
+    });
+}
+
 int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, owner);
+    centreWhileOwnerHidden(box, owner);
     // Enter answers a question with Yes, its first button, as operators expect.
     if (buttons.testFlag(QMessageBox::Yes)) {
         box.setDefaultButton(QMessageBox::Yes);
@@ -26,25 +61,25 @@ WindowDialogs::WindowDialogs(QWidget* owner, BottomPanel* statusBar)
     : owner_(owner), statusBar_(statusBar) {}
 
 void WindowDialogs::showError(const QString& text) {
-    showBox(owner_, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Critical, errorTitle(), text, QMessageBox::Ok);
 }
 
 void WindowDialogs::showWarning(const QString& text) {
-    showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Warning, warningTitle(), text, QMessageBox::Ok);
 }
 
 void WindowDialogs::showInformation(const QString& text) {
-    showBox(owner_, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
+    showBox(owner_, QMessageBox::Information, informationTitle(), text, QMessageBox::Ok);
 }
 
 bool WindowDialogs::askYesNo(const QString& text, const QString& caption) {
-    const QString title = caption.isEmpty() ? QStringLiteral("Confirm") : caption;
+    const QString title = caption.isEmpty() ? confirmTitle() : caption;
     return showBox(owner_, QMessageBox::Question, title, text,
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool WindowDialogs::askWarningYesNo(const QString& text) {
-    return showBox(owner_, QMessageBox::Warning, QStringLiteral("Warning"), text,
+    return showBox(owner_, QMessageBox::Warning, warningTitle(), text,
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -1,5 +1,7 @@
 #include "update/folder_source.h"
 
+#include "base/ui_language.h"
+
 #include "base/activity_log.h"
 #include "base/user_dialogs.h"
 #include "platform/confined_file.h"
@@ -94,7 +96,10 @@ FetchOutcome FolderSource::fetchFileUpTo(const QString& serverName, const QStrin
     lastFetchFoundNoFile_ = !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
     const QFileInfo file(path);
     const bool tooLarge = maxBytes >= 0 && file.size() > maxBytes;
-    progressView().setStatusText(QStringLiteral("Чтение из каталога [") + serverName + u']');
+    // The Local source is this tool's own: its status text has both languages.
+    progressView().setStatusText(PickText(QStringLiteral("Чтение из каталога ["),
+                                          QStringLiteral("Reading from the folder [")) +
+                                 serverName + u']');
     const bool copied = file.isFile() && !tooLarge && copyWhole(path, localPath, maxBytes);
     progressView().setStatusText(QString());
     if (copied)

@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-          qt6-base-dev libxkbcommon-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev qt6-translations-l10n libxkbcommon-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           python3 python3-pyftpdlib xvfb x11-apps x11-utils imagemagick xauth
           fonts-dejavu-core fonts-liberation2 clang-format curl
           libcurl4-openssl-dev vsftpd tinyproxy openssl

@@ -44,6 +44,7 @@ bool ScriptedDialogs::askWarningYesNo(const QString& text) {
 
 bool ScriptedDialogs::askText(const QString&, const QString& prompt, QString& value) {
     boxes.append({"text", prompt});
+    offered.append(value);
     if (textAnswers.isEmpty()) {
         return false;
     }

@@ -26,6 +26,8 @@ public:
     QQueue<QString> textAnswers;  // empty: Cancel
     QQueue<QString> fileAnswers;  // empty: Cancel
     QStringList statusTexts;
+    // What each text question and folder chooser started at, in order.
+    QStringList offered;
     QList<int> progress;
 
     QStringList textsOf(const QString& kind) const;

@@ -86,7 +86,7 @@ TEST_F(ConnectionWindowTest, NumberDialogSwitchesToManualAndCaptionsTheEntry) {
     EXPECT_TRUE(manual->isChecked());
     EXPECT_FALSE(action("Action_Connection_Auto")->isChecked());
     EXPECT_EQ(manual->text(), "Вручную COM7");
-    EXPECT_EQ(widget<QMenu>("PopupMenu1_Connection_Manual")->title(), "Вручную COM7");
+    EXPECT_EQ(shownText(widget<QMenu>("PopupMenu1_Connection_Manual")->title()), "Вручную COM7");
     EXPECT_EQ(manager().connectionMode(), ConnectionManager::kManualMode);
 
     // Present since before the start, yet reached at once.

@@ -24,7 +24,7 @@ protected:
 
 TEST_F(ActionsTest, CtrlXEndsTheRunFromAnywhereInTheWindow) {
     // The menu item shows the shortcut without owning it, so it cannot fire twice.
-    EXPECT_EQ(widget<QAction>("MainMenu_File_Exit")->text(), "Выход\tCtrl+X");
+    EXPECT_EQ(shownText(widget<QAction>("MainMenu_File_Exit")->text()), "Выход\tCtrl+X");
     EXPECT_TRUE(widget<QAction>("MainMenu_File_Exit")->shortcut().isEmpty());
     for (const char* focus : {"Memo_Log", "BitBtn_ReNewDeviceInfo", "Panel_Main"}) {
         SCOPED_TRACE(focus);
@@ -44,10 +44,10 @@ TEST_F(ActionsTest, LogPopupOffersClearingAndSavingOnlyDisabled) {
     const QList<QAction*> items = popup->actions();
     ASSERT_EQ(items.size(), 3);
     EXPECT_TRUE(items.at(0)->isEnabled());
-    EXPECT_EQ(items.at(0)->text(), action("Action_Log_Visible")->text());
-    EXPECT_EQ(items.at(1)->text(), "Очистить лог");
+    EXPECT_EQ(shownText(items.at(0)->text()), action("Action_Log_Visible")->text());
+    EXPECT_EQ(shownText(items.at(1)->text()), "Очистить лог");
     EXPECT_FALSE(items.at(1)->isEnabled());
-    EXPECT_EQ(items.at(2)->text(), "Сохранить");
+    EXPECT_EQ(shownText(items.at(2)->text()), "Сохранить");
     EXPECT_FALSE(items.at(2)->isEnabled());
     // Only the item is disabled; the command itself stays available.
     EXPECT_TRUE(action("Action_LOG_Clear")->isEnabled());
@@ -87,7 +87,7 @@ TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
     manual->setText(QStringLiteral("Вручную COM5"));
     manual->setChecked(true);
     EXPECT_FALSE(autoMode->isChecked());
-    EXPECT_EQ(popupManual->title(), "Вручную COM5");
+    EXPECT_EQ(shownText(popupManual->title()), "Вручную COM5");
     EXPECT_TRUE(popupManual->menuAction()->isChecked());
     EXPECT_FALSE(autoItem->isChecked());
 
@@ -104,8 +104,8 @@ TEST_F(ActionsTest, ItemsShowTheirActionAndLeaveCheckMarksToIt) {
     EXPECT_TRUE(widget<QAction>("MainMenu_Connection_Auto")->isChecked());
 }
 
-// Local asks for its folder once; the choice, its check mark and icon outlive the window, and a
-// cancelled folder choice leaves the source as it was.
+// Local asks for its folder at every choice; the choice, its check mark and icon outlive the
+// window, and a cancelled folder choice leaves the source as it was.
 TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
     ScriptedDialogs dialogs;
     const auto expectSource = [this](bool local) {
@@ -123,9 +123,10 @@ TEST_F(ActionsTest, DataSourceChoiceMovesMarkAndIconAndIsRemembered) {
     expectSource(true);
     action("Action_Data_Source_Internet")->trigger();
     expectSource(false);
+    dialogs.fileAnswers.enqueue(QStringLiteral("/srv/verimant-set"));
     action("Action_Data_Source_Local")->trigger();
     expectSource(true);
-    EXPECT_EQ(dialogs.textsOf("folder").size(), 2);
+    EXPECT_EQ(dialogs.textsOf("folder").size(), 3);
 
     window = std::make_unique<MainWindow>();
     expectSource(true);

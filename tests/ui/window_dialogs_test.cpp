@@ -1,5 +1,7 @@
 #include "ui/window_dialogs.h"
+#include "base/ui_language.h"
 #include "ui/bottom_panel.h"
+#include "ui/toolkit_translation.h"
 
 #include <gtest/gtest.h>
 
@@ -27,13 +29,19 @@ struct SeenBox {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
+    QString yesText;
+    QString noText;
 };
 
 void pressOnBox(SeenBox& seen, QMessageBox::StandardButton button) {
     whenModalOpens([&seen, button](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
-        seen = {box->windowTitle(), box->text(), box->standardButtons()};
+        seen = {box->windowTitle(), box->text(), box->standardButtons(), QString(), QString()};
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+            seen.yesText = yes->text();
+            seen.noText = box->button(QMessageBox::No)->text();
+        }
         box->button(button)->click();
     });
 }
@@ -45,28 +53,57 @@ protected:
     WindowDialogs dialogs{&owner, &status};
 };
 
-TEST_F(WindowDialogsTest, BoxesUseTheStandardTitlesAndButtons) {
-    SeenBox seen;
-    pressOnBox(seen, QMessageBox::Ok);
-    dialogs.showError(QStringLiteral("Нет ответа"));
-    EXPECT_EQ(seen.title, "Error");
-    EXPECT_EQ(seen.text, QStringLiteral("Нет ответа"));
-    EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+struct BoxLanguageCase {
+    UiLanguage language;
+    const char* error;
+    const char* warning;
+    const char* information;
+    const char* confirm;
+    const char* yes;
+    const char* no;
+};
 
-    pressOnBox(seen, QMessageBox::Ok);
-    dialogs.showWarning(QStringLiteral("w"));
-    EXPECT_EQ(seen.title, "Warning");
+// The box titles and Qt's own button labels are in the interface language, whichever it is.
+TEST_F(WindowDialogsTest, BoxesSpeakTheInterfaceLanguage) {
+    const BoxLanguageCase cases[] = {
+        {UiLanguage::English, "Error", "Warning", "Information", "Confirm", "&Yes", "&No"},
+        {UiLanguage::Russian, "Ошибка", "Предупреждение", "Информация", "Подтверждение", "&Да",
+         "&Нет"},
+    };
+    for (const BoxLanguageCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.language));
+        setUiLanguage(c.language);
+        ASSERT_TRUE(applyToolkitLanguage(c.language)) << "qt6-translations-l10n missing";
+        SeenBox seen;
+        pressOnBox(seen, QMessageBox::Ok);
+        dialogs.showError(QStringLiteral("Нет ответа"));
+        EXPECT_EQ(seen.title, QString::fromUtf8(c.error));
+        EXPECT_EQ(seen.text, QStringLiteral("Нет ответа"));
+        EXPECT_EQ(seen.buttons, QMessageBox::Ok);
 
-    pressOnBox(seen, QMessageBox::Ok);
-    dialogs.showInformation(QStringLiteral("i"));
-    EXPECT_EQ(seen.title, "Information");
+        pressOnBox(seen, QMessageBox::Ok);
+        dialogs.showWarning(QStringLiteral("w"));
+        EXPECT_EQ(seen.title, QString::fromUtf8(c.warning));
+
+        pressOnBox(seen, QMessageBox::Ok);
+        dialogs.showInformation(QStringLiteral("i"));
+        EXPECT_EQ(seen.title, QString::fromUtf8(c.information));
+
+        pressOnBox(seen, QMessageBox::Yes);
+        EXPECT_TRUE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
+        EXPECT_EQ(seen.title, QString::fromUtf8(c.confirm));
+        EXPECT_EQ(seen.yesText, QString::fromUtf8(c.yes));
+        EXPECT_EQ(seen.noText, QString::fromUtf8(c.no));
+    }
+    setUiLanguage(UiLanguage::Russian);
+    applyToolkitLanguage(UiLanguage::English);
 }
 
 TEST_F(WindowDialogsTest, YesNoQuestionAnswersWhatWasPressed) {
     SeenBox seen;
     pressOnBox(seen, QMessageBox::Yes);
-    EXPECT_TRUE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
-    EXPECT_EQ(seen.title, "Confirm");
+    EXPECT_TRUE(dialogs.askYesNo(QStringLiteral("Обновить?"), QStringLiteral("Конфигурация")));
+    EXPECT_EQ(seen.title, QStringLiteral("Конфигурация"));
     EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
     pressOnBox(seen, QMessageBox::No);
     EXPECT_FALSE(dialogs.askYesNo(QStringLiteral("Обновить?"), QString()));
@@ -74,7 +111,6 @@ TEST_F(WindowDialogsTest, YesNoQuestionAnswersWhatWasPressed) {
     // Going on despite a failure is asked in a warning box.
     pressOnBox(seen, QMessageBox::Yes);
     EXPECT_TRUE(dialogs.askWarningYesNo(QStringLiteral("Продолжить?")));
-    EXPECT_EQ(seen.title, "Warning");
     EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
     pressOnBox(seen, QMessageBox::No);
     EXPECT_FALSE(dialogs.askWarningYesNo(QStringLiteral("Продолжить?")));

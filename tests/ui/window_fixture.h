@@ -3,6 +3,7 @@
 #include "base/ui_language.h"
 #include "platform/setting_store.h"
 #include "ui/main_window.h"
+#include "ui/mnemonic_text.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,11 @@
 #include <memory>
 
 namespace verimant::test {
+
+// What a menu item reads on screen: its mnemonic mark is drawn as an underline, not as text.
+inline QString shownText(const QString& text) {
+    return withoutMnemonic(text);
+}
 
 // A fresh main window in Russian with nothing stored, shown on the offscreen screen.
 class WindowTest : public ::testing::Test {
