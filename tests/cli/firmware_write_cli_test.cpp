@@ -245,7 +245,7 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
             EXPECT_TRUE(result.out.contains(c.outLine)) << result.out;
             EXPECT_TRUE(result.out.contains(QString::fromUtf8("не выполнено - проверка записи")));
         }
-        // The history keeps the failed write against the instrument it was meant for.
+        // The history keeps each write, a failed one too, against the instrument it was meant for.
         const QJsonArray runs = QJsonDocument::fromJson(runCli({"history", "--json"}).out.toUtf8())
                                     .object()
                                     .value("runs")
@@ -253,10 +253,10 @@ TEST(FirmwareWriteCli, AWriteCountsOnlyWhatLandedInThisInstrument) {
         ASSERT_FALSE(runs.isEmpty());
         const QJsonObject newest = runs.first().toObject();
         EXPECT_EQ(newest.value("kind").toString(), c.command);
-        EXPECT_EQ(newest.value("result").toString(), "failed");
+        EXPECT_EQ(newest.value("result").toString(), c.exitCode == 0 ? "written" : "failed");
         EXPECT_EQ(newest.value("serial").toString(), "1-23-45678");
-        EXPECT_EQ(newest.value("verified").toBool(), c.extra.contains("--verify"));
-        EXPECT_FALSE(newest.value("failure").toString().isEmpty());
+        EXPECT_EQ(newest.value("verified").toBool(), !c.extra.contains("--no-verify"));
+        EXPECT_EQ(newest.value("failure").toString().isEmpty(), c.exitCode == 0);
         EXPECT_EQ(newest.value("source").toString(), c.file);
     }
 }

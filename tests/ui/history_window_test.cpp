@@ -47,7 +47,7 @@ TEST_F(HistoryWindowTest, TheFileMenuOpensEveryRunNewestFirstAndTheSerialFilterN
         }
     }
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text(), QStringLiteral("История"));
+    EXPECT_EQ(shownText(item->text()), QStringLiteral("История"));
     item->trigger();
 
     auto* form = window->findChild<HistoryWindow*>(QStringLiteral("Form_History"));
