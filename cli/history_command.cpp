@@ -102,13 +102,16 @@ void printTable(std::FILE* out, const QList<HistoryRow>& rows) {
     std::fprintf(out, "%-19s %-13s %4s %-12s %-22s %-22s %-11s %7s\n", "started", "kind", "port",
                  "serial", "before", "after", "result", "seconds");
     for (const HistoryRow& row : rows) {
-        std::fprintf(
-            out, "%-19s %-13s %4s %-12s %-22s %-22s %-11s %7.1f%s\n",
-            timeText(row.started).toUtf8().constData(), row.kind.toUtf8().constData(),
-            row.port < 0 ? "" : QByteArray::number(row.port).constData(),
-            row.serial.toUtf8().constData(), row.versionsBefore.toUtf8().constData(),
-            row.versionsAfter.toUtf8().constData(), row.result.toUtf8().constData(), row.seconds,
-            row.failure.isEmpty() ? "" : (QStringLiteral("  ") + row.failure).toUtf8().constData());
+        std::fprintf(out, "%-19s %-13s %4s %-12s %-22s %-22s %-11s %7.1f%s\n",
+                     timeText(row.started).toUtf8().constData(), row.kind.toUtf8().constData(),
+                     row.port < 0 ? "" : QByteArray::number(row.port).constData(),
+                     row.serial.toUtf8().constData(), row.versionsBefore.toUtf8().constData(),
+                     row.versionsAfter.toUtf8().constData(), row.result.toUtf8().constData(),
+                     row.seconds,
+                     // One line a row: a failure of several lines is joined.
+                     row.failure.isEmpty()
+                         ? ""
+                         : (QStringLiteral("  ") + row.failure.simplified()).toUtf8().constData());
     }
 }
 

@@ -219,24 +219,26 @@ private:
                 ++started;
                 allWritten = allWritten && result == QLatin1String("written");
             }
-            std::fprintf(out, "COM%-3d %-12s %-20s %-20s %-10s %7.1f%s\n", worker.port,
-                         serialOf(worker).toUtf8().constData(),
-                         worker.result.value(QStringLiteral("versions_before"))
-                             .toString()
-                             .toUtf8()
-                             .constData(),
-                         worker.result.value(QStringLiteral("versions_after"))
-                             .toString()
-                             .toUtf8()
-                             .constData(),
-                         result.toUtf8().constData(),
-                         worker.result.value(QStringLiteral("seconds")).toDouble(),
-                         result == QLatin1String("written")
-                             ? ""
-                             : (QStringLiteral("  ") +
-                                worker.result.value(QStringLiteral("error")).toString())
-                                   .toUtf8()
-                                   .constData());
+            std::fprintf(
+                out, "COM%-3d %-12s %-20s %-20s %-10s %7.1f%s\n", worker.port,
+                serialOf(worker).toUtf8().constData(),
+                worker.result.value(QStringLiteral("versions_before"))
+                    .toString()
+                    .toUtf8()
+                    .constData(),
+                worker.result.value(QStringLiteral("versions_after"))
+                    .toString()
+                    .toUtf8()
+                    .constData(),
+                result.toUtf8().constData(),
+                worker.result.value(QStringLiteral("seconds")).toDouble(),
+                result == QLatin1String("written")
+                    ? ""
+                    // One line a row: a reason of several lines is joined.
+                    : (QStringLiteral("  ") +
+                       worker.result.value(QStringLiteral("error")).toString().simplified())
+                          .toUtf8()
+                          .constData());
         }
         std::fflush(out);
         run_.json().set(QStringLiteral("instruments"), documents);
