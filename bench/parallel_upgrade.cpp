@@ -2,7 +2,6 @@
 #include "bench/faults/served_set.h"
 #include "bench/sim_process.h"
 #include "bench/workload.h"
-#include "tests/support/ftp_test_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,14 +22,12 @@ constexpr int kUpgradeLimitMs = 300000;
 // verimant-cli upgrade of the demo set on each port at once; the wall time until the last one has
 // finished, or nothing when one of them failed.
 std::optional<double> upgradeAtOnce(const QString& portsDir, int count) {
-    std::vector<std::unique_ptr<SimProcess>> sims;
     QString why;
-    for (int i = 0; i < count; ++i) {
-        sims.push_back(std::make_unique<SimProcess>(portsDir, kFirstPort + i, true));
-        if (!sims.back()->start(&why)) {
-            printProblem(why);
-            return std::nullopt;
-        }
+    const std::vector<std::unique_ptr<SimProcess>> sims =
+        startPacedInstruments(portsDir, kFirstPort, count, &why);
+    if (sims.empty()) {
+        printProblem(why);
+        return std::nullopt;
     }
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/verimant-cli");
     std::vector<std::unique_ptr<QProcess>> runs;
@@ -64,18 +61,12 @@ std::optional<double> upgradeAtOnce(const QString& portsDir, int count) {
 }  // namespace
 
 std::optional<GroupRun> runParallelUpgrade(const QString& portsDir) {
-    const QString served = portsDir + QStringLiteral("/parallel-server");
-    if (!faults::copyDemoSet(served)) {
-        printProblem(QStringLiteral("cannot prepare the demo update set in ") + served);
-        return std::nullopt;
-    }
-    test::FtpTestServer server(served);
     QString why;
-    if (!server.start(&why)) {
+    const auto server = faults::serveDemoSet(portsDir + QStringLiteral("/parallel-server"), &why);
+    if (!server) {
         printProblem(why);
         return std::nullopt;
     }
-    server.exportToEnvironment();
     const std::optional<double> alone = upgradeAtOnce(portsDir, 1);
     if (!alone) {
         return std::nullopt;

@@ -132,4 +132,17 @@ std::optional<LineCounts> SimProcess::stop(QString* error) {
     return counts;
 }
 
+std::vector<std::unique_ptr<SimProcess>> startPacedInstruments(const QString& portsDir,
+                                                               int firstPort, int count,
+                                                               QString* error) {
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (int i = 0; i < count; ++i) {
+        sims.push_back(std::make_unique<SimProcess>(portsDir, firstPort + i, true));
+        if (!sims.back()->start(error)) {
+            return {};
+        }
+    }
+    return sims;
+}
+
 }  // namespace verimant::bench

@@ -3,7 +3,9 @@
 #include <QProcess>
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace verimant::bench {
 
@@ -43,5 +45,11 @@ private:
     bool paced_;
     QProcess process_;
 };
+
+// Paced simulated instruments on `count` ports from `firstPort` on, each started; empty when one
+// does not start (`error` says why).
+std::vector<std::unique_ptr<SimProcess>> startPacedInstruments(const QString& portsDir,
+                                                               int firstPort, int count,
+                                                               QString* error);
 
 }  // namespace verimant::bench

@@ -1,7 +1,6 @@
 #include "bench/benchmarks.h"
 #include "bench/faults/served_set.h"
 #include "bench/sim_process.h"
-#include "tests/support/ftp_test_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,14 +21,12 @@ constexpr int kUpgradeLimitMs = 600000;
 // wall time until it has finished, or nothing when it failed.
 std::optional<double> timedUpgrade(const QString& portsDir, int count,
                                    const QStringList& arguments) {
-    std::vector<std::unique_ptr<SimProcess>> sims;
     QString why;
-    for (int i = 0; i < count; ++i) {
-        sims.push_back(std::make_unique<SimProcess>(portsDir, kFirstPort + i, true));
-        if (!sims.back()->start(&why)) {
-            printProblem(why);
-            return std::nullopt;
-        }
+    const std::vector<std::unique_ptr<SimProcess>> sims =
+        startPacedInstruments(portsDir, kFirstPort, count, &why);
+    if (sims.empty()) {
+        printProblem(why);
+        return std::nullopt;
     }
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
@@ -56,18 +53,13 @@ std::optional<double> timedUpgrade(const QString& portsDir, int count,
 }  // namespace
 
 std::optional<GroupRun> runUpgradeAll(const QString& portsDir) {
-    const QString served = portsDir + QStringLiteral("/upgrade-all-server");
-    if (!faults::copyDemoSet(served)) {
-        printProblem(QStringLiteral("cannot prepare the demo update set in ") + served);
-        return std::nullopt;
-    }
-    test::FtpTestServer server(served);
     QString why;
-    if (!server.start(&why)) {
+    const auto server =
+        faults::serveDemoSet(portsDir + QStringLiteral("/upgrade-all-server"), &why);
+    if (!server) {
         printProblem(why);
         return std::nullopt;
     }
-    server.exportToEnvironment();
     const std::optional<double> one = timedUpgrade(
         portsDir, 1,
         {QStringLiteral("upgrade"), QStringLiteral("--port"), QString::number(kFirstPort)});

@@ -66,6 +66,19 @@ bool copyDemoSet(const QString& folder) {
     return !names.isEmpty();
 }
 
+std::unique_ptr<test::FtpTestServer> serveDemoSet(const QString& folder, QString* error) {
+    if (!copyDemoSet(folder)) {
+        fail(error, QStringLiteral("cannot prepare the demo update set in ") + folder);
+        return nullptr;
+    }
+    auto server = std::make_unique<test::FtpTestServer>(folder);
+    if (!server->start(error)) {
+        return nullptr;
+    }
+    server->exportToEnvironment();
+    return server;
+}
+
 bool serveSmallSet(const WriteSet& set, const QString& folder, QString* error) {
     if (!copyDemoSet(folder)) {
         return fail(error, QStringLiteral("cannot copy the demo update set into ") + folder);
