@@ -26,8 +26,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 class MirrorSetSwitchTest : public MirrorCliTest {
 public:
     // A signed set in the mirror, with an operator's report beside it.
-    void mirrorSignedSet() {
-        ASSERT_TRUE(set.signConfig(demoSigningKey()));
+    void mirrorSignedSet(qint64 signedAt = QDateTime::currentSecsSinceEpoch()) {
+        ASSERT_TRUE(set.signConfig(demoSigningKey(), signedAt));
         const CliResult result = mirrorRun();
         ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
         ASSERT_TRUE(QDir().mkpath(mirror + "/log4/1_23/45xxx/6xx"));
@@ -185,7 +185,8 @@ TEST_F(MirrorSetSwitchTest, ARefusedSetLeavesTheFolderAsItWas) {
 // configuration at all (which every reader refuses). The next run settles it into one whole set
 // even with the server gone, and the Local source takes that set under --require-signature.
 TEST_F(MirrorSetSwitchTest, AKillAtEveryStepLeavesOneWholeSet) {
-    mirrorSignedSet();
+    // An hour before the next set, so that one is newer whatever second each signing falls into.
+    mirrorSignedSet(QDateTime::currentSecsSinceEpoch() - 3600);
     // A work folder a run killed while it was still fetching: nothing to undo, only to remove.
     ASSERT_TRUE(QDir().mkpath(mirror + "/.verimant-mirror-Ab12Cd/sub"));
     ASSERT_TRUE(writeBytes(mirror + "/.verimant-mirror-Ab12Cd/file-0", "half a download"));
@@ -225,7 +226,10 @@ TEST_F(MirrorSetSwitchTest, AKillAtEveryStepLeavesOneWholeSet) {
         const bool nextWhole = holdsWhole(left, whole);
         EXPECT_TRUE(!hasConfig || previousWhole || nextWhole);
         statesSeen.insert(!hasConfig ? "none" : previousWhole ? "previous" : "next");
-        const CliResult read = runCli({"config", "--source", mirror, "--require-signature"});
+        // This user has already accepted the next set, so the previous one is older than it.
+        const QStringList readSigned = {"config", "--source", mirror, "--require-signature",
+                                        "--allow-older-set"};
+        const CliResult read = runCli(readSigned);
         EXPECT_EQ(read.exitCode, hasConfig ? 0 : 1) << read.err;
 
         // The next run settles the folder before it even reaches the (now absent) server.
@@ -235,7 +239,7 @@ TEST_F(MirrorSetSwitchTest, AKillAtEveryStepLeavesOneWholeSet) {
         EXPECT_EQ(settled.exitCode, 1);
         const QMap<QString, QByteArray> after = folderContents(mirror);
         EXPECT_TRUE(after == previous || after == whole) << after.keys().join(' ');
-        const CliResult reread = runCli({"config", "--source", mirror, "--require-signature"});
+        const CliResult reread = runCli(readSigned);
         EXPECT_EQ(reread.exitCode, 0) << reread.err;
     }
     EXPECT_GE(kills, 10);
