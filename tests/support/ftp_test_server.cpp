@@ -1,5 +1,7 @@
 #include "tests/support/ftp_test_server.h"
 
+#include "tests/support/server_process_stop.h"
+
 #include <QTcpSocket>
 #include <QUrl>
 
@@ -85,16 +87,7 @@ bool FtpTestServer::start(QString* error) {
 }
 
 void FtpTestServer::stop() {
-    if (!process_)
-        return;
-    if (process_->state() != QProcess::NotRunning) {
-        process_->terminate();
-        if (!process_->waitForFinished(5000)) {
-            process_->kill();
-            process_->waitForFinished(5000);
-        }
-    }
-    process_.reset();
+    stopServerProcess(process_);
 }
 
 bool FtpTestServer::isRunning() const {

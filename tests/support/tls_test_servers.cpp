@@ -1,5 +1,7 @@
 #include "tests/support/tls_test_servers.h"
 
+#include "tests/support/server_process_stop.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -118,16 +120,7 @@ bool TestServerProcess::start(const QString& program, const QStringList& argumen
 }
 
 void TestServerProcess::stop() {
-    if (!process_)
-        return;
-    if (process_->state() != QProcess::NotRunning) {
-        process_->terminate();
-        if (!process_->waitForFinished(5000)) {
-            process_->kill();
-            process_->waitForFinished(5000);
-        }
-    }
-    process_.reset();
+    stopServerProcess(process_);
 }
 
 FtpsTestServer::~FtpsTestServer() {
