@@ -1,5 +1,6 @@
 #include "update/server_transport.h"
 
+#include "device/write_cancel.h"
 #include "platform/cp1251.h"
 #include "update/curl_worker.h"
 #include "update/ftp_dialogue.h"
@@ -355,6 +356,8 @@ QString ServerTransport::describe(CURLcode result, const char* errorBuffer) cons
         return QStringLiteral("Cannot write ") + job_->target->fileName();
     if (dialogue_->replyTooLong())
         return QStringLiteral("Reply Too Long");
+    if (stoppedByOperator())
+        return QStringLiteral("Stopped by the operator");
     if (worker_->cancelled())
         return QStringLiteral("Cancelled");
     switch (result) {
@@ -421,7 +424,16 @@ size_t ServerTransport::onRead(char* data, size_t size, size_t count, void* self
 
 int ServerTransport::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* transport = static_cast<ServerTransport*>(self);
+    if (transport->stoppedByOperator())
+        transport->worker_->cancel();
     return transport->worker_->cancelled() || transport->dialogue_->replyTooLong() ? 1 : 0;
+}
+
+// An operator's stop (Ctrl-C, the window's stop or close) ends a download at once rather than
+// after the whole set has come. Appends go on: they carry the run's report, which must not be
+// lost to the stop that ended the run.
+bool ServerTransport::stoppedByOperator() const {
+    return job_ != nullptr && job_->target != nullptr && runStopRequested();
 }
 
 int ServerTransport::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {

@@ -89,6 +89,7 @@ private:
     Stop stopOf(CURL* easy, CURLcode result) const;
     QString describe(CURLcode result, const char* errorBuffer) const;
     bool failEarly(FtpOperation kind, const QString& why);
+    bool stoppedByOperator() const;
 
     void postProgress(std::function<void()> TransferEvents::*event);
     static size_t onWrite(char* data, size_t size, size_t count, void* self);

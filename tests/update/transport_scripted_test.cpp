@@ -1,6 +1,7 @@
 // The transport against a scripted server, for what a real server does not do on demand. Every
 // case must end with the right outcome and never hang: the limits are shortened, and a hang would
 // show as the suite's own time-out.
+#include "device/write_cancel.h"
 #include "tests/update/scripted_ftp_server.h"
 #include "update/server_transport.h"
 
@@ -339,20 +340,46 @@ TEST_F(ScriptedTransportTest, DrippedRepliesAndTrickledDataEndWithinTheirLimits)
     }
 }
 
-// The window's cancel ends a running transfer at once, as a failure, and leaves no file.
-TEST_F(ScriptedTransportTest, CancelledDownloadEndsAndLeavesNothing) {
-    server.serveDownload(QByteArray(100000, 'c'), "226 Done\r\n");
-    server.trickleData(1000, 20);
-    TransferLimits patient{2000, 5000};
-    patient.minBytesPerSecond = 1;
-    ServerTransport slow(server.settings(), patient);
-    slow.setEvents(outcomes.events());
-    QTimer::singleShot(300, [&slow] { slow.cancel(); });
-    EXPECT_FALSE(slow.fetch(QStringLiteral("kmt2.hex"), localPath("kmt2.hex")));
-    EXPECT_EQ(slow.errorText(), QStringLiteral("Cancelled"));
-    EXPECT_GT(slow.receivedBytes(), 0);
-    EXPECT_LT(slow.receivedBytes(), 100000);
-    EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::Files | QDir::Hidden));
+// A cancel, or an operator's stop of the run, ends a running download at once, as a failure,
+// and leaves no file; the run's report still goes out after the stop.
+TEST_F(ScriptedTransportTest, StoppedDownloadEndsAndLeavesNothingButTheReportGoes) {
+    struct Case {
+        const char* name;
+        void (*stop)(ServerTransport&);
+        QString said;
+    };
+    const Case cases[] = {
+        {"the window's cancel", [](ServerTransport& t) { t.cancel(); }, "Cancelled"},
+        {"Ctrl-C or the window's stop", [](ServerTransport&) { requestRunStop(); },
+         "Stopped by the operator"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedFtpServer scripted;
+        scripted.serveDownload(QByteArray(100000, 'c'), "226 Done\r\n");
+        scripted.trickleData(1000, 20);
+        TransferLimits patient{2000, 5000};
+        patient.minBytesPerSecond = 1;
+        ServerTransport slow(scripted.settings(), patient);
+        QTimer::singleShot(300, [&slow, &c] { c.stop(slow); });
+        EXPECT_FALSE(slow.fetch(QStringLiteral("kmt2.hex"), localPath("kmt2.hex")));
+        EXPECT_EQ(slow.errorText(), c.said);
+        EXPECT_GT(slow.receivedBytes(), 0);
+        EXPECT_LT(slow.receivedBytes(), 100000);
+        EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::Files | QDir::Hidden));
+
+        const QString report = localPath("rep.txt");
+        {
+            QFile file(report);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("START: stopped run\n");
+        }
+        EXPECT_TRUE(slow.append(QStringLiteral("log4\\rep.txt"), report))
+            << slow.errorText().toStdString();
+        EXPECT_EQ(scripted.appended(), QByteArray("START: stopped run\n"));
+        QFile::remove(report);
+        clearRunStop();
+    }
 }
 
 }  // namespace
