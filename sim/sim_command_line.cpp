@@ -69,7 +69,9 @@ const OptionEntry kOptions[] = {
     {"background", nullptr,
      "Go on in the background and return once the port exists and is answered: prints the "
      "simulator's process id (for kill) and exits 0, or with the simulator's exit code when it "
-     "could not start. A script's next line can use the port at once."},
+     "could not start. A script's next line can use the port at once. Standard error stays "
+     "open for the simulator's messages, so capture standard output only: sim=$(verimant-sim "
+     "--background)."},
 };
 
 class OptionReader {
