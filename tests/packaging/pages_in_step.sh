@@ -38,6 +38,7 @@ mapfile -t variables < <(section "Environment:" |
 # The manual page's text, without roff's escapes, so that "\fB\-\-port\fR" reads "--port".
 if [ -z "$page" ]; then
     page="$work/verimant-cli.1"
+    command -v help2man >/dev/null || { echo "help2man is needed: apt-get install help2man"; exit 1; }
     help2man --no-info --version-string=test --include="$source_dir/packaging/verimant-cli.h2m" \
         --output="$page" "$cli" || { echo "help2man failed"; exit 1; }
 fi
