@@ -1,5 +1,6 @@
 // verimant-sim: a simulated instrument on a pseudo-terminal, reachable as <ports dir>/COM<n>.
 
+#include "sim/background_start.h"
 #include "sim/sim_command_line.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    BackgroundStart background;
+    if (line->background) {
+        if (const std::optional<int> parentExit = background.forkAndWait()) {
+            return *parentExit;
+        }
+    }
+
     // Signals are taken by sigwait below, never by the serving thread.
     sigset_t handled;
     sigemptyset(&handled);
@@ -84,6 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "verimant-sim: %s\n", qPrintable(error));
         return 1;
     }
+    // The serving thread is polling the pty now: a request sent from here on is answered.
+    background.ready();
 
     for (;;) {
         int signal = 0;

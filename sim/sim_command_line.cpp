@@ -66,6 +66,12 @@ const OptionEntry kOptions[] = {
      "SIGUSR1."},
     {"stats-file", "file",
      "Write the bytes received and sent on the line and the frames received here at exit."},
+    {"background", nullptr,
+     "Go on in the background and return once the port exists and is answered: prints the "
+     "simulator's process id (for kill) and exits 0, or with the simulator's exit code when it "
+     "could not start. A script's next line can use the port at once. Standard error stays "
+     "open for the simulator's messages, so capture standard output only: sim=$(verimant-sim "
+     "--background)."},
 };
 
 class OptionReader {
@@ -225,6 +231,7 @@ void readHost(OptionReader& reader, const QCommandLineParser& parser, SimCommand
     reader.number("fault-seed", options.faultSeed);
     line.saveDir = parser.value(QStringLiteral("save-dir"));
     line.statsFile = parser.value(QStringLiteral("stats-file"));
+    line.background = parser.isSet(QStringLiteral("background"));
     if (reader.ok() && (options.portNumber < 1 || options.resetDelayMs < 0)) {
         reader.fail(
             QStringLiteral("the port number must be at least 1 and the delay not negative"));

@@ -17,6 +17,8 @@ struct SimCommandLine {
     QString saveDir;
     // Where the line's byte and frame counts are written at exit; empty: nowhere.
     QString statsFile;
+    // Return once the instrument serves, leaving it running in a child process.
+    bool background = false;
 };
 
 // The options of verimant-sim.

@@ -2,6 +2,7 @@
 
 #include "base/activity_log.h"
 #include "update/config_signature.h"
+#include "update/last_config_copy.h"
 #include "update/trust_memory.h"
 #include "update/update_source.h"
 
@@ -72,26 +73,9 @@ QString olderSetProblem(const SignatureVerdict& verdict, const TrustMemory& memo
     return {};
 }
 
-}  // namespace
-
-bool policyRequiresSignature() {
-    return loadSignaturePolicy().requiresSignature();
-}
-
-ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
-                             const QString& localPath, bool required, ActivityLog& log) {
-    TrustOptions options;
-    options.required = required;
-    return checkConfigTrust(source, serverName, localPath, options, log);
-}
-
-ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
-                             const QString& localPath, const TrustOptions& options,
-                             ActivityLog& log, QString* keyId) {
-    const auto config = readWhole(localPath);
-    if (!config) {
-        return ConfigTrust::Refused;
-    }
+ConfigTrust judgeConfig(UpdateSource& source, const QString& serverName, const QString& localPath,
+                        const QByteArray& config, const TrustOptions& options, ActivityLog& log,
+                        QString* keyId) {
     TrustMemory memory;
     QString problem;
     if (!memory.load(&problem)) {
@@ -110,7 +94,7 @@ ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
         log.AddErrorLine(QStringLiteral("ERROR TRUSTED KEYS : ") + keyProblem, 0);
     }
     const SignatureVerdict verdict =
-        judgeSignature(*config, fetched.text, keys, options.required || pinned);
+        judgeSignature(config, fetched.text, keys, options.required || pinned);
     if (verdict.state == SignatureState::Unsigned) {
         log.AddLine(QStringLiteral("WARNING CONFIG UNSIGNED [") + serverName + u']');
         return ConfigTrust::Unsigned;
@@ -138,6 +122,35 @@ ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
         *keyId = verdict.keyId;
     }
     return ConfigTrust::Signed;
+}
+
+}  // namespace
+
+bool policyRequiresSignature() {
+    return loadSignaturePolicy().requiresSignature();
+}
+
+ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
+                             const QString& localPath, bool required, ActivityLog& log) {
+    TrustOptions options;
+    options.required = required;
+    return checkConfigTrust(source, serverName, localPath, options, log);
+}
+
+ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
+                             const QString& localPath, const TrustOptions& options,
+                             ActivityLog& log, QString* keyId) {
+    const auto config = readWhole(localPath);
+    if (!config) {
+        return ConfigTrust::Refused;
+    }
+    const ConfigTrust trust =
+        judgeConfig(source, serverName, localPath, *config, options, log, keyId);
+    if (trust != ConfigTrust::Refused) {
+        // Every accepted configuration passes here, from the server, a folder or a mirror run.
+        keepLastConfigCopy(*config);
+    }
+    return trust;
 }
 
 }  // namespace verimant

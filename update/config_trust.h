@@ -33,7 +33,8 @@ struct TrustOptions {
 // and a key's configuration older than the newest it signed that was accepted is refused. Only a
 // signature the source definitely does not have counts as none. Logs the verdict; a refused
 // configuration's copy is removed, so nothing later can read the unsigned bytes. A signed one is
-// remembered; `keyId`, when given, gets the signing key's short id.
+// remembered; `keyId`, when given, gets the signing key's short id. An accepted configuration
+// replaces the user's last copy (lastConfigCopyPath), which the shell's completion reads.
 ConfigTrust checkConfigTrust(UpdateSource& source, const QString& serverName,
                              const QString& localPath, const TrustOptions& options,
                              ActivityLog& log, QString* keyId = nullptr);

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -119,6 +122,62 @@ TEST(SimProgram, ServesUntilTerminatedThenSavesWritesItsCountsAndRemovesItsLink)
               QStringLiteral("bytes_received: %1\nbytes_sent: %2\nframes_received: 1\n")
                   .arg(encodedSize(request))
                   .arg(answerBytes));
+}
+
+// `sim=$(verimant-sim --background ...)` must return only once the port answers, for a script's
+// next line uses it at once; a simulator that cannot start must say so through the exit code.
+TEST(SimProgram, BackgroundStartReturnsOnceThePortAnswersOrWithTheReasonItCannot) {
+    const QString program = verimant::test::builtProgram("verimant-sim");
+    if (!QFileInfo(program).isExecutable()) {
+        GTEST_SKIP() << "verimant-sim is not built";
+    }
+    const QString portsDir = qEnvironmentVariable("VERIMANT_PORTS_DIR");
+    struct Case {
+        const char* what;
+        QString arguments;
+        int exitCode;
+        const char* said;  // on standard error
+    };
+    const Case cases[] = {
+        {"ready", "--port 5 --mode boot", 0, ""},
+        {"no ports folder", "--port 5 --ports-dir " + portsDir + "/missing", 1, "no ports folder"},
+        {"a malformed option", "--port 0", 2, "port number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // As the examples run it: the shell waits for the end of the captured output.
+        QProcess shell;
+        shell.start("bash",
+                    {"-c", "pid=$(\"$0\" --background " + c.arguments + ") || exit; echo \"$pid\"",
+                     program});
+        ASSERT_TRUE(shell.waitForFinished(20000)) << "the command did not return";
+        EXPECT_EQ(shell.exitCode(), c.exitCode);
+        const QString err = QString::fromLocal8Bit(shell.readAllStandardError());
+        EXPECT_TRUE(err.contains(c.said)) << err.toStdString();
+        const QString out = QString::fromLocal8Bit(shell.readAllStandardOutput()).trimmed();
+        if (c.exitCode != 0) {
+            EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+            continue;
+        }
+        bool isNumber = false;
+        const pid_t pid = pid_t(out.toInt(&isNumber));
+        ASSERT_TRUE(isNumber && pid > 0) << out.toStdString();
+        const QString link = portsDir + "/COM5";
+        {
+            RawLine line(link);
+            ASSERT_TRUE(line.isOpen());
+            ASSERT_TRUE(line.send(requestBody(command(1, 7) + QByteArray("up") + '\0')));
+            const auto answer = line.receive(2000);
+            ASSERT_TRUE(answer);
+            EXPECT_EQ(answer->mid(4), QByteArray("\x41\x07", 2));
+        }
+        ASSERT_EQ(::kill(pid, SIGTERM), 0);
+        // It is no child of this process: wait for the link it removes as it ends.
+        for (int i = 0; i < 100 && QFileInfo(link).isSymLink(); ++i) {
+            QThread::msleep(50);
+        }
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+    }
 }
 
 }  // namespace

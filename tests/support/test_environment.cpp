@@ -21,7 +21,7 @@ void prepareTestEnvironment() {
     auto& root = rootHolder();
     root = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/verimant-test-XXXXXX");
     const QString base = root->path();
-    for (const char* sub : {"tmp", "config", "data", "runtime", "ports"}) {
+    for (const char* sub : {"tmp", "config", "data", "cache", "runtime", "ports"}) {
         QDir(base).mkpath(sub);
     }
     QFile::setPermissions(base + "/runtime",
@@ -30,6 +30,7 @@ void prepareTestEnvironment() {
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
     // What the tool remembers about signed sources stays with this test.
     setenv("XDG_DATA_HOME", qPrintable(base + "/data"), 1);
+    setenv("XDG_CACHE_HOME", qPrintable(base + "/cache"), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
     setenv("VERIMANT_PORTS_DIR", qPrintable(base + "/ports"), 1);
     // Never the built-in update server: a closed local port, until a test starts its own server.

@@ -9,6 +9,7 @@
 #include "tests/support/test_environment.h"
 #include "update/config_signature.h"
 #include "update/folder_source.h"
+#include "update/last_config_copy.h"
 #include "update/server_settings.h"
 #include "update/trust_memory.h"
 #include "update/update_server.h"
@@ -194,6 +195,65 @@ TEST_F(ConfigTrustTest, AnUnreadableMemoryRefusesRatherThanForgets) {
     ASSERT_TRUE(writeFile(TrustMemory::defaultPath(), "source\tx\ngarbage\n"));
     EXPECT_EQ(judge(folder), ConfigTrust::Refused);
     EXPECT_TRUE(logText(log).contains("trust-state:2")) << logText(log).toStdString();
+}
+
+// The shell's completion reads the last accepted configuration: a refused one must never take
+// its place, and the copy stays the user's own.
+TEST_F(ConfigTrustTest, OnlyAnAcceptedConfigurationReplacesTheUsersLastCopy) {
+    FolderSource folder(log, root);
+    const QString served = root + "/" + kName;
+    const QString signature = served + ".sig";
+    struct Case {
+        const char* what;
+        QByteArray config;
+        QByteArray signedBytes;  // empty: no signature
+        ConfigTrust expected;
+        QByteArray copyAfter;
+    };
+    const QByteArray first = kConfig + "[LANGUAGE:RU_EN]\r\n";
+    const QByteArray second = kConfig + "[LANGUAGE:EURO]\r\n";
+    const QByteArray forged = kConfig + "[LANGUAGE:FORGED]\r\n";
+    const Case cases[] = {
+        {"unsigned, accepted", first, {}, ConfigTrust::Unsigned, first},
+        {"signed, accepted", second, second, ConfigTrust::Signed, second},
+        {"a signature over other bytes", forged, second, ConfigTrust::Refused, second},
+        {"unsigned after a signed one", forged, {}, ConfigTrust::Refused, second},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(writeFile(served, c.config));
+        QFile::remove(signature);
+        if (!c.signedBytes.isEmpty()) {
+            ASSERT_TRUE(
+                writeFile(signature, signatureFileText(c.signedBytes, maker.secretKey, kMonday)));
+        }
+        const QString path = local + "/" + kName;
+        ASSERT_TRUE(writeFile(path, c.config));
+        EXPECT_EQ(checkConfigTrust(folder, kName, path, TrustOptions{}, log), c.expected);
+        QFile copy(lastConfigCopyPath());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), c.copyAfter);
+        EXPECT_EQ(copy.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_EQ(QFileInfo(userCacheFolder()).permissions() &
+                      ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A cache folder swapped for a link is not written through.
+    const QString elsewhere = testRootDir() + "/elsewhere-cache";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir(userCacheFolder()).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere, userCacheFolder()));
+    QFile::remove(signature);
+    const QString other = testRootDir() + "/other-source";
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_TRUE(writeFile(other + "/" + kName, first));
+    FolderSource otherFolder(log, other);
+    ASSERT_TRUE(writeFile(local + "/" + kName, first));
+    EXPECT_EQ(checkConfigTrust(otherFolder, kName, local + "/" + kName, TrustOptions{}, log),
+              ConfigTrust::Unsigned);
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
 }
 
 }  // namespace
