@@ -129,7 +129,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
          QStringLiteral("the instrument's COM port number (1 to 254); 'ports' lists them"),
          &storePort},
         {QStringLiteral("yes"), QStringLiteral("y"), QString(),
-         QStringLiteral("answer Yes to every question instead of asking on the terminal"),
+         QStringLiteral("answer Yes to every question instead of asking on the terminal; for "
+                        "upgrade that consents to an update only: an instrument that already has "
+                        "the set's versions is left as it is (--reinstall writes it)"),
          &storeYes},
         {QStringLiteral("packet"), QString(), QStringLiteral("NAME"),
          QStringLiteral("upgrade, check: the language packet, one the configuration offers for "
@@ -165,6 +167,10 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("allow-downgrade"), QString(), QString(),
          QStringLiteral("upgrade: consent to writing a set older than the instrument's firmware; "
                         "--yes does not")},
+        {QStringLiteral("reinstall"), QString(), QString(),
+         QStringLiteral(
+             "upgrade: write the set also into an instrument that already has its "
+             "versions, without asking; --yes alone leaves such an instrument as it is")},
         {QStringLiteral("send"), QString(), QString(),
          QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),

@@ -45,10 +45,12 @@ void TerminalDialogs::showInformation(const QString& text) {
 
 bool TerminalDialogs::readAnswer(QString& answer) {
     if (input_ == nullptr || isatty(fileno(input_)) == 0) {
+        questionUnanswered_ = true;
         return false;
     }
     char line[1024];
     if (std::fgets(line, sizeof line, input_) == nullptr) {
+        questionUnanswered_ = true;
         return false;
     }
     answer = QString::fromUtf8(line).trimmed();
