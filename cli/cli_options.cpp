@@ -76,9 +76,32 @@ private:
     QStringList numbers_;
 };
 
+// "--json=1": a value given to an option that takes none. The parser's own text does not say
+// that the option is a switch.
+QString valueGivenToSwitch(const QStringList& args) {
+    for (const QString& arg : args) {
+        const qsizetype assign = arg.indexOf(QLatin1Char('='));
+        if (!arg.startsWith(QStringLiteral("--")) || assign < 0) {
+            continue;
+        }
+        const QString name = arg.mid(2, assign - 2);
+        for (const CliOptionSpec& entry : cliOptionTable()) {
+            if (entry.name == name && entry.valueName.isEmpty()) {
+                return QStringLiteral("--%1 takes no value: give it as --%1, not '%2'")
+                    .arg(name, arg);
+            }
+        }
+    }
+    return {};
+}
+
 QString describeParseError(const QCommandLineParser& parser, const QStringList& args) {
     if (!parser.unknownOptionNames().isEmpty()) {
         return QStringLiteral("unknown option '%1'").arg(dashed(parser.unknownOptionNames()[0]));
+    }
+    const QString switchValue = valueGivenToSwitch(args);
+    if (!switchValue.isEmpty()) {
+        return switchValue;
     }
     // The parser takes the next argument as a value whatever it is, so a value is only missing
     // after a value option that ends the line.
