@@ -67,7 +67,8 @@ bool TerminalDialogs::askYesNo(const QString& text, const QString& caption) {
     std::fflush(output_);
     QString answer;
     if (!readAnswer(answer)) {
-        std::fprintf(output_, "no terminal to ask: answered no (use --yes)\n");
+        // Which option answers depends on the question; the command that asked says so.
+        std::fprintf(output_, "no terminal to ask: answered no\n");
         return false;
     }
     return answer.compare(QStringLiteral("y"), Qt::CaseInsensitive) == 0 ||

@@ -105,9 +105,11 @@ public:
 
     QString chosenLanguage() const { return languages_.chosenKey(); }
 
-    // A refusal still names the packet the operator asked for; the chosen one replaces it once
-    // known. The instrument does not report which packet it holds, so nothing here can know.
+    // A refusal still names the port and the packet the operator asked for; the chosen packet
+    // replaces it once known. The instrument does not report which packet it holds, so nothing
+    // here can know.
     void noteGivenPacket() {
+        cli_.json().set(QStringLiteral("port"), cli_.options().port);
         const QString given = cli_.options().value(QStringLiteral("packet"));
         if (!given.isEmpty()) {
             cli_.json().set(QStringLiteral("packet"), given);

@@ -655,6 +655,7 @@ TEST_F(UpgradeCliTest, ARefusalNamesItsPacketAndNeverSaysTheUserCancelled) {
         EXPECT_NE(result.exitCode, 0);
         EXPECT_EQ(document.value("result").toString(), c.result) << result.out;
         EXPECT_EQ(document.value("packet").toString(), c.packet ? c.packet : "") << result.out;
+        EXPECT_EQ(document.value("port").toInt(), c.port) << result.out;
         EXPECT_TRUE(toldInDocument(document).contains(c.told)) << result.out;
         for (const char* cancel :
              {"Обновление отменено пользователем", "Upgrade aborted by User"}) {
