@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/help_document.h"
 #include "cli/json_result.h"
 #include "update/signature_policy.h"
 
@@ -107,10 +108,18 @@ void printHelp(std::FILE* out) {
 }
 
 // A script that asked for --json gets its document even when the command line was wrong. The
-// option is looked for by hand when the line could not be parsed at all.
+// option is looked for by hand when the line could not be parsed at all; "--json=1" is such a
+// line, and whoever wrote it still reads standard output as a document.
+bool jsonAsked(const QStringList& arguments) {
+    return std::any_of(arguments.begin(), arguments.end(), [](const QString& argument) {
+        return argument == QLatin1String("--json") ||
+               argument.startsWith(QStringLiteral("--json="));
+    });
+}
+
 void printUsageDocument(std::FILE* out, const QStringList& arguments, const QString& command,
                         const QString& problem) {
-    if (arguments.contains(QStringLiteral("--json"))) {
+    if (jsonAsked(arguments)) {
         JsonResult json;
         json.noteMessage(QStringLiteral("error"), problem);
         const QByteArray document = json.document(command, kExitUsage);
@@ -187,6 +196,11 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     const std::optional<CliOptions> options = parseCliOptions(arguments, problem);
     if (!options) {
         return usageError(out, err, arguments, QString(), problem);
+    }
+    if (options->help && options->isSet(QStringLiteral("json"))) {
+        const QByteArray document = helpDocument(options->command);
+        std::fwrite(document.constData(), 1, size_t(document.size()), out);
+        return kExitSuccess;
     }
     if (options->help || options->command.isEmpty()) {
         printHelp(options->help ? out : err);

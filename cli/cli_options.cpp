@@ -76,9 +76,32 @@ private:
     QStringList numbers_;
 };
 
+// "--json=1": a value given to an option that takes none. The parser's own text does not say
+// that the option is a switch.
+QString valueGivenToSwitch(const QStringList& args) {
+    for (const QString& arg : args) {
+        const qsizetype assign = arg.indexOf(QLatin1Char('='));
+        if (!arg.startsWith(QStringLiteral("--")) || assign < 0) {
+            continue;
+        }
+        const QString name = arg.mid(2, assign - 2);
+        for (const CliOptionSpec& entry : cliOptionTable()) {
+            if (entry.name == name && entry.valueName.isEmpty()) {
+                return QStringLiteral("--%1 takes no value: give it as --%1, not '%2'")
+                    .arg(name, arg);
+            }
+        }
+    }
+    return {};
+}
+
 QString describeParseError(const QCommandLineParser& parser, const QStringList& args) {
     if (!parser.unknownOptionNames().isEmpty()) {
         return QStringLiteral("unknown option '%1'").arg(dashed(parser.unknownOptionNames()[0]));
+    }
+    const QString switchValue = valueGivenToSwitch(args);
+    if (!switchValue.isEmpty()) {
+        return switchValue;
     }
     // The parser takes the next argument as a value whatever it is, so a value is only missing
     // after a value option that ends the line.
@@ -129,7 +152,9 @@ const QList<CliOptionSpec>& cliOptionTable() {
          QStringLiteral("the instrument's COM port number (1 to 254); 'ports' lists them"),
          &storePort},
         {QStringLiteral("yes"), QStringLiteral("y"), QString(),
-         QStringLiteral("answer Yes to every question instead of asking on the terminal"),
+         QStringLiteral("answer Yes to every question instead of asking on the terminal; for "
+                        "upgrade that consents to an update only: an instrument that already has "
+                        "the set's versions is left as it is (--reinstall writes it)"),
          &storeYes},
         {QStringLiteral("packet"), QString(), QStringLiteral("NAME"),
          QStringLiteral("upgrade, check: the language packet, one the configuration offers for "
@@ -165,6 +190,10 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("allow-downgrade"), QString(), QString(),
          QStringLiteral("upgrade: consent to writing a set older than the instrument's firmware; "
                         "--yes does not")},
+        {QStringLiteral("reinstall"), QString(), QString(),
+         QStringLiteral(
+             "upgrade: write the set also into an instrument that already has its "
+             "versions, without asking; --yes alone leaves such an instrument as it is")},
         {QStringLiteral("send"), QString(), QString(),
          QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),

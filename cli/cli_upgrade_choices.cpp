@@ -55,7 +55,7 @@ void CliPacketChooser::OpenLanguagePacketDialog(const UpdateConfig& config,
     slot = packets.isEmpty() ? kPacketChoiceCancelled : choose(config, packets);
     if (slot >= 0 && !packetHasLanguage(config, packets.at(slot))) {
         languageRefused_ = true;
-        slot = kPacketChoiceCancelled;
+        slot = kPacketChoiceRefused;
     }
 }
 
@@ -83,8 +83,7 @@ int CliPacketChooser::choose(const UpdateConfig& config, const QStringList& pack
             dialogs_.showError(QStringLiteral("the packet '%1' is not offered for this instrument; "
                                               "offered: %2")
                                    .arg(requested_, packets.join(QStringLiteral(", "))));
-            packetRefused_ = true;
-            return kPacketChoiceCancelled;
+            return kPacketChoiceRefused;
         }
         return position;
     }
@@ -102,13 +101,14 @@ int CliPacketChooser::choose(const UpdateConfig& config, const QStringList& pack
         dialogs_.showError(QStringLiteral("several packets are offered (%1): choose one with "
                                           "--packet NAME")
                                .arg(packets.join(QStringLiteral(", "))));
-        return kPacketChoiceCancelled;
+        unanswered_ = true;
+        return kPacketChoiceRefused;
     }
     const int position =
         positionOf(answer, packets) >= 0 ? positionOf(answer, packets) : positionOf(answer, names);
     if (position < 0) {
         dialogs_.showError(QStringLiteral("'%1' is none of the offered packets").arg(answer));
-        return kPacketChoiceCancelled;
+        return kPacketChoiceRefused;
     }
     return position;
 }

@@ -12,7 +12,8 @@ class TerminalDialogs;
 
 // The packet choice on the command line: the packet --packet names, the only one offered, or the
 // operator's answer on the terminal. Without a terminal and with several packets, the run stops
-// before the firmware set is fetched. A --language that the chosen packet does not carry stops it
+// before the firmware set is fetched. Each such stop says why and answers kPacketChoiceRefused:
+// nobody cancelled. A --language that the chosen packet does not carry stops it
 // there too: the instrument could not be given that language after both files were written.
 class CliPacketChooser final : public PacketChooser {
 public:
@@ -24,8 +25,8 @@ public:
 
     // True when the choice was cancelled because of --language.
     bool languageRefused() const { return languageRefused_; }
-    // True when --packet named a packet that is not offered for the instrument.
-    bool packetRefused() const { return packetRefused_; }
+    // True when several packets were offered, no --packet chose one and no terminal could ask.
+    bool unanswered() const { return unanswered_; }
 
 private:
     int choose(const UpdateConfig& config, const QStringList& packets);
@@ -35,7 +36,7 @@ private:
     QString language_;
     TerminalDialogs& dialogs_;
     bool languageRefused_ = false;
-    bool packetRefused_ = false;
+    bool unanswered_ = false;
 };
 
 // The instrument's display language on the command line: --language as a catalogue key or code

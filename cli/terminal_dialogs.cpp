@@ -45,10 +45,12 @@ void TerminalDialogs::showInformation(const QString& text) {
 
 bool TerminalDialogs::readAnswer(QString& answer) {
     if (input_ == nullptr || isatty(fileno(input_)) == 0) {
+        questionUnanswered_ = true;
         return false;
     }
     char line[1024];
     if (std::fgets(line, sizeof line, input_) == nullptr) {
+        questionUnanswered_ = true;
         return false;
     }
     answer = QString::fromUtf8(line).trimmed();
@@ -65,7 +67,8 @@ bool TerminalDialogs::askYesNo(const QString& text, const QString& caption) {
     std::fflush(output_);
     QString answer;
     if (!readAnswer(answer)) {
-        std::fprintf(output_, "no terminal to ask: answered no (use --yes)\n");
+        // Which option answers depends on the question; the command that asked says so.
+        std::fprintf(output_, "no terminal to ask: answered no\n");
         return false;
     }
     return answer.compare(QStringLiteral("y"), Qt::CaseInsensitive) == 0 ||

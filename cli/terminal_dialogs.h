@@ -34,6 +34,8 @@ public:
 
     // Status lines only, as in a pipe: a bar would not be one line for whoever reads the output.
     void disableProgressBar() { barAllowed_ = false; }
+    // True once a question went unanswered because there was no terminal to ask on.
+    bool questionUnanswered() const { return questionUnanswered_; }
     // Told of every box shown, with its kind ("error", "warning", "information", "question").
     void setMessageObserver(std::function<void(const QString&, const QString&)> observer) {
         observer_ = std::move(observer);
@@ -49,6 +51,7 @@ private:
     std::FILE* output_;
     bool outputIsTerminal_;
     bool progressLineOpen_ = false;
+    bool questionUnanswered_ = false;
     QString statusText_;
     bool barAllowed_;
     bool barActive_ = false;

@@ -26,7 +26,8 @@ namespace {
 
 // The options a worker gets as they were given: everything that shapes one instrument's upgrade.
 const char* const kForwardedSwitches[] = {
-    "yes", "verify", "write-all", "require-signature", "allow-older-set", "allow-downgrade"};
+    "yes",       "reinstall",         "verify",          "no-verify",
+    "write-all", "require-signature", "allow-older-set", "allow-downgrade"};
 const char* const kForwardedValues[] = {"packet", "language", "source"};
 
 std::atomic<bool> stopRequested{false};
@@ -215,7 +216,8 @@ private:
             }
             documents.append(worker.result);
             const QString result = summaryResult(worker.result);
-            if (result != QLatin1String("skipped")) {
+            // An instrument left as it was because it is up to date needs nothing done.
+            if (result != QLatin1String("skipped") && result != QLatin1String("up_to_date")) {
                 ++started;
                 allWritten = allWritten && result == QLatin1String("written");
             }
@@ -232,7 +234,7 @@ private:
                     .constData(),
                 result.toUtf8().constData(),
                 worker.result.value(QStringLiteral("seconds")).toDouble(),
-                result == QLatin1String("written")
+                result == QLatin1String("written") || result == QLatin1String("up_to_date")
                     ? ""
                     // One line a row: a reason of several lines is joined.
                     : (QStringLiteral("  ") +

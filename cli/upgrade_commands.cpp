@@ -40,11 +40,13 @@ public:
         parts_.allowDowngrade = [this](const QString& downgrades) {
             return allowDowngrade(downgrades);
         };
+        parts_.reinstall = [this] { return reinstallDecision(); };
     }
 
     // The update side, and a --language that the catalogue knows: a mistyped one is caught
     // before the instrument is touched.
     int prepare() {
+        noteGivenPacket();
         if (!update_.prepare()) {
             return kExitFailure;
         }
@@ -87,6 +89,7 @@ public:
         if (!found.packet.isEmpty()) {
             json.set(QStringLiteral("packet"), found.packet);
         }
+        upToDate_ = !found.section.isEmpty() && found.differences.isEmpty();
         if (!found.section.isEmpty()) {
             const FirmwareSet& set = update_.run().config().firmwareSet();
             DeviceInfo before = info;
@@ -101,6 +104,50 @@ public:
     }
 
     QString chosenLanguage() const { return languages_.chosenKey(); }
+
+    // A refusal still names the port and the packet the operator asked for; the chosen packet
+    // replaces it once known. The instrument does not report which packet it holds, so nothing
+    // here can know.
+    void noteGivenPacket() {
+        cli_.json().set(QStringLiteral("port"), cli_.options().port);
+        const QString given = cli_.options().value(QStringLiteral("packet"));
+        if (!given.isEmpty()) {
+            cli_.json().set(QStringLiteral("packet"), given);
+        }
+        cli_.json().set(QStringLiteral("packet_known"), false);
+    }
+
+    // --yes consents to an update; writing the same versions again wears the flash and takes a
+    // fleet's time for nothing, so that needs --reinstall. The question stays for a terminal.
+    ReinstallDecision reinstallDecision() {
+        if (cli_.options().isSet(QStringLiteral("reinstall"))) {
+            cli_.log().AddLine(QStringLiteral("REINSTALL (--reinstall)"));
+            return ReinstallDecision::Reinstall;
+        }
+        if (!cli_.options().assumeYes) {
+            return ReinstallDecision::Ask;
+        }
+        cli_.log().AddLine(QStringLiteral("UP TO DATE : nothing written (--reinstall writes)"));
+        cli_.dialogs().showInformation(
+            QStringLiteral("the instrument already has the set's versions: nothing was written. "
+                           "--yes consents to an update only; --reinstall writes the set again "
+                           "(also to put another packet on at the same versions: the instrument "
+                           "does not report which one it holds)"));
+        return ReinstallDecision::LeaveAsIs;
+    }
+
+    // A question without a terminal to ask it on was answered No; the operator must learn that
+    // an option answers it, not only that the run failed.
+    void explainUnansweredConsent() {
+        cli_.dialogs().showError(
+            upToDate_ ? QStringLiteral("the instrument already has the set's versions and the "
+                                       "question whether to reinstall them needed an answer, but "
+                                       "standard input is no terminal to ask on: pass "
+                                       "--reinstall to write them again")
+                      : QStringLiteral("the upgrade needed an answer to its question, but "
+                                       "standard input is no terminal to ask on: pass --yes to "
+                                       "consent to the update"));
+    }
 
     // A script's --yes consents to an update; taking an instrument back to older firmware is a
     // decision of its own, as with other firmware tools.
@@ -132,7 +179,7 @@ public:
 
     QString folderPath() const { return update_.folderPath(); }
     bool languageRefused() const { return packets_.languageRefused(); }
-    bool packetRefused() const { return packets_.packetRefused(); }
+    bool packetUnanswered() const { return packets_.unanswered(); }
 
     UpgradeOutcome check(UpgradeCheck& found) {
         const UpgradeOutcome outcome = checkUpgrade(parts_, found);
@@ -157,7 +204,9 @@ public:
                 .arg(found.section, versionText(set.kmt2.versionCode), set.kmt2.fileName,
                      versionText(set.efl.versionCode), set.efl.fileName),
             found.differences.isEmpty()
-                ? QStringLiteral("up to date: the instrument has the set's versions")
+                ? QStringLiteral("up to date: the instrument has the set's versions\n"
+                                 "the instrument does not report which packet it holds, so "
+                                 "\"up to date\" covers the versions only")
                 : QStringLiteral("changes:") + found.differences.split(QLatin1Char('\n'))
                                                    .join(QStringLiteral("\n  "))
                                                    .prepend(QLatin1Char(' ')),
@@ -178,6 +227,7 @@ private:
     QuietBusyView busy_;
     UpgradeParts parts_;
     UpgradeCheck found_;
+    bool upToDate_ = false;
 };
 
 // A "No" to the consent question is the operator's cancel, like a cancelled packet choice.
@@ -185,6 +235,8 @@ const char* outcomeName(UpgradeOutcome outcome) {
     switch (outcome) {
         case UpgradeOutcome::Written:
             return "written";
+        case UpgradeOutcome::UpToDate:
+            return "up_to_date";
         case UpgradeOutcome::Refused:
             return "refused";
         case UpgradeOutcome::Cancelled:
@@ -206,13 +258,20 @@ int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json, HistoryRec
     // Only both files written count; a refusal, a cancel, a No or a failed write all end here.
     clearReadBackFinding();
     const UpgradeOutcome outcome = upgrade.upgrade(recording);
-    // The workflow sees a cancelled choice; the operator's --packet was refused.
-    json.set(QStringLiteral("result"), upgrade.packetRefused() ? "refused" : outcomeName(outcome));
+    // A packet choice nobody could answer is documented with the unanswered questions.
+    json.set(QStringLiteral("result"),
+             upgrade.packetUnanswered() ? "cancelled" : outcomeName(outcome));
     const QString language = upgrade.chosenLanguage();
     json.set(QStringLiteral("language"), language.isEmpty() ? QJsonValue() : language);
     if (upgrade.languageRefused()) {
         json.set(QStringLiteral("result"), "refused");
         return kExitUsage;
+    }
+    if (outcome == UpgradeOutcome::UpToDate) {
+        return kExitSuccess;
+    }
+    if (outcome == UpgradeOutcome::Declined && cli.dialogs().questionUnanswered()) {
+        upgrade.explainUnansweredConsent();
     }
     if (outcome != UpgradeOutcome::Written) {
         reportReadBackFinding(cli);

@@ -65,6 +65,8 @@ QString historyResult(UpgradeOutcome outcome) {
         case UpgradeOutcome::Cancelled:
         case UpgradeOutcome::Declined:
             return QStringLiteral("cancelled");
+        case UpgradeOutcome::UpToDate:
+            return QStringLiteral("up_to_date");
         case UpgradeOutcome::Checked:
         case UpgradeOutcome::WriteFailed:
             break;

@@ -272,6 +272,9 @@ void ServerTransport::configure(CURL* easy, Job& job, char* errorBuffer) {
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     if (job.sizeOnly) {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        // Asked for its size only, libcurl hands over an FTP file's size as header lines, and
+        // without a sink of ours it writes them to standard output, into a --json document.
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &ServerTransport::onDiscard);
     } else if (job.source && !ftp) {
         // A web server takes a report as a POST to its name, to be added to what it holds.
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
@@ -388,6 +391,10 @@ void ServerTransport::postProgress(std::function<void()> TransferEvents::*event)
         if (events_.*event)
             (events_.*event)();
     });
+}
+
+size_t ServerTransport::onDiscard(char*, size_t size, size_t count, void*) {
+    return size * count;
 }
 
 size_t ServerTransport::onWrite(char* data, size_t, size_t count, void* self) {

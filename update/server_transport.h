@@ -93,6 +93,7 @@ private:
 
     void postProgress(std::function<void()> TransferEvents::*event);
     static size_t onWrite(char* data, size_t size, size_t count, void* self);
+    static size_t onDiscard(char* data, size_t size, size_t count, void* self);
     static size_t onRead(char* data, size_t size, size_t count, void* self);
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);

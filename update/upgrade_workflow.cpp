@@ -78,10 +78,11 @@ private:
     bool boardTypeMatches();
     bool boardVersionMatches();
     bool packetsOffered();
-    bool askForPacket(QString& packet);
+    UpgradeOutcome askForPacket(QString& packet);
     bool loadFirmwareSet(const QString& section);
     bool filesFitInstrument();
     bool askConsent(const QString& differences);
+    ReinstallDecision reinstallDecision(const QString& differences) const;
     bool writeBoth();
     bool sameInstrument();
     bool versionsAsWritten();
@@ -187,15 +188,20 @@ bool UpgradeWorkflow::packetsOffered() {
     return false;
 }
 
-bool UpgradeWorkflow::askForPacket(QString& packet) {
+// Checked once a packet is chosen. A chooser's own refusal has said why; only a cancel is the
+// user's.
+UpgradeOutcome UpgradeWorkflow::askForPacket(QString& packet) {
     const int chosen = choosePacket(parts_.packets, parts_.run.config(), offered_.packets);
+    if (chosen == kPacketChoiceRefused) {
+        return UpgradeOutcome::Refused;
+    }
     if (chosen < 0 || chosen >= offered_.packets.size()) {
         refuse(QStringLiteral("Обновление отменено пользователем"),
                QStringLiteral("Upgrade aborted by User"));
-        return false;
+        return UpgradeOutcome::Cancelled;
     }
     packet = offered_.packets.at(chosen);
-    return true;
+    return UpgradeOutcome::Checked;
 }
 
 bool UpgradeWorkflow::loadFirmwareSet(const QString& section) {
@@ -233,7 +239,11 @@ UpgradeOutcome UpgradeWorkflow::prepare(UpgradeCheck& check, bool loadSettings) 
     if (!lookUpRecord() || !boardTypeMatches() || !boardVersionMatches() || !packetsOffered()) {
         return UpgradeOutcome::Refused;
     }
-    if (!askForPacket(check.packet) || stoppedBeforeWriting()) {
+    const UpgradeOutcome chosen = askForPacket(check.packet);
+    if (chosen != UpgradeOutcome::Checked) {
+        return chosen;
+    }
+    if (stoppedBeforeWriting()) {
         return UpgradeOutcome::Cancelled;
     }
     parts_.run.config().selectLanguagePacket(check.packet);
@@ -268,6 +278,10 @@ bool UpgradeWorkflow::askConsent(const QString& differences) {
             PickText(QStringLiteral("\nВыполнить обновление сейчас?"),
                      QStringLiteral("\nStart Updating now?")),
         QString());
+}
+
+ReinstallDecision UpgradeWorkflow::reinstallDecision(const QString& differences) const {
+    return differences.isEmpty() && parts_.reinstall ? parts_.reinstall() : ReinstallDecision::Ask;
 }
 
 // The same confinement the download used, so both agree on where the file lies.
@@ -354,7 +368,11 @@ UpgradeOutcome UpgradeWorkflow::consentAndWrite(UpgradeCheck& check) {
             return UpgradeOutcome::Refused;
         }
     }
-    if (!askConsent(check.differences)) {
+    const ReinstallDecision reinstall = reinstallDecision(check.differences);
+    if (reinstall == ReinstallDecision::LeaveAsIs) {
+        return UpgradeOutcome::UpToDate;
+    }
+    if (reinstall == ReinstallDecision::Ask && !askConsent(check.differences)) {
         return UpgradeOutcome::Declined;
     }
     if (stoppedBeforeWriting()) {

@@ -17,6 +17,13 @@ class PacketChooser;
 class SettingsBlock;
 class UpdateRun;
 
+// What becomes of an instrument that already has the set's versions.
+enum class ReinstallDecision {
+    Ask,        // the reinstall question decides, as in the window
+    Reinstall,  // written again without the question
+    LeaveAsIs,  // nothing written: the run ends as UpToDate
+};
+
 // Everything one upgrade works with. The window and verimant-cli hold these for the whole run and
 // answer the two choices and the busy sign in their own way.
 struct UpgradeParts {
@@ -36,14 +43,18 @@ struct UpgradeParts {
     // image back to an older version (downgradeText); false refuses the run. Empty: the consent
     // question alone decides, as in the window.
     std::function<bool(const QString& downgrades)> allowDowngrade{};
+    // Asked, in place of the reinstall question's default, when the instrument already has the
+    // set's versions. Empty: the question alone decides, as in the window.
+    std::function<ReinstallDecision()> reinstall{};
 };
 
 // How a run ended. Every refusal has shown its one box before it returns.
 enum class UpgradeOutcome {
-    Refused,      // readout, lookup, board, packets or the firmware set stopped it
+    Refused,      // readout, lookup, board, packets, the packet chooser or the set stopped it
     Cancelled,    // the packet choice was cancelled
     Checked,      // the check ran to its end (checkUpgrade only)
     Declined,     // the consent question was not answered Yes
+    UpToDate,     // the instrument had the set's versions and was left as it was
     Written,      // both files written and the instrument restarted
     WriteFailed,  // a switch or a write failed: "Updating Error"
 };

@@ -32,6 +32,8 @@ QString upgradeOutcomeName(UpgradeOutcome outcome) {
             return QStringLiteral("checked");
         case UpgradeOutcome::Declined:
             return QStringLiteral("declined");
+        case UpgradeOutcome::UpToDate:
+            return QStringLiteral("up to date");
         case UpgradeOutcome::Written:
             return QStringLiteral("written");
         case UpgradeOutcome::WriteFailed:

@@ -98,7 +98,8 @@ TEST_F(JsonOutputTest, EveryCommandPrintsOneDocumentAndFailuresCarryTheirError) 
           {"packet", "\"EURO\""},
           {"changes/0", R"({"from":"2.3","part":"KMT2","to":"3.2"})"},
           {"changes/1", R"({"from":"1.5","part":"EFL","to":"1.6"})"},
-          {"up_to_date", "false"}}},
+          {"up_to_date", "false"},
+          {"packet_known", "false"}}},
         {{"settings", "get", "6", "--port", "7"}, 0, {{"index", "6"}, {"result", "\"done\""}}},
         {{"mode", "main", "--port", "7"}, 0, {{"result", "\"already_running\""}}},
         {{"info", "--port", "9"}, 1, {{"error", "\"There is no serial port COM 9\""}}},
@@ -106,7 +107,24 @@ TEST_F(JsonOutputTest, EveryCommandPrintsOneDocumentAndFailuresCarryTheirError) 
         {{"lookup", "1-2345678"},
          2,
          {{"error", "\"'1-2345678' is no serial number: give it as 1-23-45678 or 12345678\""}}},
-        {{"check", "--port", "7"}, 1, {{"serial", "\"1-23-45678\""}}},
+        {{"check", "--port", "7"}, 1, {{"serial", "\"1-23-45678\""}, {"packet_known", "false"}}},
+        {{"check", "--port", "7", "--packet", "ASIA"},
+         1,
+         {{"packet", "\"ASIA\""}, {"packet_known", "false"}}},
+        {{"--help"},
+         0,
+         {{"command", "null"},
+          {"options/0/name", "\"--port\""},
+          {"options/0/short_name", "null"},
+          {"options/0/value_name", "\"N\""},
+          {"options/1/short_name", "\"-y\""},
+          {"options/1/value_name", "null"},
+          {"commands/0/name", "\"ports\""},
+          {"commands/0/usage", "\"ports\""},
+          {"commands/2/usage", "\"mode boot|main --port N\""}}},
+        {{"--yes=no", "info", "--port", "7"},
+         2,
+         {{"error", "\"--yes takes no value: give it as --yes, not '--yes=no'\""}}},
         {{"--port", "7"}, 2, {{"command", "null"}, {"error", "\"no command given\""}}},
         {{"write-efl", set.root() + "/verimant_efl_ru_en_1_6.bin", "--port", "7", "--verify"},
          0,
@@ -127,6 +145,29 @@ TEST_F(JsonOutputTest, EveryCommandPrintsOneDocumentAndFailuresCarryTheirError) 
         for (const auto& [path, expected] : c.expected) {
             EXPECT_EQ(jsonText(valueAt(document, path)), expected) << name << ": " << path;
         }
+    }
+}
+
+// "--json=1" is no way to ask for a document, but whoever wrote it reads one: the usage error
+// arrives as the document the other usage errors give, and the instrument is not touched.
+TEST_F(JsonOutputTest, AValueGivenToJsonIsAUsageErrorThatStillPrintsItsDocument) {
+    for (const QStringList& arguments :
+         {QStringList{"info", "--port", "7", "--json=1"}, QStringList{"--json=1", "--help"}}) {
+        const CliResult result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ');
+        EXPECT_EQ(documentOf(result).value("error").toString(),
+                  "--json takes no value: give it as --json, not '--json=1'");
+        EXPECT_TRUE(result.err.contains("--json takes no value")) << result.err;
+    }
+    EXPECT_EQ(instrument->framesReceived(), 0);
+
+    // Every option of the text help is in the document.
+    const QJsonArray options = documentOf(runCli({"--help", "--json"})).value("options").toArray();
+    const QString text = runCli({"--help"}).out;
+    EXPECT_GT(options.size(), 20);
+    for (const QJsonValue& option : options) {
+        EXPECT_TRUE(text.contains("  " + option.toObject().value("name").toString() + " "))
+            << option.toObject().value("name").toString();
     }
 }
 

@@ -55,6 +55,33 @@ TEST_F(MirrorCliTest, FetchesTheWholeSetThenOnlyWhatChangedAndLeavesReportsAlone
     EXPECT_EQ(bytesOf(mirror + "/log4/1_23/45xxx/6xx/rep.txt"), "START: a report\n");
 }
 
+QStringList namesIn(const QJsonValue& list) {
+    QStringList names;
+    for (const QJsonValue& name : list.toArray()) {
+        names << name.toString();
+    }
+    return names;
+}
+
+// A script reads a signed set's run as the text counts it, the signature among the files; the
+// document alone is on standard output, from a first run that asks the server for sizes too.
+TEST_F(MirrorCliTest, TheDocumentListsTheSignatureWhereTheTextCountsIt) {
+    ASSERT_TRUE(set.signConfig(demoSigningKey()));
+    const QString signature = QStringLiteral("verimant_version_3.ini.sig");
+    for (const char* word : {"fetched", "kept"}) {
+        const CliResult result = runCli({"mirror", mirror, "--json"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        QJsonParseError error{};
+        const QJsonObject document = QJsonDocument::fromJson(result.out.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out;
+        const QStringList listed = namesIn(document.value(word));
+        EXPECT_TRUE(listed.contains(signature)) << word << ": " << listed.join(' ');
+        EXPECT_TRUE(result.err.contains(QStringLiteral("%1 %2\n").arg(word, signature)));
+        EXPECT_TRUE(result.err.contains(QStringLiteral(" %1 %2").arg(listed.size()).arg(word)))
+            << result.err;
+    }
+}
+
 struct MirrorFault {
     const char* what;
     // Breaks the server's set (or the mirror) before the run.

@@ -61,6 +61,24 @@ protected:
         return *instruments.back();
     }
 
+    // An instrument that already runs the main firmware `mainVersion` and the data version text
+    // `eflText`.
+    sim::PtyInstrument& plugInAt(int port, const QString& serial, std::uint16_t mainVersion,
+                                 const QByteArray& eflText) {
+        sim::InstrumentConfig config;
+        config.serial = serial;
+        config.checksumWordAddress = kChecksumAddress;
+        config.mainVersion = mainVersion;
+        config.eflVersionText = eflText;
+        sim::PtyInstrumentOptions options;
+        options.portNumber = port;
+        options.resetDelayMs = 300;
+        instruments.push_back(std::make_unique<sim::PtyInstrument>(config, options));
+        QString error;
+        EXPECT_TRUE(instruments.back()->start(&error)) << error;
+        return *instruments.back();
+    }
+
     static QStringList toolFolderEntries() {
         return QDir(toolTempFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
@@ -496,6 +514,158 @@ TEST_F(UpgradeCliTest, CtrlCToUpgradeAllStopsEveryWorkerWhereItsInstrumentIsSafe
         });
     }
     EXPECT_EQ(toolFolderEntries(), leftBefore);
+}
+
+}  // namespace
+}  // namespace verimant::test
+
+namespace verimant::test {
+namespace {
+
+QJsonObject documentOf(const CliResult& result) {
+    return QJsonDocument::fromJson(result.out.toUtf8()).object();
+}
+
+// The error and every box of a --json run, joined: what the operator was told.
+QString toldInDocument(const QJsonObject& document) {
+    QStringList texts{document.value("error").toString()};
+    for (const QJsonValue& message : document.value("messages").toArray()) {
+        texts << message.toObject().value("text").toString();
+    }
+    return texts.join(" | ");
+}
+
+bool wasWritten(sim::PtyInstrument& instrument) {
+    bool written = false;
+    instrument.withInstrument(
+        [&](sim::Instrument& device) { written = !device.flashOperations().empty(); });
+    return written;
+}
+
+struct ConsentCase {
+    bool upToDate;
+    QStringList options;
+    int exitCode;
+    const char* result;
+    bool written;
+    const char* told;  // in the document's error or messages; empty: anything
+};
+
+// --yes consents to an update only: an instrument that already has the set's versions is written
+// again with --reinstall alone, and a question nobody can answer names the option that does.
+TEST_F(UpgradeCliTest, YesConsentsToAnUpdateAndOnlyReinstallWritesTheSameVersionsAgain) {
+    sim::PtyInstrument& outdated = plugIn(7, "12345678");
+    sim::PtyInstrument& current = plugInAt(8, "22345678", 0x0302, "V1.06");
+    const std::vector<ConsentCase> cases = {
+        {true, {"--yes"}, 0, "up_to_date", false, "nothing was written"},
+        {true, {"--reinstall"}, 0, "written", true, ""},
+        {true, {"--yes", "--reinstall"}, 0, "written", true, ""},
+        {true, {}, 1, "cancelled", false, "no terminal to ask on: pass --reinstall"},
+        {false, {"--yes"}, 0, "written", true, ""},
+        {false, {"--yes", "--reinstall"}, 0, "written", true, ""},
+        {false, {"--reinstall"}, 1, "cancelled", false, "no terminal to ask on: pass --yes"},
+        {false, {}, 1, "cancelled", false, "no terminal to ask on: pass --yes"},
+    };
+    for (const ConsentCase& c : cases) {
+        sim::PtyInstrument& instrument = c.upToDate ? current : outdated;
+        // A written instrument is up to date afterwards: every case starts from its own state.
+        instrument.withInstrument(
+            [](sim::Instrument& device) { device = sim::Instrument(device.config()); });
+        const QStringList arguments = QStringList{"upgrade",  "--port", c.upToDate ? "8" : "7",
+                                                  "--packet", "RU_EN",  "--json"} +
+                                      c.options;
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliResult result = runCli(arguments);
+        const QJsonObject document = documentOf(result);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(document.value("result").toString(), c.result) << result.out;
+        EXPECT_EQ(document.value("up_to_date").toBool(), c.upToDate) << result.out;
+        EXPECT_EQ(wasWritten(instrument), c.written);
+        EXPECT_TRUE(toldInDocument(document).contains(c.told)) << result.out;
+    }
+    QStringList results;
+    for (const QJsonValue& row : historyRuns({"--serial", "2-23-45678"})) {
+        results << row.toObject().value("result").toString();
+    }
+    EXPECT_EQ(results, (QStringList{"cancelled", "written", "written", "up_to_date"}));
+
+    // The instrument does not say which packet it holds: the same versions under another packet
+    // read as up to date, and check says what that covers.
+    const CliResult check = runCli({"check", "--port", "8", "--packet", "EURO"});
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_TRUE(
+        check.out.contains("up to date: the instrument has the set's versions\n"
+                           "the instrument does not report which packet it holds, so "
+                           "\"up to date\" covers the versions only\n"))
+        << check.out;
+}
+
+// upgrade --all passes --reinstall (and --no-verify) on to its workers; an up-to-date instrument
+// left as it was is no failure of the row.
+TEST_F(UpgradeCliTest, UpgradeAllLeavesUpToDateInstrumentsUnlessToldToReinstall) {
+    sim::PtyInstrument& current = plugInAt(8, "22345678", 0x0302, "V1.06");
+    const QStringList all{"upgrade", "--all", "--packet", "RU_EN", "--yes", "--json"};
+    CliResult result = runCli(all, 180000);
+    EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_EQ(documentOf(result).value("started").toInt(-1), 0) << result.out;
+    EXPECT_FALSE(wasWritten(current));
+
+    result = runCli(all + QStringList{"--reinstall", "--no-verify"}, 180000);
+    EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_TRUE(wasWritten(current));
+    const QJsonObject row = historyRuns().first().toObject();
+    EXPECT_EQ(row.value("result").toString(), "written");
+    EXPECT_FALSE(row.value("verified").toBool()) << "--no-verify reached the worker";
+}
+
+struct RefusalCase {
+    const char* what;
+    int port;
+    QStringList options;
+    const char* packet;  // the document's "packet"; nullptr: none
+    const char* result;
+    const char* told;
+};
+
+// A refusal names the packet it was given and says what refused it; "cancelled by the user" is
+// for a user's cancel only.
+TEST_F(UpgradeCliTest, ARefusalNamesItsPacketAndNeverSaysTheUserCancelled) {
+    plugIn(7, "12345678");
+    plugInAt(8, "22345678", 0x0400, "V1.05");  // newer than the set
+    plugIn(9, "92345678");                     // not in the base
+    const std::vector<RefusalCase> cases = {
+        {"unregistered", 9, {"--packet", "RU_EN"}, "RU_EN", "refused", "SN=[92345678]"},
+        {"not offered", 7, {"--packet", "ASIA"}, "ASIA", "refused", "'ASIA' is not offered"},
+        {"language outside the packet",
+         7,
+         {"--packet", "EURO", "--language", "RUS"},
+         "EURO",
+         "refused",
+         "is none of the languages of the packet EURO"},
+        {"downgrade", 8, {"--packet", "RU_EN"}, "RU_EN", "refused", "needs --allow-downgrade"},
+        {"unsigned set", 7, {"--packet", "EURO", "--require-signature"}, "EURO", "failed", "sign"},
+        {"nobody to choose", 7, {}, nullptr, "cancelled", "choose one with --packet NAME"},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CliResult result =
+            runCli(QStringList{"upgrade", "--port", QString::number(c.port), "--yes", "--json"} +
+                   c.options);
+        const QJsonObject document = documentOf(result);
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_EQ(document.value("result").toString(), c.result) << result.out;
+        EXPECT_EQ(document.value("packet").toString(), c.packet ? c.packet : "") << result.out;
+        EXPECT_EQ(document.value("port").toInt(), c.port) << result.out;
+        EXPECT_TRUE(toldInDocument(document).contains(c.told)) << result.out;
+        for (const char* cancel :
+             {"Обновление отменено пользователем", "Upgrade aborted by User"}) {
+            EXPECT_FALSE(result.err.contains(cancel)) << result.err;
+            EXPECT_FALSE(result.out.contains(cancel)) << result.out;
+        }
+    }
+    for (const auto& instrument : instruments) {
+        EXPECT_FALSE(wasWritten(*instrument));
+    }
 }
 
 }  // namespace
