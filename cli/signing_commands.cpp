@@ -7,7 +7,6 @@
 
 #include "platform/confined_file.h"
 #include "update/config_signature.h"
-#include "update/profile_reader.h"
 #include "update/set_hashes.h"
 
 #include <QDateTime>
@@ -49,12 +48,6 @@ qint64 signingTime() {
     return given && fixed > 0 ? fixed : QDateTime::currentSecsSinceEpoch();
 }
 
-QJsonObject hashDocument(const HashedFile& file) {
-    return {{QStringLiteral("section"), file.section},
-            {QStringLiteral("key"), file.hashKey},
-            {QStringLiteral("name"), file.name}};
-}
-
 // --hash-from DIR: every file's hash from the set's own copy, written into the configuration.
 bool fillHashes(CliRun& run, const QString& configPath, QByteArray& config) {
     const QString folder = run.options().value(QStringLiteral("hash-from"));
@@ -67,10 +60,11 @@ bool fillHashes(CliRun& run, const QString& configPath, QByteArray& config) {
     }
     QJsonArray hashes;
     for (const FilledHash& filled : filling.files) {
-        QJsonObject entry = hashDocument(filled.file);
-        entry.insert(QStringLiteral("sha256"), filled.file.sha256);
-        entry.insert(QStringLiteral("changed"), filled.changed);
-        hashes.append(entry);
+        hashes.append(QJsonObject{{QStringLiteral("section"), filled.file.section},
+                                  {QStringLiteral("key"), filled.file.hashKey},
+                                  {QStringLiteral("name"), filled.file.name},
+                                  {QStringLiteral("sha256"), filled.file.sha256},
+                                  {QStringLiteral("changed"), filled.changed}});
         sayLine(run, QStringLiteral("[%1] %2=%3 (%4%5)")
                          .arg(filled.file.section, filled.file.hashKey, filled.file.sha256,
                               filled.file.name,
@@ -90,18 +84,10 @@ bool fillHashes(CliRun& run, const QString& configPath, QByteArray& config) {
 // A signed configuration that leaves a file without a hash is refused where it is used; the
 // maker hears of it here instead, before anything is published.
 bool vouchesForEveryFile(CliRun& run, const QString& configPath, const QByteArray& config) {
-    const QList<HashedFile> lacking =
-        filesWithoutValidHash(hashedFiles(ProfileReader::fromBytes(config)));
-    if (lacking.isEmpty()) {
+    const QStringList problems = unhashedFiles(run, config);
+    if (problems.isEmpty()) {
         return true;
     }
-    QJsonArray unhashed;
-    QStringList problems;
-    for (const HashedFile& file : lacking) {
-        unhashed.append(hashDocument(file));
-        problems << file.hashProblem();
-    }
-    run.json().set(QStringLiteral("unhashed"), unhashed);
     run.dialogs().showError(
         QStringLiteral("%1 is not signed: %2. The tool refuses a signed configuration that leaves "
                        "a file without its hash; --hash-from DIR fills them from the set's files")

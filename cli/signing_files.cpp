@@ -2,8 +2,12 @@
 
 #include "cli/cli_run.h"
 #include "cli/terminal_text.h"
+#include "update/profile_reader.h"
+#include "update/set_hashes.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include <cstdio>
 
@@ -48,6 +52,22 @@ QByteArray publicKeyOf(const QByteArray& key) {
         return {};
     }
     return key.right(kPublicKeyBytes);
+}
+
+QStringList unhashedFiles(CliRun& run, const QByteArray& config) {
+    QJsonArray unhashed;
+    QStringList problems;
+    for (const HashedFile& file :
+         filesWithoutValidHash(hashedFiles(ProfileReader::fromBytes(config)))) {
+        unhashed.append(QJsonObject{{QStringLiteral("section"), file.section},
+                                    {QStringLiteral("key"), file.hashKey},
+                                    {QStringLiteral("name"), file.name}});
+        problems << file.hashProblem();
+    }
+    if (!problems.isEmpty()) {
+        run.json().set(QStringLiteral("unhashed"), unhashed);
+    }
+    return problems;
 }
 
 void sayLine(CliRun& run, const QString& text) {

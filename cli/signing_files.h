@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,6 +25,10 @@ bool isSecretKey(const QByteArray& key);
 
 // The public key a key of either size stands for; empty for anything else.
 QByteArray publicKeyOf(const QByteArray& key);
+
+// The files the configuration leaves without a valid hash, each as "[FILE:X] NAME has no SHA256";
+// also listed as the document's "unhashed". Empty when every file has its hash.
+QStringList unhashedFiles(CliRun& run, const QByteArray& config);
 
 // A report line on the command's output (standard error with --json).
 void sayLine(CliRun& run, const QString& text);

@@ -6,8 +6,6 @@
 #include "cli/signing_files.h"
 
 #include "update/config_signature.h"
-#include "update/profile_reader.h"
-#include "update/set_hashes.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -75,20 +73,10 @@ std::optional<QByteArray> givenKey(CliRun& run, bool& unusable) {
 
 // A configuration signed by a trusted key is still refused where it leaves a file unhashed.
 bool vouchesForEveryFile(CliRun& run, const QString& configPath, const QByteArray& config) {
-    const QList<HashedFile> lacking =
-        filesWithoutValidHash(hashedFiles(ProfileReader::fromBytes(config)));
-    if (lacking.isEmpty()) {
+    const QStringList problems = unhashedFiles(run, config);
+    if (problems.isEmpty()) {
         return true;
     }
-    QJsonArray unhashed;
-    QStringList problems;
-    for (const HashedFile& file : lacking) {
-        unhashed.append(QJsonObject{{QStringLiteral("section"), file.section},
-                                    {QStringLiteral("key"), file.hashKey},
-                                    {QStringLiteral("name"), file.name}});
-        problems << file.hashProblem();
-    }
-    run.json().set(QStringLiteral("unhashed"), unhashed);
     run.dialogs().showError(
         QStringLiteral("%1: the tool refuses it all the same, as it leaves files without a hash: "
                        "%2. 'verimant-cli sign-config --hash-from DIR --key NAME.key %1' fills "
