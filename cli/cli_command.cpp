@@ -55,11 +55,13 @@ const QList<CliCommand>& cliCommands() {
          QStringLiteral("make a signing key pair: NAME.key (secret, mode 0600) and NAME.pub"), 1, 1,
          false, &runKeygenCommand},
         {QStringLiteral("sign-config"), QStringLiteral("FILE"),
-         QStringLiteral("sign a configuration with --key NAME.key; writes FILE.sig"), 1, 1, false,
-         &runSignConfigCommand},
+         QStringLiteral("sign a configuration with --key NAME.key, once it gives every file its "
+                        "hash (--hash-from DIR fills them); writes FILE.sig"),
+         1, 1, false, &runSignConfigCommand},
         {QStringLiteral("verify-config"), QStringLiteral("FILE"),
-         QStringLiteral("check FILE.sig against the trusted keys and name the key"), 1, 1, false,
-         &runVerifyConfigCommand},
+         QStringLiteral("check FILE.sig: name the key that signed (against the trusted keys "
+                        "and --key NAME.pub) and whether this machine trusts it"),
+         1, 1, false, &runVerifyConfigCommand},
         {QStringLiteral("policy"), QString(),
          QStringLiteral("show the signature policy in force and where each value comes from: "
                         "the policy file's line, the built-in default or --require-signature"),

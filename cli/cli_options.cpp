@@ -197,7 +197,13 @@ const QList<CliOptionSpec>& cliOptionTable() {
         {QStringLiteral("send"), QString(), QString(),
          QStringLiteral("reports: send the waiting reports to the update server")},
         {QStringLiteral("key"), QString(), QStringLiteral("FILE"),
-         QStringLiteral("sign-config: the secret key file that 'keygen' wrote")},
+         QStringLiteral("sign-config: the secret key file that 'keygen' wrote; verify-config: "
+                        "the maker's key (NAME.pub), to name it when this machine does not "
+                        "trust it")},
+        {QStringLiteral("hash-from"), QString(), QStringLiteral("DIR"),
+         QStringLiteral("sign-config: first give each file and the base its SHA256 from the "
+                        "files in DIR, a folder laid out like the update server, and write the "
+                        "configuration back")},
         {QStringLiteral("all"), QString(), QString(),
          QStringLiteral("upgrade: every instrument that answers on a port, all at once, one "
                         "process each; instead of --port")},

@@ -211,7 +211,7 @@ def signature(config: bytes) -> bytes:
 
 def sign_with_tool(config: bytes) -> bytes:
     # Without python3-cryptography the built tool signs: VERIMANT_CLI or the build tree's copy.
-    tool = os.environ.get("VERIMANT_CLI", str(HERE.parent / "build" / "cli" / "verimant-cli"))
+    tool = os.environ.get("VERIMANT_CLI", str(HERE.parent / "build" / "bin" / "verimant-cli"))
     import tempfile
     with tempfile.TemporaryDirectory() as folder:
         path = Path(folder) / CONFIG_NAME

@@ -114,6 +114,29 @@ QList<QByteArray> trustedPublicKeys(QString* problem) {
            parsePublicKeys(QString::fromUtf8(qgetenv(kTrustedKeysVariable)), problem);
 }
 
+QList<TrustedKey> trustedKeysWithOrigin(QString* problem) {
+    QList<TrustedKey> keys;
+    for (const QByteArray& key : parsePublicKeys(builtInTrustedKeysText(), problem)) {
+        keys.append({key, QStringLiteral("built-in")});
+    }
+    for (const QByteArray& key :
+         parsePublicKeys(QString::fromUtf8(qgetenv(kTrustedKeysVariable)), problem)) {
+        keys.append({key, QString::fromLatin1(kTrustedKeysVariable)});
+    }
+    return keys;
+}
+
+std::optional<QByteArray> signingKeyAmong(const QByteArray& config, const SignatureFile& signature,
+                                          const QList<QByteArray>& candidates) {
+    const QByteArray message = signedMessage(config, signature.signedAt);
+    for (const QByteArray& key : candidates) {
+        if (verifyDetached(message, signature.signature, key)) {
+            return key;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<SignatureFile> parseSignatureFile(const QByteArray& text) {
     const QList<QByteArray> lines = text.trimmed().split('\n');
     if (lines.size() > 2) {
@@ -178,16 +201,13 @@ SignatureVerdict judgeSignature(const QByteArray& config,
     if (!file) {
         return refused(QStringLiteral("the signature is malformed"));
     }
-    const QByteArray message = signedMessage(config, file->signedAt);
-    for (const QByteArray& key : trustedKeys) {
-        if (verifyDetached(message, file->signature, key)) {
-            SignatureVerdict verdict;
-            verdict.state = SignatureState::Signed;
-            verdict.keyId = keyShortId(key);
-            verdict.publicKey = key;
-            verdict.signedAt = file->signedAt;
-            return verdict;
-        }
+    if (const auto key = signingKeyAmong(config, *file, trustedKeys)) {
+        SignatureVerdict verdict;
+        verdict.state = SignatureState::Signed;
+        verdict.keyId = keyShortId(*key);
+        verdict.publicKey = *key;
+        verdict.signedAt = file->signedAt;
+        return verdict;
     }
     return refused(QStringLiteral("the signature is not valid under any trusted key"));
 }

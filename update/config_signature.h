@@ -52,6 +52,20 @@ QList<QByteArray> parsePublicKeys(const QString& text, QString* problem = nullpt
 // The keys built into the tool plus those in VERIMANT_TRUSTED_KEYS.
 QList<QByteArray> trustedPublicKeys(QString* problem = nullptr);
 
+// A trusted key and where the tool got it: "built-in" or "VERIMANT_TRUSTED_KEYS".
+struct TrustedKey {
+    QByteArray publicKey;
+    QString origin;
+};
+// trustedPublicKeys(), each with its origin, in the same order.
+QList<TrustedKey> trustedKeysWithOrigin(QString* problem = nullptr);
+
+// The first of `candidates` the signature verifies under: the key that made it. A .sig names no
+// key, so nothing is all a signature can say otherwise: a changed file and a key not among the
+// candidates look the same.
+std::optional<QByteArray> signingKeyAmong(const QByteArray& config, const SignatureFile& signature,
+                                          const QList<QByteArray>& candidates);
+
 enum class SignatureState {
     Unsigned,  // no signature published, and none required
     Signed,    // valid under a trusted key

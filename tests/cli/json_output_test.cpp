@@ -166,7 +166,7 @@ TEST_F(JsonOutputTest, AValueGivenToJsonIsAUsageErrorThatStillPrintsItsDocument)
     const QString text = runCli({"--help"}).out;
     EXPECT_GT(options.size(), 20);
     for (const QJsonValue& option : options) {
-        EXPECT_TRUE(text.contains("  " + option.toObject().value("name").toString() + " "))
+        EXPECT_TRUE(text.contains(" " + option.toObject().value("name").toString() + " "))
             << option.toObject().value("name").toString();
     }
 }

@@ -4,6 +4,7 @@
 
 #include "tests/cli/offline_set_fixture.h"
 #include "update/config_signature.h"
+#include "update/profile_reader.h"
 #include "update/trust_memory.h"
 
 #include <QDir>
@@ -39,6 +40,18 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
 }
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject jsonOf(const CliResult& result) {
+    return QJsonDocument::fromJson(result.out.toUtf8()).object();
+}
+
+const QString kDemoKeyFile =
+    QStringLiteral(VERIMANT_SOURCE_DIR "/examples/demo-signing-key.DEMO-ONLY");
 
 class SignedConfigCliTest : public OfflineSetTest {
 protected:
@@ -173,11 +186,13 @@ TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) 
     const QString name = testRootDir() + "/maker";
     QFile::remove(name + ".key");
     QFile::remove(name + ".pub");
-    ASSERT_EQ(runCli({"keygen", name}).exitCode, 0);
-    const auto readFile = [](const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
+    const QJsonObject made = jsonOf(runCli({"keygen", "--json", name}));
+    ASSERT_EQ(made.value("exit_code").toInt(-1), 0);
+    EXPECT_EQ(made.value("public_key").toString().toLatin1() + '\n', readFile(name + ".pub"));
+    EXPECT_EQ(made.value("key").toString(),
+              keyShortId(QByteArray::fromBase64(readFile(name + ".pub"))));
+    EXPECT_EQ(made.value("secret_key_file").toString(), name + ".key");
+    EXPECT_EQ(made.value("public_key_file").toString(), name + ".pub");
     EXPECT_EQ(QFile(name + ".key").permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                       QFileDevice::ReadUser |
                                                       QFileDevice::WriteUser);
@@ -186,9 +201,16 @@ TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) 
     EXPECT_EQ(readFile(name + ".key"), secret);
 
     const QString config = set.root() + "/" + kConfig;
-    ASSERT_EQ(runCli({"sign-config", "--key", name + ".key", config}).exitCode, 0);
+    qputenv("SOURCE_DATE_EPOCH", QByteArray::number(kMonday));
+    const QJsonObject signedDocument =
+        jsonOf(runCli({"sign-config", "--json", "--key", name + ".key", config}));
+    qunsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(signedDocument.value("exit_code").toInt(-1), 0);
     const QByteArray publicKey = readFile(name + ".pub").trimmed();
     const QString keyId = keyShortId(QByteArray::fromBase64(publicKey));
+    EXPECT_EQ(signedDocument.value("key").toString(), keyId);
+    EXPECT_EQ(signedDocument.value("signature").toString(), config + ".sig");
+    EXPECT_EQ(signedDocument.value("signed_at").toString(), "2026-12-01T00:00:00Z");
     // Trusted only once the environment names the key.
     EXPECT_EQ(runCli({"verify-config", config}).exitCode, 1);
     const QByteArray demoKeys = qgetenv("VERIMANT_TRUSTED_KEYS");
@@ -197,6 +219,257 @@ TEST_F(SignedConfigCliTest, KeygenSignAndVerifyWorkTogetherAndNeverReplaceAKey) 
     qputenv("VERIMANT_TRUSTED_KEYS", demoKeys);
     EXPECT_EQ(verified.exitCode, 0) << verified.err;
     EXPECT_TRUE(verified.out.contains("signed by trusted key " + keyId)) << verified.out;
+}
+
+struct VerdictCase {
+    const char* what;
+    std::function<void()> prepare;
+    QStringList extra;
+    int exitCode;
+    const char* verdict;
+    QString signer;  // the key named as the signer; empty: none can be named
+    bool trusted;
+    QString said;
+};
+
+// Each verdict reads differently: a key this machine does not trust is named as the signer, a
+// changed file is told apart from it once the maker's key is given, and a file without a
+// signature is said to have none, not to need one.
+TEST_F(SignedConfigCliTest, VerifyConfigNamesTheSignerAndWhetherThisMachineTrustsIt) {
+    const QString config = set.root() + "/" + kConfig;
+    const QString maker = testRootDir() + "/verdict-maker";
+    QFile::remove(maker + ".key");
+    QFile::remove(maker + ".pub");
+    ASSERT_EQ(runCli({"keygen", maker}).exitCode, 0);
+    const QString makerId = keyShortId(QByteArray::fromBase64(readFile(maker + ".pub")));
+    const QString demoId = keyShortId(demoSecretKey().right(32));
+    const auto signByMaker = [&] {
+        ASSERT_EQ(runCli({"sign-config", "--key", maker + ".key", config}).exitCode, 0);
+    };
+    const auto tamper = [&] {
+        QByteArray bytes = set.file(kConfig);
+        bytes[bytes.indexOf("VERSION_APP=") + 12] = '0';
+        ASSERT_TRUE(writeFile(config, bytes));
+    };
+    const VerdictCase cases[] = {
+        {"signed by a trusted key",
+         [] {},
+         {},
+         0,
+         "trusted",
+         demoId,
+         true,
+         "signed by trusted key " + demoId + " (VERIMANT_TRUSTED_KEYS) at 20"},
+        {"a trusted key, the maker's key given too",
+         [] {},
+         {"--key", maker + ".pub"},
+         0,
+         "trusted",
+         demoId,
+         true,
+         "signed by trusted key " + demoId},
+        {"signed by an untrusted key, named with --key",
+         signByMaker,
+         {"--key", maker + ".pub"},
+         1,
+         "untrusted",
+         makerId,
+         false,
+         "signed by key " + makerId + " at 20"},
+        {"an untrusted key, its secret half given",
+         signByMaker,
+         {"--key", maker + ".key"},
+         1,
+         "untrusted",
+         makerId,
+         false,
+         "which this machine does not trust"},
+        {"signed by an untrusted key, no --key",
+         signByMaker,
+         {},
+         1,
+         "unverified",
+         QString(),
+         false,
+         "valid under no trusted key (this machine trusts " + demoId},
+        {"changed after signing, the signer's key given",
+         tamper,
+         {"--key", kDemoKeyFile + ".pub"},
+         1,
+         "mismatch",
+         QString(),
+         false,
+         "the bytes do not match the signature under key " + demoId},
+        {"changed after signing, signed by an untrusted key",
+         [&] {
+             signByMaker();
+             tamper();
+         },
+         {"--key", maker + ".pub"},
+         1,
+         "mismatch",
+         QString(),
+         false,
+         "do not match the signature under key " + makerId},
+        {"no signature",
+         [&] { QFile::remove(config + ".sig"); },
+         {},
+         1,
+         "unsigned",
+         QString(),
+         false,
+         "has no signature: there is no " + config + ".sig"},
+        {"a signature that is no signature",
+         [&] { writeFile(config + ".sig", "c2ln\n"); },
+         {},
+         1,
+         "malformed",
+         QString(),
+         false,
+         "is not a signature"},
+        {"trusted, but a file without its hash",
+         [&] {
+             const QString text = QString::fromLatin1(set.file(kConfig));
+             const qsizetype at = text.indexOf("SHA256=", text.indexOf("NAME=" + kFirmware));
+             set.editConfig(text.mid(at, 7 + 64 + 2), QString());
+             set.signConfig(demoSecretKey());
+         },
+         {},
+         1,
+         "trusted",
+         demoId,
+         true,
+         "verimant_kmt2_3_2.hex has no SHA256"},
+    };
+    for (const VerdictCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.prepare();
+        const CliResult result = runCli(QStringList{"verify-config", "--json", config} + c.extra);
+        const QJsonObject document = jsonOf(result);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(document.value("verdict").toString(), QString::fromLatin1(c.verdict));
+        EXPECT_EQ(document.value("key").toString(), c.signer) << result.out;
+        EXPECT_EQ(document.value("trusted").toBool(), c.trusted);
+        EXPECT_EQ(document.value("signed").toBool(), c.trusted);
+        EXPECT_TRUE(result.err.contains(c.said)) << result.err;
+        EXPECT_FALSE(result.err.contains("signatures are required")) << result.err;
+    }
+}
+
+struct SigningCase {
+    const char* what;
+    std::function<void()> spoil;
+    QStringList extra;
+    int exitCode;
+    QStringList said;
+    // The configuration expected afterwards, from the one before; nothing: left as it was.
+    std::function<QByteArray(const QByteArray& before)> expected;
+};
+
+// sign-config signs only a configuration the tool will take: every file and the base with its
+// hash. --hash-from fills them from the set's files, whole or not at all, keeping every other
+// byte of the maker's file.
+TEST_F(SignedConfigCliTest, SignConfigVouchesForEveryFileOrFillsItsHashFirst) {
+    const QString config = set.root() + "/" + kConfig;
+    const QString text = QString::fromLatin1(set.file(kConfig));
+    const auto lineOf = [&](const QString& key, const QString& after) {
+        const qsizetype at = text.indexOf(key, text.indexOf(after));
+        return text.mid(at, text.indexOf("\r\n", at) + 2 - at).toLatin1();
+    };
+    const QByteArray firmwareHash = lineOf("SHA256=", "NAME=" + kFirmware);
+    const QByteArray baseHash = lineOf("BASE_SHA256=", "[SERIAL_NUMBER]");
+    const auto drop = [&](const QByteArray& line) { set.editConfig(line, QString()); };
+    const auto original = [&] { return set.file(kConfig); };
+    const QByteArray demoConfig = original();
+    const SigningCase cases[] = {
+        {"a file and the base without a hash",
+         [&] {
+             drop(firmwareHash);
+             drop(baseHash);
+         },
+         {},
+         1,
+         {"[SERIAL_NUMBER] verimant_sn_base.bin has no BASE_SHA256",
+          "[FILE:KMT2_278_0302] verimant_kmt2_3_2.hex has no SHA256", "--hash-from DIR"},
+         nullptr},
+        {"a malformed hash",
+         [&] { set.editConfig(firmwareHash, "SHA256=a1819530\r\n"); },
+         {},
+         1,
+         {"verimant_kmt2_3_2.hex has a malformed SHA256"},
+         nullptr},
+        {"--hash-from replaces wrong hashes in place",
+         [&] {
+             set.editConfig(firmwareHash, "SHA256=" + QString(64, u'0') + "\r\n");
+             set.editConfig(baseHash, "BASE_SHA256=" + QString(64, u'F') + "\r\n");
+         },
+         {"--hash-from", set.root()},
+         0,
+         {"[FILE:KMT2_278_0302] SHA256=", "signed by key"},
+         [&](const QByteArray&) { return demoConfig; }},
+        {"--hash-from adds missing hashes after each section's last key",
+         [&] {
+             drop(firmwareHash);
+             drop(baseHash);
+         },
+         {"--hash-from", set.root()},
+         0,
+         {"[SERIAL_NUMBER] BASE_SHA256="},
+         [&](const QByteArray&) {
+             QByteArray expected = demoConfig;
+             expected.remove(expected.indexOf(baseHash), baseHash.size());
+             return expected.insert(expected.indexOf("Y45=T45 Pro\r\n") + 13, baseHash);
+         }},
+        {"--hash-from with a file missing from DIR",
+         [&] {
+             drop(firmwareHash);
+             QFile::remove(set.root() + "/" + kData);
+         },
+         {"--hash-from", set.root()},
+         1,
+         {"left as it was and not signed", kData + " is not in " + set.root()},
+         nullptr},
+        {"--hash-from with a name leading out of DIR",
+         [&] { set.editConfig("NAME=" + kFirmware, "NAME=..\\" + kFirmware); },
+         {"--hash-from", set.root()},
+         1,
+         {"..\\" + kFirmware + ": \"..\" in the name"},
+         nullptr},
+    };
+    for (const SigningCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.spoil();
+        const QByteArray before = original();
+        QFile::remove(config + ".sig");
+        const CliResult result = runCli(
+            QStringList{"sign-config", "--key", kDemoKeyFile + ".key", "--json", config} + c.extra);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        for (const QString& text : c.said) {
+            EXPECT_TRUE(result.err.contains(text)) << result.err;
+        }
+        EXPECT_EQ(original(), c.expected ? c.expected(before) : before);
+        EXPECT_EQ(QFile::exists(config + ".sig"), c.exitCode == 0);
+        const QJsonObject document = jsonOf(result);
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(document.contains("signature"));
+            EXPECT_TRUE(document.contains("unhashed") || document.contains("problems"));
+            continue;
+        }
+        // Every hash the document names is the one now in the signed configuration.
+        const QJsonArray hashes = document.value("hashes").toArray();
+        EXPECT_EQ(hashes.size(), 4);
+        const ProfileReader filled = ProfileReader::fromBytes(original());
+        for (const QJsonValue& hash : hashes) {
+            const QJsonObject entry = hash.toObject();
+            EXPECT_EQ(
+                filled.value(entry.value("section").toString(), entry.value("key").toString()),
+                entry.value("sha256").toString());
+        }
+        EXPECT_TRUE(document.value("config_written").toBool());
+        EXPECT_EQ(runCli({"verify-config", config}).exitCode, 0);
+    }
 }
 
 struct KeyFileCase {

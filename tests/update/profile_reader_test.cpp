@@ -1,5 +1,7 @@
 #include "update/profile_reader.h"
 
+#include "update/profile_edit.h"
+
 #include "platform/cp1251.h"
 #include "tests/support/test_environment.h"
 
@@ -102,6 +104,47 @@ TEST(ProfileReader, ListsSectionsAndKeysInFileOrder) {
     EXPECT_EQ(reader.sectionNames(), (QStringList{"FILE:K1", "SOFT_SET:X"}));
     EXPECT_EQ(reader.keyNames("file:k1"), (QStringList{"VERSION", "NAME"}));
     EXPECT_TRUE(reader.keyNames("none").isEmpty());
+}
+
+struct EditCase {
+    const char* name;
+    QByteArray file;  // CP1251
+    QString section;
+    QString key;
+    std::optional<QByteArray> expected;  // nothing: the section is not there
+};
+
+// A value is set where the reader will find it, and no other byte of the maker's file moves: a
+// signature is made over the edited bytes as they stand.
+TEST(ProfileReader, SettingAValueChangesOnlyWhatTheReaderReads) {
+    const QByteArray cyrillic = encodeCp1251("[Б]\r\nИмя=Значение ; с пометкой\r\nk=1\r\n");
+    const std::vector<EditCase> cases = {
+        {"replaced, CR LF and the other lines kept", "; set\r\n[A]\r\nk=1\r\nj=2\r\n", "A", "k",
+         "; set\r\n[A]\r\nk=X\r\nj=2\r\n"},
+        {"names ignore case, the blanks before '=' stay", "[a]\n  K  = old  \n", "A", "k",
+         "[a]\n  K  =X\n"},
+        {"only the first key of a name", "[A]\nk=1\nk=2\n", "A", "k", "[A]\nk=X\nk=2\n"},
+        {"only the first section of a name", "[A]\nj=1\n[a]\nk=2\n", "A", "k",
+         "[A]\nj=1\nk=X\n[a]\nk=2\n"},
+        {"a commented key is no key", "[A]\n;k=1\nj=2\n", "A", "k", "[A]\n;k=1\nj=2\nk=X\n"},
+        {"added after the last key, before the blank line", "[A]\r\nj=1\r\n\r\n[B]\r\nk=0\r\n", "A",
+         "k", "[A]\r\nj=1\r\nk=X\r\n\r\n[B]\r\nk=0\r\n"},
+        {"added to a last line without a line end", "[A]\r\nj=1", "A", "k", "[A]\r\nj=1\r\nk=X"},
+        {"added with CR line ends", "[A]\rj=1\r", "A", "k", "[A]\rj=1\rk=X\r"},
+        {"added under a bare header", "[A]", "A", "k", "[A]\r\nk=X"},
+        {"a key before any section is nobody's", "k=1\n[A]\n", "A", "k", "k=1\n[A]\nk=X\n"},
+        {"CP1251 text around it stays", cyrillic, "б", "K",
+         encodeCp1251("[Б]\r\nИмя=Значение ; с пометкой\r\nk=X\r\n")},
+        {"no such section", "[A]\nk=1\n", "B", "k", std::nullopt},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<QByteArray> edited = withProfileValue(c.file, c.section, c.key, "X");
+        EXPECT_EQ(edited, c.expected);
+        if (edited) {
+            EXPECT_EQ(ProfileReader::fromBytes(*edited).value(c.section, c.key), "X");
+        }
+    }
 }
 
 }  // namespace
