@@ -3,7 +3,9 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "cli/json_result.h"
+#include "update/server_settings.h"
 #include "update/signature_policy.h"
 
 #include <algorithm>
@@ -129,6 +131,23 @@ bool readsUpdateSet(const CliOptions& options) {
            (options.command == QLatin1String("info") && options.isSet(QStringLiteral("model")));
 }
 
+// Whether the command talks to the update server: fetch and mirror always, reports --send, and
+// the update-set readers unless a folder (--source, VERIMANT_UPDATE_SOURCE) stands in for it.
+bool reachesServer(const CliOptions& options) {
+    if (options.command == QLatin1String("fetch") || options.command == QLatin1String("mirror")) {
+        return true;
+    }
+    if (options.command == QLatin1String("reports")) {
+        return options.isSet(QStringLiteral("send"));
+    }
+    return readsUpdateSet(options) && sourceFolderOption(options).isEmpty();
+}
+
+// An unusable VERIMANT_UPDATE_SERVER is found before a port is opened or an instrument read.
+QString serverAddressProblem(const CliOptions& options) {
+    return reachesServer(options) ? updateServerSettings().problem : QString();
+}
+
 // A policy file that cannot be trusted or understood stops every update command before it opens
 // anything: the operator who wrote it meant something, and guessing could only relax it.
 bool policyAllowsUpdates(CliRun& run) {
@@ -163,6 +182,9 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                           QStringLiteral("unknown command '%1'").arg(options->command));
     }
     problem = checkArguments(*command, *options);
+    if (problem.isEmpty()) {
+        problem = serverAddressProblem(*options);
+    }
     if (!problem.isEmpty()) {
         return usageError(out, err, arguments, options->command, problem);
     }

@@ -127,8 +127,7 @@ public:
             return kExitFailure;
         }
         if (!server_.settings().problem.isEmpty()) {
-            run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") +
-                                     server_.settings().problem);
+            run_.dialogs().showError(server_.settings().problem);
             return kExitFailure;
         }
         if (!stageConfig() || !judgeConfig()) {

@@ -81,7 +81,7 @@ QString ServerFiles::fetch(const QString& serverName, const QString& what) {
 QString ServerFiles::localPathFor(const QString& serverName, const QString& what) {
     const ServerSettings& settings = server_.settings();
     if (!folderSource_ && !settings.problem.isEmpty()) {
-        run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") + settings.problem);
+        run_.dialogs().showError(settings.problem);
         return {};
     }
     if (!folder_.isValid()) {
