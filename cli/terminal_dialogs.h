@@ -50,6 +50,8 @@ private:
     bool outputIsTerminal_;
     bool progressLineOpen_ = false;
     QString statusText_;
+    // The last status text with words besides figures, figures taken out: the bar's label.
+    QString barLabel_;
     bool barAllowed_;
     bool barActive_ = false;
     bool finishedBarShown_ = false;
