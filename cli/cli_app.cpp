@@ -99,7 +99,22 @@ const CliCommand* findCommand(const QString& name) {
     return nullptr;
 }
 
+// An option the command would ignore is refused: the operator who gave it expected an effect.
+QString unusedOption(const CliCommand& command, const CliOptions& options) {
+    QStringList given = options.given.keys();
+    given.sort();
+    for (const QString& name : given) {
+        if (!command.options.contains(name) && !commonOptionNames().contains(name)) {
+            return QStringLiteral("%1 does not use --%2").arg(command.name, name);
+        }
+    }
+    return {};
+}
+
 QString checkArguments(const CliCommand& command, const CliOptions& options) {
+    if (const QString unused = unusedOption(command, options); !unused.isEmpty()) {
+        return unused;
+    }
     const int count = int(options.arguments.size());
     if (count < command.minArguments || count > command.maxArguments) {
         return QStringLiteral("usage: verimant-cli %1 %2").arg(command.name, command.usage);

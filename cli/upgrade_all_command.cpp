@@ -25,8 +25,13 @@ namespace verimant::cli {
 namespace {
 
 // The options a worker gets as they were given: everything that shapes one instrument's upgrade.
-const char* const kForwardedSwitches[] = {
-    "yes", "verify", "write-all", "require-signature", "allow-older-set", "allow-downgrade"};
+const char* const kForwardedSwitches[] = {"yes",
+                                          "verify",
+                                          "no-verify",
+                                          "write-all",
+                                          "require-signature",
+                                          "allow-older-set",
+                                          "allow-downgrade"};
 const char* const kForwardedValues[] = {"packet", "language", "source"};
 
 std::atomic<bool> stopRequested{false};
