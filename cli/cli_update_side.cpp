@@ -88,9 +88,10 @@ bool CliUpdateSide::fetchBase() {
                                                       QStringLiteral("BASE_NAME"));
     QString problem;
     const QString localPath = run_.localPathFor(baseName, &problem);
-    if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath) ||
-        !run_.config().baseMatches(baseName, localPath, cli_.log())) {
-        const QString why = run_.source().lastFailure();
+    const bool fetched = !localPath.isEmpty() && run_.source().fetchFile(baseName, localPath);
+    if (!fetched || !run_.config().baseMatches(baseName, localPath, cli_.log())) {
+        // Only a failed fetch has the source's words; a base that does not match has the log's.
+        const QString why = fetched ? QString() : run_.source().lastFailure();
         cli_.dialogs().showError(
             PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
                      QStringLiteral("Error Loading of Base of Serial Numbers")) +
