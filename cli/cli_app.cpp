@@ -3,8 +3,10 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/cli_source.h"
 #include "cli/help_document.h"
 #include "cli/json_result.h"
+#include "update/server_settings.h"
 #include "update/signature_policy.h"
 
 #include <algorithm>
@@ -144,7 +146,22 @@ const CliCommand* findCommand(const QString& name) {
     return nullptr;
 }
 
+// An option the command would ignore is refused: the operator who gave it expected an effect.
+QString unusedOption(const CliCommand& command, const CliOptions& options) {
+    QStringList given = options.given.keys();
+    given.sort();
+    for (const QString& name : given) {
+        if (!command.options.contains(name) && !commonOptionNames().contains(name)) {
+            return QStringLiteral("%1 does not use --%2").arg(command.name, name);
+        }
+    }
+    return {};
+}
+
 QString checkArguments(const CliCommand& command, const CliOptions& options) {
+    if (const QString unused = unusedOption(command, options); !unused.isEmpty()) {
+        return unused;
+    }
     const int count = int(options.arguments.size());
     if (count < command.minArguments || count > command.maxArguments) {
         return QStringLiteral("usage: verimant-cli %1 %2").arg(command.name, command.usage);
@@ -174,6 +191,23 @@ bool readsUpdateSet(const CliOptions& options) {
                                        QStringLiteral("upgrade"), QStringLiteral("check")};
     return kCommands.contains(options.command) ||
            (options.command == QLatin1String("info") && options.isSet(QStringLiteral("model")));
+}
+
+// Whether the command talks to the update server: fetch and mirror always, reports --send, and
+// the update-set readers unless a folder (--source, VERIMANT_UPDATE_SOURCE) stands in for it.
+bool reachesServer(const CliOptions& options) {
+    if (options.command == QLatin1String("fetch") || options.command == QLatin1String("mirror")) {
+        return true;
+    }
+    if (options.command == QLatin1String("reports")) {
+        return options.isSet(QStringLiteral("send"));
+    }
+    return readsUpdateSet(options) && sourceFolderOption(options).isEmpty();
+}
+
+// An unusable VERIMANT_UPDATE_SERVER is found before a port is opened or an instrument read.
+QString serverAddressProblem(const CliOptions& options) {
+    return reachesServer(options) ? updateServerSettings().problem : QString();
 }
 
 // A policy file that cannot be trusted or understood stops every update command before it opens
@@ -215,6 +249,9 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                           QStringLiteral("unknown command '%1'").arg(options->command));
     }
     problem = checkArguments(*command, *options);
+    if (problem.isEmpty()) {
+        problem = serverAddressProblem(*options);
+    }
     if (!problem.isEmpty()) {
         return usageError(out, err, arguments, options->command, problem);
     }

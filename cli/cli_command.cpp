@@ -1,13 +1,80 @@
 #include "cli/cli_command.h"
 
 #include "cli/cli_commands.h"
+#include "cli/firmware_file_check.h"
 #include "cli/firmware_write_commands.h"
 #include "cli/upgrade_commands.h"
 
+#include <QHash>
+
+#include <vector>
+
 namespace verimant::cli {
 
+namespace {
+
+// The options each command uses, besides commonOptionNames(). A name may come before its entry
+// in the option table: it then only widens what the command would accept.
+struct CommandOptions {
+    const char* command;
+    std::vector<const char*> options;
+};
+
+const QHash<QString, QStringList>& optionsByCommand() {
+    static const QHash<QString, QStringList> table = [] {
+        const CommandOptions rows[] = {
+            {"ports", {}},
+            {"info", {"port", "model", "source", "require-signature", "allow-older-set"}},
+            {"mode", {"port"}},
+            {"settings", {"port"}},
+            {"write-kmt2", {"port", "verify", "no-verify", "write-all", "require-signature"}},
+            {"write-efl", {"port", "verify", "no-verify", "write-all", "require-signature"}},
+            // fetch and mirror take --source only to refuse it with their own reason.
+            {"fetch", {"source"}},
+            {"config", {"source", "require-signature", "allow-older-set"}},
+            {"lookup", {"source", "require-signature", "allow-older-set"}},
+            {"mirror", {"source", "require-signature", "allow-older-set"}},
+            {"reports", {"send"}},
+            {"keygen", {}},
+            {"sign-config", {"key", "hash-from"}},
+            {"verify-config", {}},
+            {"policy", {"require-signature"}},
+            {"upgrade",
+             {"port", "all", "packet", "language", "source", "verify", "no-verify", "write-all",
+              "require-signature", "allow-older-set", "allow-downgrade", "reinstall"}},
+            {"history", {"serial", "since", "csv"}},
+            {"check",
+             {"port", "packet", "language", "source", "require-signature", "allow-older-set"}},
+        };
+        QHash<QString, QStringList> byName;
+        for (const CommandOptions& row : rows) {
+            QStringList& names = byName[QLatin1String(row.command)];
+            for (const char* option : row.options) {
+                names << QLatin1String(option);
+            }
+        }
+        return byName;
+    }();
+    return table;
+}
+
+QList<CliCommand> withOptions(QList<CliCommand> commands) {
+    for (CliCommand& command : commands) {
+        command.options = optionsByCommand().value(command.name);
+    }
+    return commands;
+}
+
+}  // namespace
+
+const QStringList& commonOptionNames() {
+    static const QStringList names{QStringLiteral("help"), QStringLiteral("json"),
+                                   QStringLiteral("yes")};
+    return names;
+}
+
 const QList<CliCommand>& cliCommands() {
-    static const QList<CliCommand> commands = {
+    static const QList<CliCommand> commands = withOptions({
         {QStringLiteral("ports"), QString(), QStringLiteral("list the serial ports by COM number"),
          0, 0, false, &runPortsCommand},
         {QStringLiteral("info"), QString(),
@@ -25,12 +92,12 @@ const QList<CliCommand>& cliCommands() {
          QStringLiteral("service command: write the main firmware of a record file (via the "
                         "boot loader) and read it back (--no-verify: not); the signature policy "
                         "covers update sets, not this file"),
-         1, 1, true, &runWriteKmt2Command},
+         1, 1, true, &runWriteKmt2Command, &checkWriteKmt2Arguments},
         {QStringLiteral("write-efl"), QStringLiteral("FILE"),
          QStringLiteral("service command: write a data image into the external flash and read it "
                         "back (--no-verify: not); the signature policy covers update sets, not "
                         "this file"),
-         1, 1, true, &runWriteEflCommand},
+         1, 1, true, &runWriteEflCommand, &checkWriteEflArguments},
         {QStringLiteral("fetch"), QStringLiteral("NAME [LOCAL]"),
          QStringLiteral("fetch one file from the update server (VERIMANT_UPDATE_SERVER), to "
                         "check its settings"),
@@ -78,7 +145,7 @@ const QList<CliCommand>& cliCommands() {
         {QStringLiteral("check"), QString(),
          QStringLiteral("show what an upgrade would change (--packet); writes nothing"), 0, 0, true,
          &runCheckCommand},
-    };
+    });
     return commands;
 }
 

@@ -22,7 +22,13 @@ struct CliCommand {
     int (*run)(CliRun& run, const QStringList& arguments) = nullptr;
     // Checks the arguments before anything is opened; returns the problem, or empty text.
     QString (*checkArguments)(const QStringList& arguments) = nullptr;
+    // The options the command uses, by long name, besides those every command takes
+    // (commonOptionNames()); any other is refused before anything is opened.
+    QStringList options = {};
 };
+
+// The options every command takes: --help, --json and --yes (questions may come from any layer).
+const QStringList& commonOptionNames();
 
 // Every command, in the order --help lists them.
 const QList<CliCommand>& cliCommands();

@@ -124,6 +124,16 @@ QCommandLineOption toParserOption(const CliOptionSpec& entry) {
     return QCommandLineOption(names, entry.description, entry.valueName);
 }
 
+// A value option holds one value; given twice, which one was meant is a guess.
+QString repeatedValueOption(const QCommandLineParser& parser) {
+    for (const CliOptionSpec& entry : cliOptionTable()) {
+        if (!entry.valueName.isEmpty() && parser.values(entry.name).size() > 1) {
+            return QStringLiteral("--%1 is given more than once").arg(entry.name);
+        }
+    }
+    return {};
+}
+
 // Stores every option given, in table order; stops at the first bad value.
 QString storeOptions(const QCommandLineParser& parser, const NegativeNumbers& numbers,
                      CliOptions& options) {
@@ -233,6 +243,10 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString& erro
     // QCommandLineParser skips the first argument as the program's name.
     if (!parser.parse(QStringList{QStringLiteral("verimant-cli")} + hidden)) {
         error = describeParseError(parser, hidden);
+        return std::nullopt;
+    }
+    error = repeatedValueOption(parser);
+    if (!error.isEmpty()) {
         return std::nullopt;
     }
     CliOptions options;

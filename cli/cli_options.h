@@ -16,8 +16,8 @@ struct CliOptions {
     int port = -1;  // -1: not given
     bool assumeYes = false;
     bool help = false;
-    // Every option given, by its long name, with its value (empty for a switch); the last one
-    // wins when an option is repeated. Commands read options without a field of their own here.
+    // Every option given, by its long name, with its value (empty for a switch); a value option
+    // given twice is refused. Commands read options without a field of their own here.
     QHash<QString, QString> given;
 
     bool isSet(const QString& name) const { return given.contains(name); }

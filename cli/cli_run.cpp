@@ -92,6 +92,11 @@ bool CliRun::connect(int port) {
             dialogs_.showError(QStringLiteral("There is no serial port COM %1").arg(port));
         } else if (!userMayOpen(path)) {
             dialogs_.showError(QStringLiteral("COM %1: ").arg(port) + portPermissionAdvice(path));
+        } else if (portHeldByAnother(path)) {
+            dialogs_.showError(
+                QStringLiteral("COM %1 is busy: another program holds it open; close that "
+                               "program or choose another port")
+                    .arg(port));
         } else {
             dialogs_.showError(QStringLiteral("No instrument answers on COM %1").arg(port));
         }

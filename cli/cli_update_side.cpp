@@ -44,16 +44,26 @@ bool CliUpdateSide::prepare() {
 bool CliUpdateSide::fetchConfiguration() {
     const QString name = QString::fromLatin1(UpdateRun::kConfigName);
     if (!run_.fetchConfig()) {
-        cli_.dialogs().showError(
-            run_.configTooLarge()
-                ? configTooLargeText(name, run_.source())
-                : QStringLiteral("the update configuration %1 could not be fetched from %2, or "
-                                 "its signature was refused")
-                      .arg(name, sourceDescription(run_.source())));
+        cli_.dialogs().showError(configProblem(name));
         return false;
     }
     run_.openConfig();
     return true;
+}
+
+QString CliUpdateSide::configProblem(const QString& name) {
+    if (run_.configTooLarge()) {
+        return configTooLargeText(name, run_.source());
+    }
+    const QString why = run_.configFetchFailure();
+    if (!why.isEmpty()) {
+        return QStringLiteral("the update configuration %1 could not be fetched from %2: %3")
+            .arg(name, sourceDescription(run_.source()), why);
+    }
+    return QStringLiteral(
+               "the update configuration %1 from %2 was not fetched, or its signature "
+               "was refused; the log says which")
+        .arg(name, sourceDescription(run_.source()));
 }
 
 bool CliUpdateSide::checkToolVersion() {
@@ -78,11 +88,14 @@ bool CliUpdateSide::fetchBase() {
                                                       QStringLiteral("BASE_NAME"));
     QString problem;
     const QString localPath = run_.localPathFor(baseName, &problem);
-    if (localPath.isEmpty() || !run_.source().fetchFile(baseName, localPath) ||
-        !run_.config().baseMatches(baseName, localPath, cli_.log())) {
+    const bool fetched = !localPath.isEmpty() && run_.source().fetchFile(baseName, localPath);
+    if (!fetched || !run_.config().baseMatches(baseName, localPath, cli_.log())) {
+        // Only a failed fetch has the source's words; a base that does not match has the log's.
+        const QString why = fetched ? QString() : run_.source().lastFailure();
         cli_.dialogs().showError(
             PickText(QStringLiteral("Ошибка загрузки базы серийных номеров"),
-                     QStringLiteral("Error Loading of Base of Serial Numbers")));
+                     QStringLiteral("Error Loading of Base of Serial Numbers")) +
+            (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         return false;
     }
     run_.loadBase(localPath);

@@ -27,6 +27,7 @@ public:
 
 private:
     bool fetchConfiguration();
+    QString configProblem(const QString& name);
     bool checkToolVersion();
     bool fetchBase();
 

@@ -172,4 +172,39 @@ QList<int> packetLanguageCodes(const UpdateConfig& config, const QString& packet
     return codes;
 }
 
+QString languageOutsidePackets(const UpdateConfig& config, const QString& language,
+                               const QString& packet) {
+    const LanguageEntry* entry = languageNamed(config.languageCatalog(), language);
+    QStringList packets;
+    for (const auto& set : config.languageSets()) {
+        for (const QString& name : set.second) {
+            if (!packets.contains(name)) {
+                packets << name;
+            }
+        }
+    }
+    if (entry == nullptr || (!packet.isEmpty() && !packets.contains(packet))) {
+        return {};
+    }
+    const QStringList candidates = packet.isEmpty() ? packets : QStringList{packet};
+    QStringList listed;
+    for (const QString& name : candidates) {
+        if (packetLanguageCodes(config, name).contains(entry->code)) {
+            return {};
+        }
+        listed << name + QStringLiteral(": ") +
+                      config.readString(QString::fromLatin1(kLanguageSectionPrefix) + name,
+                                        QStringLiteral("LANG_LIST"));
+    }
+    return packet.isEmpty()
+               ? QStringLiteral(
+                     "--language %1 is in none of the configuration's packets (%2): "
+                     "nothing was written")
+                     .arg(language, listed.join(QStringLiteral("; ")))
+               : QStringLiteral(
+                     "--language %1 is none of the languages of the packet %2 (%3): "
+                     "nothing was written")
+                     .arg(language, packet, listed.value(0).section(QStringLiteral(": "), 1));
+}
+
 }  // namespace verimant::cli

@@ -75,4 +75,11 @@ bool catalogHasLanguage(const LanguageCatalog& catalog, const QString& text);
 // The catalogue codes of `packet`'s languages as the device-language choice would offer them.
 QList<int> packetLanguageCodes(const UpdateConfig& config, const QString& packet);
 
+// Why --language `language` can never be set by this configuration: it is in none of its packets,
+// or (with --packet) not in that packet. Empty when it may be, or when the packet is not the
+// configuration's (the packet choice refuses that). Needs the configuration and its catalogue only,
+// so it is asked before the instrument is read or anything is downloaded for it.
+QString languageOutsidePackets(const UpdateConfig& config, const QString& language,
+                               const QString& packet);
+
 }  // namespace verimant::cli

@@ -127,8 +127,7 @@ public:
             return kExitFailure;
         }
         if (!server_.settings().problem.isEmpty()) {
-            run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") +
-                                     server_.settings().problem);
+            run_.dialogs().showError(server_.settings().problem);
             return kExitFailure;
         }
         if (!stageConfig() || !judgeConfig()) {
@@ -188,8 +187,8 @@ private:
             run_.dialogs().showError(configTooLargeText(configName(), server_));
         } else if (outcome == FetchOutcome::Failed) {
             run_.dialogs().showError(
-                QStringLiteral("could not fetch the configuration %1 from the update server %2")
-                    .arg(configName(), server_.settings().displayText()));
+                QStringLiteral("could not fetch the configuration %1 from the update server %2: %3")
+                    .arg(configName(), server_.settings().displayText(), server_.lastFailure()));
         }
         if (outcome != FetchOutcome::Fetched) {
             return false;

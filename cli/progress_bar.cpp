@@ -1,5 +1,7 @@
 #include "cli/progress_bar.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace verimant::cli {
@@ -25,6 +27,14 @@ QString shortLabel(const QString& label) {
 }
 
 }  // namespace
+
+QString figureFreeLabel(const QString& status) {
+    // A figure stands alone between blanks: "55%.hex" inside a file name is not one.
+    static const QRegularExpression figure(
+        QStringLiteral("(?<!\\S)\\d+(?:[.,]\\d+)?\\s*(?:%|Кб|КБ|кб|байт|B|KiB|MiB|GiB|Kb|KB|MB)"
+                       "(?:\\s*/\\s*\\d+(?:[.,]\\d+)?\\s*(?:B|KiB|MiB|GiB|Кб|КБ|байт))?(?!\\S)"));
+    return QString(status).remove(figure).simplified();
+}
 
 QString byteAmountText(qint64 bytes) {
     if (bytes < 1024) {

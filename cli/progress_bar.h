@@ -10,6 +10,11 @@ namespace verimant::cli {
 // A negative or zero rate is not known yet: rate and time left then show "--".
 QString progressBarLine(const QString& label, qint64 done, qint64 total, qint64 bytesPerSecond);
 
+// A status text as the bar's label: without the percentages and byte amounts ("55% 132Кб",
+// "Проверка записи 13%") that the bar shows itself, so each figure appears once. Empty when the
+// text held nothing else.
+QString figureFreeLabel(const QString& status);
+
 // Byte amounts as people read them: "512 B", "1.5 KiB", "2.6 MiB".
 QString byteAmountText(qint64 bytes);
 

@@ -19,7 +19,13 @@ int runReportsCommand(CliRun& run, const QStringList&) {
     if (send) {
         UpdateServer server(run.log());
         std::fprintf(run.out(), "Update server: %s\n", server.displayText().toUtf8().constData());
-        server.sendWaitingReports();
+        if (!server.sendWaitingReports()) {
+            const QString why = server.lastFailure();
+            run.dialogs().showError(
+                QStringLiteral("the waiting reports were not all sent to %1%2")
+                    .arg(server.displayText(),
+                         why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+        }
     }
     const QList<ReportOutbox::Entry> waiting = outbox.waiting();
     QJsonArray listed;

@@ -11,12 +11,19 @@ namespace verimant::cli {
 
 namespace {
 
+// ": 530 Login incorrect." when the source said why, else nothing.
+QString reasonSuffix(const UpdateSource& source) {
+    const QString why = source.lastFailure();
+    return why.isEmpty() ? QString() : QStringLiteral(": ") + why;
+}
+
 QString configFetchProblem(FetchOutcome outcome, const QString& name, const UpdateSource& source) {
     if (outcome == FetchOutcome::TooLarge) {
         return configTooLargeText(name, source);
     }
     return QStringLiteral("could not fetch the configuration '%1' from %2")
-        .arg(name, sourceDescription(source));
+               .arg(name, sourceDescription(source)) +
+           reasonSuffix(source);
 }
 
 }  // namespace
@@ -72,7 +79,8 @@ QString ServerFiles::fetch(const QString& serverName, const QString& what) {
     }
     if (!source().fetchFile(serverName, localPath)) {
         run_.dialogs().showError(QStringLiteral("could not fetch the %1 '%2' from %3")
-                                     .arg(what, serverName, sourceDescription(source())));
+                                     .arg(what, serverName, sourceDescription(source())) +
+                                 reasonSuffix(source()));
         return {};
     }
     return localPath;
@@ -81,7 +89,7 @@ QString ServerFiles::fetch(const QString& serverName, const QString& what) {
 QString ServerFiles::localPathFor(const QString& serverName, const QString& what) {
     const ServerSettings& settings = server_.settings();
     if (!folderSource_ && !settings.problem.isEmpty()) {
-        run_.dialogs().showError(QStringLiteral("VERIMANT_UPDATE_SERVER: ") + settings.problem);
+        run_.dialogs().showError(settings.problem);
         return {};
     }
     if (!folder_.isValid()) {

@@ -97,6 +97,10 @@ bool TerminalDialogs::chooseFileToSave(QString&) {
 
 void TerminalDialogs::setStatusText(const QString& text) {
     statusText_ = text;
+    // A status of figures alone ("55% 132Кб") keeps the label of the step it belongs to.
+    if (const QString label = figureFreeLabel(text); !label.isEmpty() || text.isEmpty()) {
+        barLabel_ = label;
+    }
     if (text.isEmpty()) {
         endProgressLine();
         barActive_ = false;
@@ -155,7 +159,7 @@ void TerminalDialogs::drawBar() {
     const qint64 elapsedMs = barClock_.elapsed();
     const qint64 rate = elapsedMs > 0 ? (barDone_ - barStartDone_) * 1000 / elapsedMs : -1;
     const QByteArray line =
-        terminalText(oneLine(progressBarLine(statusText_, barDone_, barTotal_, rate)));
+        terminalText(oneLine(progressBarLine(barLabel_, barDone_, barTotal_, rate)));
     std::fprintf(output_, "\r\033[K%s", line.constData());
     std::fflush(output_);
     progressLineOpen_ = true;

@@ -53,6 +53,8 @@ private:
     bool progressLineOpen_ = false;
     bool questionUnanswered_ = false;
     QString statusText_;
+    // The last status text with words besides figures, figures taken out: the bar's label.
+    QString barLabel_;
     bool barAllowed_;
     bool barActive_ = false;
     bool finishedBarShown_ = false;

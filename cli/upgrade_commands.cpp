@@ -59,6 +59,14 @@ public:
                     .arg(language));
             return kExitUsage;
         }
+        // Known to the catalogue but in no packet that could be chosen: refused before the
+        // instrument is read and before any firmware is downloaded.
+        const QString outside = languageOutsidePackets(
+            update_.run().config(), language, cli_.options().value(QStringLiteral("packet")));
+        if (!language.isEmpty() && !outside.isEmpty()) {
+            cli_.dialogs().showError(outside);
+            return kExitUsage;
+        }
         return kExitSuccess;
     }
 

@@ -30,6 +30,8 @@ bool isLineEnd(char byte) {
 
 LineOutcome refuse(HexRecordParser& parser, RecordFileResult& result, const QString& text) {
     result.errorBoxes << parser.messageFor(text);
+    result.failure = text;
+    result.failedLine = parser.lineNumber();
     return LineOutcome::Failed;
 }
 
@@ -132,6 +134,8 @@ RecordFileResult buildImageFromRecords(QByteArrayView contents, std::span<std::u
     result.linesRead = parser.lineNumber();
     if (parser.failed()) {
         result.errorBoxes << parser.errorMessage();
+        result.failure = parser.errorText();
+        result.failedLine = parser.lineNumber();
     } else if (outcome != LineOutcome::Failed) {
         outcome = checkWholeFile(parser, state);
     }

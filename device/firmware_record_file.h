@@ -23,6 +23,9 @@ struct RecordFileResult {
     // The error boxes due, in order: one per record of an unknown type, then at most one error
     // that ended the file.
     QStringList errorBoxes;
+    // Why reading stopped, without the file's own bytes, and on which line; empty when it did not.
+    QString failure;
+    int failedLine = 0;
 };
 
 // Reads the record file `contents` (raw bytes; any control character ends a line) and copies its

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -136,6 +137,17 @@ QString portPermissionAdvice(const QString& devicePath) {
                          ": join the group %1 that owns it (sudo adduser %2 %1), then "
                          "log out and in again")
                          .arg(group, user);
+}
+
+bool portHeldByAnother(const QString& devicePath) {
+    const int fd = ::open(QFile::encodeName(devicePath).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == EBUSY;
+    }
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return locked;
 }
 
 }  // namespace verimant

@@ -15,6 +15,11 @@ bool isPermissionError(int error);
 // exist counts as allowed: that is a different problem.
 bool userMayOpen(const QString& devicePath);
 
+// Whether another process holds `devicePath` exclusively (TIOCEXCL or flock, as the tool's own
+// SerialDevice does), so that it cannot be opened now. Opens the device for a moment to find out:
+// meant for after an open failed, not for surveying ports.
+bool portHeldByAnother(const QString& devicePath);
+
 // Name of the group that owns `devicePath` (after links), its number when it has no name, empty
 // when the device cannot be looked at.
 QString deviceGroupName(const QString& devicePath);

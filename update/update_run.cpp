@@ -74,7 +74,9 @@ bool UpdateRun::fetchConfig() {
     }
     const FetchOutcome outcome = fetchConfigFile(source(), name, path, log_);
     configTooLarge_ = outcome == FetchOutcome::TooLarge;
+    configFetchFailure_.clear();
     if (outcome != FetchOutcome::Fetched) {
+        configFetchFailure_ = source().lastFailure();
         return false;
     }
     TrustOptions options;

@@ -72,6 +72,9 @@ public:
     bool fetchConfig();
     // Whether the last fetchConfig refused the configuration for its length.
     bool configTooLarge() const { return configTooLarge_; }
+    // Why the last fetchConfig could not bring the file, in the source's words; empty when it
+    // was brought (and refused, if at all, for its signature) or the source gave no reason.
+    const QString& configFetchFailure() const { return configFetchFailure_; }
     // Signatures required by the command line; the machine's policy requires them as well.
     void requireSignature(bool required) { signatureRequired_ = required; }
     // A key's configuration older than the newest it signed that was accepted passes this run.
@@ -116,6 +119,7 @@ private:
     bool configSigned_ = false;
     QString configKeyId_;
     bool configTooLarge_ = false;
+    QString configFetchFailure_;
 };
 
 }  // namespace verimant

@@ -203,6 +203,13 @@ QString UpdateServer::trustIdentity() const {
            QStringLiteral("://%1:%2").arg(settings().host.toLower()).arg(settings().port);
 }
 
+QString UpdateServer::lastFailure() const {
+    // An unusable address fails every operation before the transport has words of its own.
+    if (!settings().problem.isEmpty())
+        return settings().problem;
+    return transport_->errorText();
+}
+
 bool UpdateServer::appendFile(const QString& remotePath, const QString& localPath) {
     ServerTransport* destination = reportTransport();
     if (!destination)

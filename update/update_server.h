@@ -74,6 +74,7 @@ public:
     bool isFolder() const override { return false; }
     bool lastFetchFoundNoFile() const override { return lastFetchFoundNoFile_; }
     QString trustIdentity() const override;
+    QString lastFailure() const override;
     ServerTransport& transport() { return *transport_; }
     // Ends the running transfer as a failure (the window's cancel).
     void cancel() { transport_->cancel(); }

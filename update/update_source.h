@@ -43,6 +43,9 @@ public:
     // The source as trust is remembered for it: the server's address without credentials, or the
     // folder's canonical path.
     virtual QString trustIdentity() const { return displayText(); }
+    // Why the last failed fetch or report failed, in the server's or the transport's own words
+    // (a "530 ..." reply, a refused connection, an unusable address); empty when unknown.
+    virtual QString lastFailure() const { return {}; }
 };
 
 // The folder VERIMANT_UPDATE_SOURCE names; empty when the update server is the source.

@@ -3,9 +3,18 @@
 #include "sim/pty_instrument.h"
 #include "tests/cli/cli_process.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace verimant::test {
 namespace {
@@ -24,6 +33,7 @@ protected:
     }
 
     std::unique_ptr<sim::PtyInstrument> instrument;
+    QTemporaryDir work;
 };
 
 // The readout's log lines are the report: standard output carries them between the port's
@@ -62,22 +72,119 @@ TEST_F(CliProgramTest, AbsentOrSilentPortsAreReportedFailures) {
     EXPECT_TRUE(result.out.contains("Open COM 5 : OK"));
 }
 
-TEST_F(CliProgramTest, BadUsageExitsWithTwoBeforeTouchingAPort) {
+// A port another program holds exclusively is named busy, not silent, by every command that opens
+// it; the instrument behind it hears nothing.
+TEST_F(CliProgramTest, APortHeldByAnotherProgramIsReportedBusy) {
     plugIn();
+    const int holder =
+        ::open(instrument->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
     for (const QStringList& arguments :
-         {QStringList{}, QStringList{"frobnicate"}, QStringList{"info"},
-          QStringList{"info", "--port", "abc"}, QStringList{"info", "--port", "255"},
-          QStringList{"mode", "sideways", "--port", "5"},
-          QStringList{"settings", "get", "64", "--port", "5"},
-          QStringList{"settings", "set", "6", "x", "--port", "5"},
-          QStringList{"info", "--colour"}}) {
+         {QStringList{"info", "--port", "5"}, QStringList{"mode", "boot", "--port", "5"},
+          QStringList{"settings", "get", "6", "--port", "5"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const CliResult result = runCli(arguments);
-        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.startsWith("Error: COM 5 is busy: another program holds it open"))
+            << result.err;
+        EXPECT_FALSE(result.err.contains("No instrument answers")) << result.err;
+    }
+    ::close(holder);
+    EXPECT_EQ(instrument->framesReceived(), 0);
+    EXPECT_EQ(runCli({"info", "--port", "5"}).exitCode, 0);
+}
+
+// Every refusal names what is wrong, once, and comes before the port is opened: an option the
+// command would ignore, a value option given twice, an unusable server address, a FILE that is no
+// file or no record file. The instrument sees no traffic.
+TEST_F(CliProgramTest, BadUsageExitsWithTwoBeforeTouchingAPort) {
+    plugIn();
+    const QString folder = work.path();
+    const QString missing = work.filePath("missing.hex");
+    const QString noise = work.filePath("noise.hex");
+    QFile noiseFile(noise);
+    ASSERT_TRUE(noiseFile.open(QIODevice::WriteOnly));
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i) {
+        bytes.append(char((i * 167 + 13) % 256));
+    }
+    noiseFile.write(bytes);
+    noiseFile.close();
+    struct Case {
+        QStringList arguments;
+        QString says;        // empty: any text
+        const char* server;  // VERIMANT_UPDATE_SERVER for the run; nullptr: unset
+    };
+    const std::vector<Case> cases = {
+        {{}, {}, nullptr},
+        {{"frobnicate"}, "unknown command 'frobnicate'", nullptr},
+        {{"info"}, "'info' needs --port N", nullptr},
+        {{"info", "--port", "abc"}, "--port needs a COM port number", nullptr},
+        {{"info", "--port", "255"}, "--port needs a COM port number", nullptr},
+        {{"mode", "sideways", "--port", "5"}, {}, nullptr},
+        {{"settings", "get", "64", "--port", "5"}, {}, nullptr},
+        {{"settings", "set", "6", "x", "--port", "5"}, {}, nullptr},
+        {{"info", "--colour"}, "unknown option '--colour'", nullptr},
+        // Options the command does not use, and a value option given twice.
+        {{"ports", "--port", "5"}, "ports does not use --port", nullptr},
+        {{"config", "--port", "5"}, "config does not use --port", nullptr},
+        {{"info", "--port", "5", "--packet", "RU_EN"}, "info does not use --packet", nullptr},
+        {{"mode", "boot", "--port", "5", "--no-verify"}, "mode does not use --no-verify", nullptr},
+        {{"history", "--send"}, "history does not use --send", nullptr},
+        {{"fetch", "f.ini", "--require-signature"},
+         "fetch does not use --require-signature",
+         nullptr},
+        {{"info", "--port", "5", "--port", "6"}, "--port is given more than once", nullptr},
+        {{"upgrade", "--port", "5", "--packet", "A", "--packet", "B"},
+         "--packet is given more than once",
+         nullptr},
+        // An unusable update server address, with the reason, before the instrument is read.
+        {{"info", "--port", "5", "--model"},
+         "unknown scheme 'http' (ftp, ftpes or https)",
+         "http://u:p@127.0.0.1:21"},
+        {{"info", "--port", "5", "--model"}, "no scheme", "u:p@127.0.0.1:21"},
+        {{"upgrade", "--port", "5"}, "no host", "ftp://u:pw-s3cr3t@:21"},
+        {{"check", "--port", "5"}, "bad port '99999' (1 to 65535)", "ftp://u:p@127.0.0.1:99999"},
+        {{"upgrade", "--port", "5"}, "bad port 'x21' (1 to 65535)", "ftp://u:p@127.0.0.1:x21"},
+        {{"config"}, "space, a tab or a line break", "ftp://u:p@127.0.0.1:21\n/"},
+        {{"lookup", "1-23-45678"}, "space, a tab or a line break", "ftp://u:p w@127.0.0.1"},
+        {{"reports", "--send"}, "no user name", "ftp://127.0.0.1:21"},
+        // FILE is checked before the port is opened, and never echoed raw.
+        {{"write-kmt2", missing, "--port", "5"},
+         "the file " + missing + " does not exist",
+         nullptr},
+        {{"write-kmt2", folder, "--port", "5"}, folder + " is a folder, not a file", nullptr},
+        {{"write-efl", folder, "--port", "5"}, folder + " is a folder, not a file", nullptr},
+        {{"write-kmt2", noise, "--port", "5"}, noise + " is not a firmware record file: ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        if (c.server != nullptr) {
+            setenv("VERIMANT_UPDATE_SERVER", QByteArray(c.server).replace("\\n", "\n").constData(),
+                   1);
+        }
+        const CliResult result = runCli(c.arguments);
+        unsetenv("VERIMANT_UPDATE_SERVER");
+        EXPECT_EQ(result.exitCode, 2) << result.err;
         EXPECT_FALSE(result.err.isEmpty());
-        EXPECT_FALSE(result.out.contains("Open COM"));
+        EXPECT_TRUE(result.err.contains(c.says)) << result.err;
+        EXPECT_FALSE(result.out.contains("Open COM")) << result.out;
+        EXPECT_LE(result.err.count("VERIMANT_UPDATE_SERVER"), 1) << result.err;
+        EXPECT_FALSE(result.err.contains("s3cr3t")) << result.err;
     }
     EXPECT_EQ(instrument->framesReceived(), 0);
+
+    // The random file shows as a short excerpt of printable ASCII and \xHH escapes.
+    const CliResult noisy = runCli({"write-kmt2", noise, "--port", "5"});
+    const QString excerpt = noisy.err.section('"', 1, 1);
+    EXPECT_FALSE(excerpt.isEmpty()) << noisy.err;
+    EXPECT_LE(excerpt.size(), 43) << excerpt;
+    for (const QChar c : excerpt) {
+        EXPECT_TRUE(c.unicode() >= 0x20 && c.unicode() < 0x7f) << noisy.err;
+    }
+    EXPECT_EQ(noisy.err.count('\n'), 2) << noisy.err;
 
     const CliResult help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);

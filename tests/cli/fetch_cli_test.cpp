@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -94,6 +95,11 @@ TEST_F(FetchCliTest, ReportsListsTheOutboxAndSendSendsItInOrder) {
     QDir().mkpath(onServer);  // a folder in the file's place: every append is refused
     CliResult result = runCli({"reports", "--send"});
     EXPECT_EQ(result.exitCode, 1) << result.err;
+    // The server's own refusal, not only "see the log".
+    EXPECT_TRUE(result.err.contains(
+        QRegularExpression("^Error: the waiting reports were not all sent to ftp://\\S+: 5\\d\\d ",
+                           QRegularExpression::MultilineOption)))
+        << result.err;
     EXPECT_TRUE(result.out.contains(QStringLiteral("2 report(s) waiting"))) << result.out;
 
     ASSERT_TRUE(QDir(onServer).removeRecursively());

@@ -130,8 +130,8 @@ TEST_F(JsonOutputTest, EveryCommandPrintsOneDocumentAndFailuresCarryTheirError) 
          0,
          {{"part", "\"EFL\""}, {"verify", "true"}, {"result", "\"written\""}}},
         {{"write-efl", "missing.bin", "--port", "7"},
-         1,
-         {{"part", "\"EFL\""}, {"result", "\"failed\""}}},
+         2,
+         {{"error", "\"the file missing.bin does not exist\""}}},
     };
     for (const JsonCase& c : cases) {
         const CliResult result = runCli(c.arguments + QStringList{"--json"});

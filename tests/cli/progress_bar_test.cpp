@@ -43,6 +43,28 @@ TEST(ProgressBarLine, ShowsPercentAmountsRateAndTimeLeft) {
     EXPECT_TRUE(line.startsWith(QString(31, u'x') + QChar(0x2026) + " [")) << line;
 }
 
+// The writers' and downloads' status texts carry figures of their own; the bar shows them once.
+TEST(ProgressBarLine, LabelsLoseTheFiguresTheBarShowsItself) {
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"55% 132Кб ", ""},
+        {"Проверка записи 13%", "Проверка записи"},
+        {"Verifying the write 100%", "Verifying the write"},
+        {"# ЗАПИСЬ: 0% 0байт", "# ЗАПИСЬ:"},
+        {"Загрузка ПО KMT2 [kmt2_3_2.hex] 0%", "Загрузка ПО KMT2 [kmt2_3_2.hex]"},
+        {"132.5 KiB / 240.0 KiB", ""},
+        // Figures inside a name belong to it.
+        {"Чтение из сервера [fw\\kmt2 55%.hex]", "Чтение из сервера [fw\\kmt2 55%.hex]"},
+        {"Прошивка EFL [efl_1_6.bin]", "Прошивка EFL [efl_1_6.bin]"},
+    };
+    for (const auto& [status, label] : cases) {
+        EXPECT_EQ(cli::figureFreeLabel(status), label) << status;
+    }
+    const QString line =
+        cli::progressBarLine(cli::figureFreeLabel("Проверка записи 13%"), 13, 100, 0);
+    EXPECT_EQ(line.count('%'), 1) << line;
+    EXPECT_TRUE(line.startsWith("Проверка записи [##")) << line;
+}
+
 TEST(ProgressBarLine, RedrawsAtMostEveryIntervalButAlwaysAtTheEnd) {
     cli::RedrawThrottle throttle(200);
     const std::vector<std::tuple<qint64, bool, bool>> steps = {

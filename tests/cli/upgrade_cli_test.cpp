@@ -15,7 +15,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +91,17 @@ protected:
 
     // Every report on the server, joined: which folder one lands in depends on how far the
     // readout got.
+    // The report files on the server, by their path below its root.
+    QStringList reportFiles() const {
+        QStringList paths;
+        QDirIterator files(set.root() + "/log4", {"rep.txt"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            paths << files.next().mid(set.root().size() + 1);
+        }
+        return paths;
+    }
+
     QString reports() const {
         QString joined;
         QDirIterator files(set.root() + "/log4", {"rep.txt"}, QDir::Files,
@@ -230,24 +243,88 @@ void UpgradeCliTest::expectStuckByteFound(const CliResult& result, qsizetype stu
     EXPECT_TRUE(reports().contains(where)) << reports().right(2000);
 }
 
-// A language the catalogue knows but the chosen packet does not carry could never be set after
-// both files were written: it stops the run before anything goes into the instrument.
+// A language the catalogue knows but no packet that could be chosen carries could never be set
+// after both files were written: it stops the run with exit 2 before anything goes into the
+// instrument. Where the configuration alone tells, before the instrument is read and any firmware
+// is downloaded; where only the instrument's packets tell, after its readout, and the report then
+// goes to its own folder.
 TEST_F(UpgradeCliTest, LanguageOutsideThePacketStopsBeforeAnythingIsWritten) {
-    sim::PtyInstrument& instrument = plugIn(7, "12345678");
-    const QList<QStringList> cases = {{"upgrade", "RU_EN", "DEU"},
-                                      {"upgrade", "RU_EN", "2"},
-                                      {"upgrade", "EURO", "RUS"},
-                                      {"check", "EURO", "RUS"}};
-    for (const QStringList& c : cases) {
-        const CliResult result =
-            runCli({c[0], "--port", "7", "--packet", c[1], "--language", c[2], "--yes"});
-        EXPECT_EQ(result.exitCode, 2) << c.join(' ') << result.err;
-        EXPECT_TRUE(result.err.contains("--language " + c[2] +
-                                        " is none of the languages of the packet " + c[1]))
-            << result.err;
+    ASSERT_TRUE(set.writeBase({"12345678;Verimant;278;2;1;1;1000;RU;0;0;0;0;0;0;0;0",
+                               "32345678;Verimant;278;2;1;1;1002;EU;0;0;0;0;0;0;0;0"}));
+    std::vector<sim::PtyInstrument*> plugged{&plugIn(7, "12345678"), &plugIn(8, "32345678")};
+    struct Case {
+        QStringList arguments;
+        QString says;
+        bool readsInstrument;
+    };
+    const QString outside = " is none of the languages of the packet ";
+    const std::vector<Case> cases = {
+        {{"upgrade", "--port", "7", "--packet", "RU_EN", "--language", "DEU"},
+         "--language DEU" + outside + "RU_EN (RUS,ENG)",
+         false},
+        {{"upgrade", "--port", "7", "--packet", "RU_EN", "--language", "2"},
+         "--language 2" + outside + "RU_EN",
+         false},
+        {{"upgrade", "--port", "7", "--packet", "EURO", "--language", "RUS"},
+         "--language RUS" + outside + "EURO",
+         false},
+        {{"check", "--port", "7", "--packet", "EURO", "--language", "RUS"},
+         "--language RUS" + outside + "EURO",
+         false},
+        {{"upgrade", "--port", "7", "--language", "UKR"},
+         "--language UKR is in none of the configuration's packets (RU_EN: RUS,ENG; EURO: "
+         "ENG,DEU,FRA,ESP)",
+         false},
+        // RUS is in RU_EN, but this instrument is offered EURO only.
+        {{"upgrade", "--port", "8", "--language", "RUS"},
+         "--language RUS" + outside + "EURO",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QDir(set.root() + "/log4").removeRecursively();
+        const CliResult result = runCli(c.arguments + QStringList{"--yes"});
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_TRUE(result.err.contains(c.says)) << result.err;
+        EXPECT_EQ(result.out.contains("==>DeviceInformation_Get"), c.readsInstrument) << result.out;
+        EXPECT_FALSE(result.out.contains(QString::fromUtf8("Чтение из сервера [verimant_kmt2")))
+            << result.out;
+        if (c.readsInstrument && c.arguments[0] == "upgrade") {
+            EXPECT_TRUE(QFile::exists(set.root() + "/log4/3_23/45xxx/6xx/rep.txt"))
+                << reportFiles().join(' ');
+            EXPECT_FALSE(QFile::exists(set.root() + "/log4/__no_number/rep.txt"));
+        }
     }
-    instrument.withInstrument(
-        [](sim::Instrument& device) { EXPECT_TRUE(device.flashOperations().empty()); });
+    for (sim::PtyInstrument* instrument : plugged) {
+        instrument->withInstrument(
+            [](sim::Instrument& device) { EXPECT_TRUE(device.flashOperations().empty()); });
+    }
+}
+
+// A server that refuses the account says so in its own words in every command that reaches it,
+// not only in fetch; the password never shows.
+TEST_F(UpgradeCliTest, TheServersRefusalIsShownByEveryCommandThatReachesIt) {
+    plugIn(7, "12345678");
+    QUrl wrong(server.url());
+    wrong.setPassword("wrong-one");
+    setenv("VERIMANT_UPDATE_SERVER", wrong.toString(QUrl::FullyEncoded).toUtf8().constData(), 1);
+    const QTemporaryDir mirror;
+    const QList<QStringList> cases = {
+        {"config"},
+        {"lookup", "1-23-45678"},
+        {"info", "--port", "7", "--model"},
+        {"check", "--port", "7", "--packet", "RU_EN"},
+        {"upgrade", "--port", "7", "--packet", "RU_EN", "--yes"},
+        {"mirror", mirror.path()},
+    };
+    for (const QStringList& arguments : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliResult result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_TRUE(result.err.contains(": 530 ")) << result.err;
+        EXPECT_FALSE((result.out + result.err).contains("wrong-one"));
+    }
+    server.exportToEnvironment();
 }
 
 // The window sends its report whatever stopped the run; so does the command line.

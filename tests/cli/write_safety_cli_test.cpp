@@ -61,20 +61,34 @@ protected:
     std::unique_ptr<sim::PtyInstrument> instrument;
 };
 
-// A record file is checked against the running instrument first: one that would be refused never
-// restarts it into its boot loader.
+// A record file is checked before the port is opened (a file that is no whole record file is bad
+// usage), then against the running instrument: one that would be refused never restarts it into
+// its boot loader.
 TEST_F(WriteSafetyCliTest, WriteKmt2RefusesABadFileBeforeRestartingTheInstrument) {
     plugIn();
     QFile demo(demoFirmware());
     ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
     const QByteArray whole = demo.readAll();
-    const QString cut = writeTestFile("cut.hex", whole.left(whole.indexOf(":00000001FF")));
-
-    const CliResult result = runCli({"write-kmt2", cut, "--port", QString::number(kPort)});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("Error: Ошибка преобразования HEX")) << result.err;
-    EXPECT_TRUE(result.err.contains("{END}-нет записи конца файла")) << result.err;
-    EXPECT_FALSE(result.out.contains("==>Device_goto_BOOT mode")) << result.out;
+    const struct {
+        QString file;
+        int exitCode;
+        const char* says;
+        bool opensPort;
+    } cases[] = {
+        {writeTestFile("cut.hex", whole.left(whole.indexOf(":00000001FF"))), 2,
+         "is not a firmware record file: {END}-нет записи конца файла (line ", false},
+        // Whole records, but all below the main firmware's region of this instrument.
+        {writeTestFile("low.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n"), 1,
+         "Нет данных для области ПО", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        const CliResult result = runCli({"write-kmt2", c.file, "--port", QString::number(kPort)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.says))) << result.err;
+        EXPECT_EQ(result.out.contains("Open COM"), c.opensPort) << result.out;
+        EXPECT_FALSE(result.out.contains("==>Device_goto_BOOT mode")) << result.out;
+    }
     EXPECT_EQ(mode(), sim::InstrumentMode::MainFirmware);
     EXPECT_EQ(instrument->withInstrument(
                   [](sim::Instrument& device) { return device.flashOperations().size(); }),

@@ -40,14 +40,30 @@ TEST(ServerAddress, AcceptsTheUrlFormAndNeverShowsThePassword) {
         EXPECT_EQ(settings->displayText(), QString::fromLatin1(c.shown));
     }
 
-    for (const char* bad :
-         {"http://svc:pw@host:21", "ftp://host:21", "ftp://svc:pw@:21", "ftp://svc:pw@host:99999",
-          "ftp://svc:pw@host/folder", "svc:pw@host", "ftp://svc:pw@host/?tls=maybe",
-          "ftpes://host:21", "https://svc:pw@host/?q=1"}) {
+    // Each refusal names its reason, and never a piece of the password.
+    const std::pair<const char*, const char*> refused[] = {
+        {"http://svc:pw@host:21", "unknown scheme 'http' (ftp, ftpes or https)"},
+        {"svc:pw@host", "no scheme: it starts with ftp://, ftpes:// or https://"},
+        {"ftp://host:21", "no user name"},
+        {"ftpes://host:21", "no user name"},
+        {"ftp://svc:pw@:21", "no host"},
+        {"ftp://svc:p:w@", "no host"},
+        {"ftp://svc:pw@host:99999", "bad port '99999' (1 to 65535)"},
+        {"ftp://svc:pw@host:0", "bad port '0' (1 to 65535)"},
+        {"ftp://svc:pw@host:", "bad port '' (1 to 65535)"},
+        {"ftp://svc:p@w@host:2x", "bad port '2x' (1 to 65535)"},
+        {"ftp://svc:pw@host/folder", "a folder cannot be given"},
+        {"ftp://svc:pw@host/?tls=maybe", "the only query ftp:// takes is ?tls=required"},
+        {"https://svc:pw@host/?q=1", "https:// takes no query"},
+        {"ftp://svc:p w@host", "it holds a space, a tab or a line break"},
+        {"ftp://svc:pw@host\n:21", "it holds a space, a tab or a line break"},
+        {"ftp://svc:pw@ho\tst", "it holds a space, a tab or a line break"},
+    };
+    for (const auto& [bad, reason] : refused) {
         SCOPED_TRACE(bad);
         QString problem;
         EXPECT_FALSE(parseServerAddress(QString::fromLatin1(bad), &problem));
-        EXPECT_FALSE(problem.isEmpty());
+        EXPECT_EQ(problem, QString::fromLatin1(reason));
         EXPECT_FALSE(problem.contains(QStringLiteral("pw")));
     }
 }
