@@ -37,7 +37,7 @@ const QHash<QString, QStringList>& optionsByCommand() {
             {"reports", {"send"}},
             {"keygen", {}},
             {"sign-config", {"key", "hash-from"}},
-            {"verify-config", {}},
+            {"verify-config", {"key"}},
             {"policy", {"require-signature"}},
             {"upgrade",
              {"port", "all", "packet", "language", "source", "verify", "no-verify", "write-all",

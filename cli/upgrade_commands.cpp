@@ -260,6 +260,10 @@ const char* outcomeName(UpgradeOutcome outcome) {
 int upgradeResult(CliRun& cli, CliUpgrade& upgrade, JsonResult& json, HistoryRecording& recording) {
     json.set(QStringLiteral("result"), "failed");
     const int prepared = upgrade.prepare();
+    if (prepared == kExitUsage) {
+        // A --language the configuration rules out, found before the instrument is read.
+        json.set(QStringLiteral("result"), "refused");
+    }
     if (prepared != kExitSuccess || UpgradeInterruption::requested()) {
         return prepared != kExitSuccess ? prepared : kExitFailure;
     }
