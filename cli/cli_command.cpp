@@ -13,8 +13,7 @@ namespace verimant::cli {
 
 namespace {
 
-// The options each command uses, besides commonOptionNames(). A name may come before its entry
-// in the option table: it then only widens what the command would accept.
+// The options each command uses, besides commonOptionNames().
 struct CommandOptions {
     const char* command;
     std::vector<const char*> options;
