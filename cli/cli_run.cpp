@@ -93,6 +93,8 @@ bool CliRun::connect(int port) {
         } else if (!userMayOpen(path)) {
             dialogs_.showError(QStringLiteral("COM %1: ").arg(port) + portPermissionAdvice(path));
         } else if (portHeldByAnother(path)) {
+            // upgrade --all names such a port in its table rather than passing over it.
+            json_.set(QStringLiteral("port_busy"), true);
             dialogs_.showError(
                 QStringLiteral("COM %1 is busy: another program holds it open; close that "
                                "program or choose another port")

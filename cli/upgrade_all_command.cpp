@@ -209,7 +209,17 @@ private:
         std::FILE* out = run_.out();
         std::fprintf(out, "%-6s %-12s %-20s %-20s %-10s %7s\n", "port", "serial", "before", "after",
                      "result", "seconds");
+        QJsonArray busyPorts;
         for (const Worker& worker : workers_) {
+            // Held by another program: an instrument may be behind it, out of this run's reach.
+            if (worker.result.value(QStringLiteral("port_busy")).toBool()) {
+                busyPorts.append(worker.port);
+                std::fprintf(
+                    out, "COM%-3d %-12s %-20s %-20s %-10s %7s  %s\n", worker.port, "?", "", "",
+                    "busy", "",
+                    worker.result.value(QStringLiteral("error")).toString().toUtf8().constData());
+                continue;
+            }
             // No result: nothing answered on the port, so nothing was started there.
             if (!worker.result.contains(QStringLiteral("result"))) {
                 continue;
@@ -245,6 +255,7 @@ private:
         std::fflush(out);
         run_.json().set(QStringLiteral("instruments"), documents);
         run_.json().set(QStringLiteral("started"), started);
+        run_.json().set(QStringLiteral("busy_ports"), busyPorts);
         if (documents.isEmpty()) {
             run_.dialogs().showError(QStringLiteral("no instrument answered on any port"));
             return kExitFailure;

@@ -25,6 +25,11 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace verimant::test {
 namespace {
 
@@ -511,6 +516,12 @@ TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOf
     sim::PtyInstrument& written = plugIn(7, "12345678");
     sim::PtyInstrument& unknown = plugIn(8, "92345678");
     plugIn(9, "22345678", false, 0, -1, "32345678");
+    // Another program holds COM10: named busy, never counted as an instrument the run started.
+    const int holder = ::open(plugIn(10, "12345679").slavePath().toLocal8Bit().constData(),
+                              O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
     const QStringList all{"upgrade", "--all", "--packet", "RU_EN", "--yes"};
     const CliResult table = runCli(all, 180000);
     EXPECT_EQ(table.exitCode, 1) << table.err << table.out;
@@ -526,6 +537,7 @@ TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOf
     EXPECT_TRUE(lineOf("COM7 ").contains("KMT2 3.2")) << table.out;
     EXPECT_TRUE(lineOf("COM8 ").contains(" skipped ")) << table.out;
     EXPECT_TRUE(lineOf("COM9 ").contains(" failed ")) << table.out;
+    EXPECT_TRUE(lineOf("COM10 ").contains(" busy ")) << table.out;
     written.withInstrument(
         [](sim::Instrument& device) { EXPECT_EQ(device.reportedMainVersion(), 0x0302); });
     unknown.withInstrument([](sim::Instrument& device) {
@@ -553,6 +565,8 @@ TEST_F(UpgradeCliTest, UpgradeAllWritesEveryCoveredInstrumentAndSaysWhatBecameOf
     }
     EXPECT_EQ(ports, (QStringList{"7", "8", "9"}));
     EXPECT_EQ(instruments[1].toObject().value("result").toString(), "refused");
+    EXPECT_EQ(document.value("busy_ports").toArray(), QJsonArray{10}) << json.out;
+    ::close(holder);
     EXPECT_EQ(document.value("exit_code").toInt(), json.exitCode);
 }
 
