@@ -146,6 +146,17 @@ const CliCommand* findCommand(const QString& name) {
     return nullptr;
 }
 
+// The command of a line the parser could not take, for its error document: the first word that
+// names one. A value that happens to spell a command name is a rare, harmless mistake here.
+QString commandNamedIn(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (findCommand(argument) != nullptr) {
+            return argument;
+        }
+    }
+    return {};
+}
+
 // An option the command would ignore is refused: the operator who gave it expected an effect.
 QString unusedOption(const CliCommand& command, const CliOptions& options) {
     QStringList given = options.given.keys();
@@ -229,7 +240,7 @@ int runCli(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     QString problem;
     const std::optional<CliOptions> options = parseCliOptions(arguments, problem);
     if (!options) {
-        return usageError(out, err, arguments, QString(), problem);
+        return usageError(out, err, arguments, commandNamedIn(arguments), problem);
     }
     if (options->help && options->isSet(QStringLiteral("json"))) {
         const QByteArray document = helpDocument(options->command);

@@ -158,6 +158,8 @@ TEST_F(JsonOutputTest, AValueGivenToJsonIsAUsageErrorThatStillPrintsItsDocument)
         EXPECT_EQ(documentOf(result).value("error").toString(),
                   "--json takes no value: give it as --json, not '--json=1'");
         EXPECT_TRUE(result.err.contains("--json takes no value")) << result.err;
+        EXPECT_EQ(documentOf(result).value("command"),
+                  arguments[0] == "info" ? QJsonValue("info") : QJsonValue(QJsonValue::Null));
     }
     EXPECT_EQ(instrument->framesReceived(), 0);
 
